@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds and runs every test: the whole suite, the core
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzzers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+
+cmake --preset dev
+cmake --build --preset dev
+xvfb-run -a ctest --preset dev
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+
+if [ "${SKIP_FUZZ:-0}" != "1" ]; then
+  cmake --preset fuzz
+  cmake --build --preset fuzz
+  scripts/fuzz.sh build/fuzz "$FUZZ_SECONDS"
+fi
