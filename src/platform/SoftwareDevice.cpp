@@ -120,7 +120,7 @@ std::shared_ptr<Texture> SoftwareDevice::CreateTexture(uint32_t width, uint32_t 
     const TextureRequirements actual = CheckTextureRequirements(width, height);
     const uint64_t bytes = uint64_t{actual.width} * actual.height * BytesPerTexel(actual.format);
     if (m_caps.textureMemory != 0 && *m_memoryInUse + bytes > m_caps.textureMemory) {
-        throw CDXException(hr::kOutOfMemory);
+        throw CDXException(kOutOfVideoMemory);
     }
     std::shared_ptr<Texture> texture;
     try {

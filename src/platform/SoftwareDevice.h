@@ -8,6 +8,9 @@
 
 namespace vm {
 
+// Result code of a texture request that exceeds the device's texture memory.
+constexpr uint32_t kOutOfVideoMemory = 0x8876017C;
+
 // Texel layouts a texture can have. Multi-byte texels are little-endian words; the channel
 // order in the name runs from the most significant bits down.
 enum class TextureFormat {
@@ -117,8 +120,9 @@ public:
     TextureRequirements CheckTextureRequirements(uint32_t width, uint32_t height) const;
 
     // A one-level texture of at least the requested size where the device allows it (see
-    // CheckTextureRequirements). Throws CDXException: invalid call for a side of 0, out of
-    // memory when the texture memory is exhausted.
+    // CheckTextureRequirements). Throws CDXException: invalid call for a side of 0,
+    // kOutOfVideoMemory when the texture memory is exhausted, out of memory when the system's
+    // memory is.
     std::shared_ptr<Texture> CreateTexture(uint32_t width, uint32_t height,
                                            TextureFormat requested = TextureFormat::A8R8G8B8);
 
