@@ -1,6 +1,7 @@
 #pragma once
 // Little-endian binary archive over a QIODevice, with the count and string encodings of the
 // document file and the feature-set block.
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
@@ -32,6 +33,8 @@ public:
     int32_t ReadI32();
     float ReadFloat();
     void ReadBytes(void* data, qint64 size);
+    // Exactly size bytes; a size beyond the data left is refused before any memory is reserved.
+    QByteArray ReadBlock(qint64 size);
     uint32_t ReadCount();
     QString ReadString();
 

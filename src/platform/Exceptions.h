@@ -9,11 +9,19 @@ namespace vm {
 // 32-bit result codes used by the program.
 namespace hr {
 constexpr uint32_t kOk = 0x00000000;
-constexpr uint32_t kFail = 0x80004005;        // E_FAIL
-constexpr uint32_t kInvalidArg = 0x80070057;  // E_INVALIDARG
-constexpr uint32_t kOutOfMemory = 0x8007000E; // E_OUTOFMEMORY
-constexpr uint32_t kDeviceLost = 0x88760868;  // D3DERR_DEVICELOST
-constexpr uint32_t kInvalidCall = 0x8876086C; // D3DERR_INVALIDCALL
+constexpr uint32_t kFail = 0x80004005;                // E_FAIL
+constexpr uint32_t kInvalidArg = 0x80070057;          // E_INVALIDARG
+constexpr uint32_t kOutOfMemory = 0x8007000E;         // E_OUTOFMEMORY
+constexpr uint32_t kDeviceLost = 0x88760868;          // D3DERR_DEVICELOST
+constexpr uint32_t kInvalidCall = 0x8876086C;         // D3DERR_INVALIDCALL
+constexpr uint32_t kNotAvailable = 0x8876086A;        // D3DERR_NOTAVAILABLE
+constexpr uint32_t kOutOfVideoMemory = 0x8876017C;    // D3DERR_OUTOFVIDEOMEMORY
+constexpr uint32_t kXInvalidMesh = 0x88760B55;        // D3DXERR_INVALIDMESH
+constexpr uint32_t kXInvalidData = 0x88760B59;        // D3DXERR_INVALIDDATA
+constexpr uint32_t kXFileBadFileType = 0x8876038C;    // D3DXFERR_BADFILETYPE
+constexpr uint32_t kXFileBadFileVersion = 0x8876038D; // D3DXFERR_BADFILEVERSION
+constexpr uint32_t kXFileBadFile = 0x8876038F;        // D3DXFERR_BADFILE
+constexpr uint32_t kXFileParseError = 0x88760390;     // D3DXFERR_PARSEERROR
 } // namespace hr
 
 class VisomorfException : public std::exception {

@@ -1,0 +1,392 @@
+#include "texture/PhotoTexture.h"
+
+#include "platform/Exceptions.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace vm {
+
+namespace {
+
+// The reader refuses images above this many megabytes; large enough for a photo of the
+// default maximum texture size (16384 x 16384 texels of 4 bytes) decoded to 32 bits.
+constexpr int kDecodeLimitMegabytes = 1100;
+
+constexpr uint32_t kBlankWidth = 600;
+constexpr uint32_t kBlankHeight = 800;
+constexpr uint8_t kBlankGrey = 64;
+
+// Rows converted at a time for pixel layouts that are read through a conversion.
+constexpr int kStripRows = 32;
+
+void StoreWord16(uint8_t* texel, uint32_t word) {
+    texel[0] = static_cast<uint8_t>(word);
+    texel[1] = static_cast<uint8_t>(word >> 8);
+}
+
+void StoreWord32(uint8_t* texel, uint32_t word) {
+    texel[0] = static_cast<uint8_t>(word);
+    texel[1] = static_cast<uint8_t>(word >> 8);
+    texel[2] = static_cast<uint8_t>(word >> 16);
+    texel[3] = static_cast<uint8_t>(word >> 24);
+}
+
+uint32_t LoadWord16(const uint8_t* texel) {
+    return uint32_t{texel[0]} | uint32_t{texel[1]} << 8;
+}
+
+uint32_t LoadWord32(const uint8_t* texel) {
+    return uint32_t{texel[0]} | uint32_t{texel[1]} << 8 | uint32_t{texel[2]} << 16 |
+           uint32_t{texel[3]} << 24;
+}
+
+uint8_t Widen5(uint32_t v) {
+    return static_cast<uint8_t>((v << 3) | (v >> 2));
+}
+
+// One photo row as 0x??RRGGBB values (the top byte is ignored).
+using RgbRow = std::vector<QRgb>;
+
+bool IsIndexed(QImage::Format format) {
+    return format == QImage::Format_Mono || format == QImage::Format_MonoLSB ||
+           format == QImage::Format_Indexed8;
+}
+
+// Whether a row of this layout is read directly rather than through a conversion.
+bool IsDirect(QImage::Format format) {
+    switch (format) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_RGB555:
+    case QImage::Format_RGB888:
+    case QImage::Format_BGR888:
+        return true;
+    default:
+        return false;
+    }
+}
+
+uint32_t PixelIndex(const uchar* line, QImage::Format format, int x) {
+    switch (format) {
+    case QImage::Format_Mono: // most significant bit first
+        return (line[x >> 3] >> (7 - (x & 7))) & 1u;
+    case QImage::Format_MonoLSB:
+        return (line[x >> 3] >> (x & 7)) & 1u;
+    default:
+        return line[x];
+    }
+}
+
+// Reads row y of a photo whose layout IsDirect accepts.
+void ReadDirectRow(const QImage& photo, const QList<QRgb>& table, int y, RgbRow& row) {
+    const uchar* line = photo.constScanLine(y);
+    const int width = photo.width();
+    const QImage::Format format = photo.format();
+    if (IsIndexed(format)) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t index = PixelIndex(line, format, x);
+            row[x] = index < static_cast<uint32_t>(table.size()) ? table[index] : 0u;
+        }
+        return;
+    }
+    switch (format) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        std::memcpy(row.data(), line, size_t(width) * 4);
+        return;
+    case QImage::Format_RGB555:
+        for (int x = 0; x < width; ++x) {
+            const uint32_t word = LoadWord16(line + 2 * x);
+            row[x] = qRgb(Widen5((word >> 10) & 31), Widen5((word >> 5) & 31), Widen5(word & 31));
+        }
+        return;
+    case QImage::Format_RGB888: // bytes red, green, blue
+        for (int x = 0; x < width; ++x) {
+            row[x] = qRgb(line[3 * x], line[3 * x + 1], line[3 * x + 2]);
+        }
+        return;
+    default: // Format_BGR888: bytes blue, green, red
+        for (int x = 0; x < width; ++x) {
+            row[x] = qRgb(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
+        }
+        return;
+    }
+}
+
+// Writes one row of colours into texels of the given format, alpha 0.
+void WriteRow(const RgbRow& row, uint8_t* texels, TextureFormat format, int count) {
+    const uint32_t step = BytesPerTexel(format);
+    for (int x = 0; x < count; ++x) {
+        const QRgb c = row[x];
+        WriteTexelColour(texels + x * step, format, static_cast<uint8_t>(qRed(c)),
+                         static_cast<uint8_t>(qGreen(c)), static_cast<uint8_t>(qBlue(c)));
+    }
+}
+
+bool IsPaintedFormat(TextureFormat format) {
+    uint8_t probe[4] = {};
+    return WriteTexelColour(probe, format, 0, 0, 0);
+}
+
+void ConvertPhoto(const QImage& photo, TextureLock& lock, TextureFormat format) {
+    const int width = photo.width();
+    RgbRow row(size_t(width), 0);
+    if (IsDirect(photo.format())) {
+        const QList<QRgb> table = photo.colorTable();
+        for (int y = 0; y < photo.height(); ++y) {
+            ReadDirectRow(photo, table, y, row);
+            WriteRow(row, lock.Row(uint32_t(y)), format, width);
+        }
+        return;
+    }
+    // Other layouts go through non-premultiplied 32-bit colour a strip at a time, so a
+    // large photo is never held twice.
+    const QList<QRgb> noTable;
+    for (int top = 0; top < photo.height(); top += kStripRows) {
+        const int rows = std::min(kStripRows, photo.height() - top);
+        const QImage strip = photo.copy(0, top, width, rows).convertToFormat(QImage::Format_ARGB32);
+        if (strip.isNull()) {
+            throw MemoryException();
+        }
+        for (int y = 0; y < rows; ++y) {
+            ReadDirectRow(strip, noTable, y, row);
+            WriteRow(row, lock.Row(uint32_t(top + y)), format, width);
+        }
+    }
+}
+
+QString FileMessage(const QString& text, const QString& path) {
+    return text + QStringLiteral("\r\n") +
+           QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+// Decodes bytes; formatHint is a format name to try when the content alone does not tell.
+bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& photo,
+                 QString& error) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, formatHint);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(kDecodeLimitMegabytes);
+    QImage image;
+    if (!reader.read(&image)) {
+        error = reader.errorString();
+        return false;
+    }
+    photo.image = std::move(image);
+    photo.jpegBytes = reader.format() == "jpeg" ? bytes : QByteArray();
+    return true;
+}
+
+} // namespace
+
+bool WriteTexelColour(uint8_t* texel, TextureFormat format, uint8_t red, uint8_t green,
+                      uint8_t blue) {
+    switch (format) {
+    case TextureFormat::A8R8G8B8:
+        texel[0] = blue;
+        texel[1] = green;
+        texel[2] = red;
+        texel[3] = 0;
+        return true;
+    case TextureFormat::A8B8G8R8:
+        texel[0] = red;
+        texel[1] = green;
+        texel[2] = blue;
+        texel[3] = 0;
+        return true;
+    case TextureFormat::A4R4G4B4:
+        StoreWord16(texel, uint32_t(red >> 4) << 8 | uint32_t(green >> 4) << 4 | (blue >> 4));
+        return true;
+    case TextureFormat::A2B10G10R10:
+        StoreWord32(texel, uint32_t(blue) << 22 | uint32_t(green) << 12 | uint32_t(red) << 2);
+        return true;
+    case TextureFormat::X8R8G8B8:
+    case TextureFormat::R5G6B5:
+        return false;
+    }
+    return false;
+}
+
+QImage TextureToImage(const Texture& texture) {
+    QImage image(int(texture.Width()), int(texture.Height()), QImage::Format_ARGB32);
+    const TextureFormat format = texture.Format();
+    const uint32_t step = BytesPerTexel(format);
+    for (uint32_t y = 0; y < texture.Height(); ++y) {
+        const uint8_t* texel = texture.Row(y);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
+        for (uint32_t x = 0; x < texture.Width(); ++x, texel += step) {
+            uint32_t w = 0;
+            switch (format) {
+            case TextureFormat::A8R8G8B8:
+                out[x] = qRgba(texel[2], texel[1], texel[0], texel[3]);
+                break;
+            case TextureFormat::X8R8G8B8:
+                out[x] = qRgb(texel[2], texel[1], texel[0]);
+                break;
+            case TextureFormat::A8B8G8R8:
+                out[x] = qRgba(texel[0], texel[1], texel[2], texel[3]);
+                break;
+            case TextureFormat::A4R4G4B4:
+                w = LoadWord16(texel);
+                out[x] = qRgba(int((w >> 8) & 15) * 17, int((w >> 4) & 15) * 17, int(w & 15) * 17,
+                               int(w >> 12) * 17);
+                break;
+            case TextureFormat::A2B10G10R10:
+                w = LoadWord32(texel);
+                out[x] = qRgba(int((w >> 2) & 255), int((w >> 12) & 255), int((w >> 22) & 255),
+                               int(w >> 30) * 85);
+                break;
+            case TextureFormat::R5G6B5:
+                w = LoadWord16(texel);
+                out[x] = qRgb(Widen5(w >> 11), int(((w >> 5) & 63) << 2 | ((w >> 9) & 3)),
+                              Widen5(w & 31));
+                break;
+            }
+        }
+    }
+    return image;
+}
+
+Photo DecodePhotoData(const QByteArray& bytes) {
+    Photo photo;
+    QString error;
+    if (!DecodeBytes(bytes, QByteArray(), photo, error)) {
+        throw MessageException(error);
+    }
+    return photo;
+}
+
+Photo DecodePhotoFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw MessageException(FileMessage(file.errorString(), path));
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw MessageException(FileMessage(file.errorString(), path));
+    }
+    Photo photo;
+    QString error;
+    if (DecodeBytes(bytes, QByteArray(), photo, error)) {
+        return photo;
+    }
+    // Some formats cannot be recognised from their bytes alone: let the file's suffix decide.
+    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
+    QString suffixError;
+    if (!suffix.isEmpty() && QImageReader::supportedImageFormats().contains(suffix) &&
+        DecodeBytes(bytes, suffix, photo, suffixError)) {
+        return photo;
+    }
+    throw MessageException(FileMessage(error, path));
+}
+
+QImage DecodePhoto(const QString& path) {
+    return DecodePhotoFile(path).image;
+}
+
+std::shared_ptr<Texture> CreatePhotoTexture(SoftwareDevice& device, const QImage& photo) {
+    if (photo.isNull() || photo.format() == QImage::Format_Invalid) {
+        throw MessageException(kUnsupportedImageMessage);
+    }
+    const auto width = uint32_t(photo.width());
+    const auto height = uint32_t(photo.height());
+    const TextureRequirements offered = device.CheckTextureRequirements(width, height);
+    if (offered.width < width || offered.height < height) {
+        throw MessageException(kImageTooLargeMessage);
+    }
+    std::shared_ptr<Texture> texture = device.CreateTexture(width, height, TextureFormat::A8R8G8B8);
+    if (IsPaintedFormat(texture->Format())) {
+        TextureLock lock(*texture);
+        ConvertPhoto(photo, lock, texture->Format());
+    }
+    return texture;
+}
+
+std::shared_ptr<Texture> CreateBlankTexture(SoftwareDevice& device) {
+    std::shared_ptr<Texture> texture =
+        device.CreateTexture(kBlankWidth, kBlankHeight, TextureFormat::A8R8G8B8);
+    const TextureFormat format = texture->Format();
+    if (!IsPaintedFormat(format)) {
+        return texture;
+    }
+    TextureLock lock(*texture);
+    const uint32_t step = BytesPerTexel(format);
+    for (uint32_t y = 0; y < texture->Height(); ++y) {
+        uint8_t* texel = lock.Row(y);
+        for (uint32_t x = 0; x < texture->Width(); ++x, texel += step) {
+            WriteTexelColour(texel, format, kBlankGrey, kBlankGrey, kBlankGrey);
+        }
+    }
+    return texture;
+}
+
+namespace {
+
+struct FilterEntry {
+    QString description;
+    QStringList patterns;
+};
+
+std::vector<FilterEntry> FilterEntries() {
+    std::vector<FilterEntry> entries;
+    const QMimeDatabase mimeDatabase;
+    for (const QByteArray& name : QImageReader::supportedMimeTypes()) {
+        const QMimeType mime = mimeDatabase.mimeTypeForName(QString::fromLatin1(name));
+        if (!mime.isValid() || mime.globPatterns().isEmpty()) {
+            continue;
+        }
+        const QString description = mime.comment().isEmpty() ? mime.name() : mime.comment();
+        entries.push_back({description, mime.globPatterns()});
+    }
+    return entries;
+}
+
+QStringList AllPatterns(const std::vector<FilterEntry>& entries) {
+    QStringList all;
+    for (const FilterEntry& entry : entries) {
+        for (const QString& pattern : entry.patterns) {
+            if (!all.contains(pattern)) {
+                all.append(pattern);
+            }
+        }
+    }
+    return all;
+}
+
+} // namespace
+
+QString PhotoFileFilter() {
+    const std::vector<FilterEntry> entries = FilterEntries();
+    QString filter = QStringLiteral("All Image Files|") + AllPatterns(entries).join(u';');
+    for (const FilterEntry& entry : entries) {
+        const QString patterns = entry.patterns.join(u';');
+        filter += u'|' + entry.description + QStringLiteral(" (") + patterns +
+                  QStringLiteral(")|") + patterns;
+    }
+    return filter + QStringLiteral("||");
+}
+
+QStringList PhotoNameFilters() {
+    const std::vector<FilterEntry> entries = FilterEntries();
+    QStringList filters{QStringLiteral("All Image Files (") + AllPatterns(entries).join(u' ') +
+                        u')'};
+    for (const FilterEntry& entry : entries) {
+        filters.append(entry.description + QStringLiteral(" (") + entry.patterns.join(u' ') + u')');
+    }
+    return filters;
+}
+
+} // namespace vm
