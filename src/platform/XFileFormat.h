@@ -7,16 +7,12 @@
 
 namespace vm {
 
-namespace hr {
-constexpr uint32_t kXFileInvalidData = 0x88760B59; // D3DXERR_INVALIDDATA
-} // namespace hr
-
 // A malformed .x file: the graphics layer's invalid-data failure, plus what was wrong (for
 // diagnostics and tests; the message box shows the code's description).
 class XFileException : public CDXException {
 public:
     explicit XFileException(QString detail)
-        : CDXException(hr::kXFileInvalidData), m_detail(std::move(detail)) {}
+        : CDXException(hr::kXInvalidData), m_detail(std::move(detail)) {}
     const QString& Detail() const { return m_detail; }
 
 private:

@@ -91,7 +91,7 @@ private:
             case XTok::Integer:
             case XTok::Float:
                 if (into) {
-                    into->values.push_back(XValue{t.number, t.kind == XTok::Integer});
+                    into->values.push_back(XValue{t.number, t.single, t.kind == XTok::Integer});
                 }
                 break;
             case XTok::String:

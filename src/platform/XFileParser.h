@@ -11,6 +11,7 @@ namespace vm {
 
 struct XValue {
     double number = 0;
+    float single = 0;
     bool isInteger = false; // written without sign, fraction or exponent, or an integer record
 };
 

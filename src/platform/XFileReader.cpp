@@ -71,7 +71,7 @@ public:
         }
         return static_cast<uint32_t>(v.number);
     }
-    float Float() { return static_cast<float>(Take().number); }
+    float Float() { return Take().single; }
     // A 32-bit value whose bits are a float (FVFData and DeclData).
     float FloatBits() { return std::bit_cast<float>(Dword()); }
     // Refuses counts that the numbers left cannot fill before anything is sized by them.

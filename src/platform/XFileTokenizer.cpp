@@ -136,7 +136,7 @@ XToken XFileTokenizer::TextNumber() {
             while (m_pos < m_size && (IsNameChar(m_data[m_pos]) || m_data[m_pos] == '#')) {
                 ++m_pos;
             }
-            return XToken{XTok::Float, {}, 0.0};
+            return XToken{XTok::Float, {}, 0.0, 0.0f};
         }
         mantissaDigits += digits();
     }
@@ -164,11 +164,15 @@ XToken XFileTokenizer::TextNumber() {
         }
         t.kind = XTok::Integer;
         t.number = static_cast<double>(value);
+        t.single = static_cast<float>(value);
         return t;
     }
     const auto r = std::from_chars(first, last, t.number);
     if (r.ec != std::errc() || r.ptr != last) {
         Fail("malformed number");
+    }
+    if (std::from_chars(first, last, t.single).ec != std::errc()) {
+        t.single = static_cast<float>(t.number); // beyond float range: overflow or underflow
     }
     t.kind = XTok::Float;
     return t;
@@ -277,6 +281,7 @@ XToken XFileTokenizer::NextListElement() {
         m_pos += 4;
         t.number = f;
     }
+    t.single = static_cast<float>(t.number);
     return t;
 }
 
@@ -334,6 +339,7 @@ XToken XFileTokenizer::NextBinary() {
     case TOKEN_INTEGER:
         t.kind = XTok::Integer;
         t.number = ReadU32();
+        t.single = static_cast<float>(t.number);
         return t;
     case TOKEN_GUID:
         t.kind = XTok::Guid;

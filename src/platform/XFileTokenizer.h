@@ -34,6 +34,7 @@ struct XToken {
     XTok kind = XTok::End;
     QByteArray text; // Name and String
     double number = 0;
+    float single = 0; // the number read as a float directly (text: no double rounding)
 };
 
 class XFileTokenizer {
