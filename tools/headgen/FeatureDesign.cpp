@@ -1,11 +1,11 @@
 #include "FeatureDesign.h"
 
+#include "HeadShape.h"
+
 #include <algorithm>
 #include <cmath>
 #include <set>
 #include <stdexcept>
-
-#include "HeadShape.h"
 
 namespace vm::headgen {
 
@@ -31,7 +31,8 @@ public:
         return m_pointOf[pick.vertex] = static_cast<int>(m_view.vertex.size()) - 1;
     }
 
-    void Polyline(const std::string& name, int parent, const std::vector<Pick>& picks, bool closed) {
+    void Polyline(const std::string& name, int parent, const std::vector<Pick>& picks,
+                  bool closed) {
         DraftFeature f{name, parent, {}};
         for (size_t i = 0; i + 1 < picks.size(); ++i) {
             f.segments.push_back({Point(picks[i]), Point(picks[i + 1])});
@@ -72,13 +73,13 @@ public:
     }
 
     // The outermost unbound left vertex near height y, as the head's outline from the front.
-    int Silhouette(double y) const {
+    int Silhouette(double y, const std::set<int>& skip) const {
         int best = -1;
         double bestCost = 1e300;
         for (int v = 0; v < static_cast<int>(m_layout.positions.size()); ++v) {
             const D3& p = m_layout.positions[v];
             const double cost = p.x + 2.5 * std::abs(p.y - y);
-            if (!m_pointOf.count(v) && m_layout.IsLeft(v) && cost < bestCost) {
+            if (!m_pointOf.count(v) && !skip.count(v) && m_layout.IsLeft(v) && cost < bestCost) {
                 bestCost = cost, best = v;
             }
         }
@@ -93,6 +94,14 @@ private:
     DraftView m_view;
     std::map<int, int> m_pointOf;
 };
+
+struct EarPoint {
+    const char* tag;
+};
+
+const EarPoint kEarTags[] = {{"earTop"},  {"earBackTop"},  {"earBack"},  {"earBackLow"},
+                             {"earLobe"}, {"earFrontLow"}, {"earFront"}, {"earFrontTop"},
+                             {"concha"},  {"earInner"},    {"earMid"}};
 
 struct FrontTarget {
     double x, y; // front view, left half
@@ -121,12 +130,18 @@ std::vector<Pick> Join(std::vector<Pick> a, const std::vector<Pick>& b) {
     return a;
 }
 
+// Binds the unbound vertex nearest to a place on the left half of the surface.
+Pick Take(ViewDraft& d, const D3& target, int level) {
+    const Pick pick{d.Nearest(target, -1), level};
+    d.Point(pick);
+    return pick;
+}
+
 // Left-half picks near places on the face seen from the front.
 std::vector<Pick> FromFront(ViewDraft& d, const std::vector<FrontTarget>& targets) {
     std::vector<Pick> picks;
     for (const FrontTarget& t : targets) {
-        picks.push_back({d.Nearest(SurfaceFromFront(t.x, t.y), -1), t.level});
-        d.Point(picks.back());
+        picks.push_back(Take(d, SurfaceFromFront(t.x, t.y), t.level));
     }
     return picks;
 }
@@ -140,23 +155,35 @@ std::vector<Pick> Tags(const HeadLayout& l, const std::vector<std::pair<const ch
 }
 
 std::vector<Pick> EyeOutline(const HeadLayout& l) {
-    return Tags(l, {{"eyeIn", 0}, {"eyeUp1", 2}, {"eyeUp2", 1}, {"eyeUp3", 2}, {"eyeOut", 0},
-                    {"eyeLo3", 2}, {"eyeLo2", 1}, {"eyeLo1", 2}});
+    return Tags(l, {{"eyeIn", 0},
+                    {"eyeUp1", 1},
+                    {"eyeUp2", 1},
+                    {"eyeUp3", 2},
+                    {"eyeOut", 0},
+                    {"eyeLo3", 2},
+                    {"eyeLo2", 1},
+                    {"eyeLo1", 1}});
 }
 
 std::vector<Pick> EarAndJaw(ViewDraft& d) {
     const HeadLayout& l = d.Layout();
-    std::vector<Pick> picks = Tags(l, {{"earFront", 2}, {"earFrontTop", 2}, {"earTop", 1},
-                                       {"earBackTop", 2}, {"earBack", 1}, {"earBackLow", 2},
-                                       {"earLobe", 0}, {"earFrontLow", 2}});
+    std::vector<Pick> picks = Tags(l, {{"earFront", 1},
+                                       {"earFrontTop", 2},
+                                       {"earTop", 0},
+                                       {"earBackTop", 2},
+                                       {"earBack", 1},
+                                       {"earBackLow", 1},
+                                       {"earLobe", 0},
+                                       {"earFrontLow", 2}});
     for (const Pick& p : picks) {
         d.Point(p);
     }
-    const std::vector<Pick> jaw = FromFront(d, {{-138, -200, 1}, {-130, -240, 2}, {-112, -275, 0},
-                                                {-85, -298, 2}, {-58, -312, 1}});
+    const std::vector<Pick> jaw = FromFront(
+        d, {{-138, -200, 1}, {-130, -240, 2}, {-112, -275, 0}, {-85, -298, 2}, {-58, -312, 1}});
     picks.insert(picks.end(), jaw.begin(), jaw.end());
     picks.push_back(Tag(l, "chin3", 2));
-    picks.push_back({d.Nearest(SurfaceFromFront(-10, -318), -1), 0});
+    d.Point(picks.back());
+    picks.push_back(Take(d, SurfaceFromFront(-10, -318), 0));
     return picks;
 }
 
@@ -166,16 +193,16 @@ struct CheekPicks {
 
 CheekPicks Cheeks(ViewDraft& d) {
     CheekPicks c;
-    c.cheek = FromFront(d, {{-96, -62, 1}, {-106, -104, 2}, {-102, -146, 0}, {-90, -186, 2},
-                            {-78, -232, 1}});
+    c.cheek = FromFront(
+        d, {{-96, -62, 1}, {-106, -104, 2}, {-102, -146, 0}, {-90, -186, 2}, {-78, -232, 1}});
     c.crease = FromFront(d, {{-46, -130, 1}, {-56, -160, 2}, {-64, -186, 1}});
     c.bone = FromFront(d, {{-72, -42, 0}, {-102, -46, 2}, {-130, -36, 1}, {-152, -14, 2}});
     return c;
 }
 
 std::vector<Pick> HairlineLeft(ViewDraft& d) {
-    return FromFront(d, {{-36, 258, 2}, {-72, 246, 1}, {-106, 226, 0}, {-136, 196, 2},
-                         {-156, 160, 0}});
+    return FromFront(
+        d, {{-36, 258, 2}, {-72, 246, 1}, {-106, 226, 0}, {-136, 196, 2}, {-156, 160, 0}});
 }
 
 std::vector<Pick> ForeheadLeft(ViewDraft& d) {
@@ -187,24 +214,25 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     const HeadLayout& l = d.Layout();
     const Pick crown = Tag(l, "crown", 0);
     d.Point(crown);
-    // Outline down the left side; the right side mirrors it.
-    std::vector<Pick> side;
-    const double heights[] = {300, 210, 120, 30};
-    const int levels[] = {2, 1, 2, 1};
-    for (int i = 0; i < 4; ++i) {
-        side.push_back({d.Silhouette(heights[i]), levels[i]});
-        d.Point(side.back());
+    // Outline of the skull and jaw down the left side (the ears have their own outlines); the
+    // right side mirrors it.
+    std::set<int> ear;
+    for (const EarPoint& e : kEarTags) {
+        ear.insert(l.Tag(e.tag));
     }
+    std::vector<Pick> side;
+    const double heights[] = {300, 210, 120, 30, -35, -100, -190, -280};
+    const int levels[] = {2, 1, 0, 1, 0, 1, 2, 1};
     int widest = l.LeftBegin();
     for (int v = l.LeftBegin(); l.IsLeft(v); ++v) {
         if (l.positions[v].x < l.positions[widest].x) {
             widest = v;
         }
     }
-    side.push_back({widest, 0});
-    d.Point(side.back());
-    for (double y : {-100.0, -190.0, -280.0}) {
-        side.push_back({d.Silhouette(y), y == -190.0 ? 2 : 1});
+    ear.erase(widest);
+    for (int i = 0; i < 8; ++i) {
+        // The widest place of the head, at the ears, must be among the points.
+        side.push_back({heights[i] == -35 ? widest : d.Silhouette(heights[i], ear), levels[i]});
         d.Point(side.back());
     }
     const std::vector<Pick> right = Mirrored(l, side);
@@ -220,16 +248,16 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
 
     const std::vector<Pick> leftEye = EyeOutline(l);
     d.Polyline("Lefteye", 0, leftEye, true);
-    const std::vector<Pick> brow = Tags(l, {{"brow1", 0}, {"brow2", 2}, {"brow3", 1}, {"brow4", 2},
-                                            {"brow5", 0}});
-    d.Polyline("Browridge", 0,
-               Join(Join(Reversed(brow), {Tag(l, "f5", 1)}), Mirrored(l, brow)), false);
-    const std::vector<Pick> upper = Tags(l, {{"lipCorner", 0}, {"upper2", 2}, {"upper1", 1}});
-    const std::vector<Pick> lower = Tags(l, {{"lipCorner", 0}, {"lower2", 2}, {"lower1", 1}});
+    const std::vector<Pick> brow =
+        Tags(l, {{"brow1", 0}, {"brow2", 2}, {"brow3", 1}, {"brow4", 2}, {"brow5", 0}});
+    d.Polyline("Browridge", 0, Join(Join(Reversed(brow), {Tag(l, "f5", 1)}), Mirrored(l, brow)),
+               false);
+    const std::vector<Pick> upper = Tags(l, {{"mouthOut", 0}, {"upper2", 2}, {"upper1", 1}});
+    const std::vector<Pick> lower = Tags(l, {{"mouthOut", 0}, {"lower2", 2}, {"lower1", 1}});
     d.Polyline("Lips", 0,
                Join(Join(Join(upper, {Tag(l, "f17", 0)}), Reversed(Mirrored(l, upper))),
-                    Join(Mirrored(l, {lower[1], lower[2]}), Join({Tag(l, "f21", 0)},
-                                                                Reversed({lower[1], lower[2]})))),
+                    Join(Mirrored(l, {lower[1], lower[2]}),
+                         Join({Tag(l, "f21", 0)}, Reversed({lower[1], lower[2]})))),
                true);
     const int lips = 3;
     CheekPicks cheeks = Cheeks(d);
@@ -245,9 +273,14 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
 
     // Nose: flank lines down to the wings, round each wing to the nostril and the base, and the
     // tip between the two wings.
-    const std::vector<Pick> flank =
-        Tags(l, {{"nose1", 1}, {"nose2", 2}, {"nose3", 2}, {"nose4", 1}, {"alaTop", 2},
-                 {"alaOut", 0}, {"alaBase", 1}, {"nostril", 2}});
+    const std::vector<Pick> flank = Tags(l, {{"nose1", 1},
+                                             {"nose2", 2},
+                                             {"nose3", 2},
+                                             {"nose4", 1},
+                                             {"alaTop", 2},
+                                             {"alaOut", 0},
+                                             {"alaBase", 1},
+                                             {"nostril", 2}});
     const Pick base = Tag(l, "f15", 1), tip = Tag(l, "f14", 0);
     const Pick tipSide = Tag(l, "tipSide", 2);
     std::vector<std::pair<Pick, Pick>> nose;
@@ -273,9 +306,11 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     const std::vector<Pick> hair = HairlineLeft(d);
     const Pick hairTop = Tag(l, "f2", 1);
     d.Polyline("Hairline", 0, Join(Join(Reversed(hair), {hairTop}), Mirrored(l, hair)), false);
-    const Pick peak{d.Nearest(SurfaceFromFront(-18, 250), -1), 2};
+    const Pick peak = Take(d, SurfaceFromFront(-18, 250), 2);
+    const Pick peakSide = Take(d, SurfaceFromFront(-52, 256), 2);
     d.Polyline("Hairline widowspeak", 0,
-               {hair[1], peak, hairTop, Mirrored(l, {peak})[0], Mirrored(l, {hair[1]})[0]}, false);
+               {peakSide, peak, hairTop, Mirrored(l, {peak})[0], Mirrored(l, {peakSide})[0]},
+               false);
     const std::vector<Pick> forehead = ForeheadLeft(d);
     d.Polyline("Forehead right", 0, Mirrored(l, forehead), false);
     d.Polyline("Forehead left", 0, forehead, false);
@@ -285,10 +320,10 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     set.pins[hairTop.vertex] = 15;
     set.pins[peak.vertex] = 16;
     set.pins[l.MirrorOf(peak.vertex)] = 17;
-    d.View().slots = {{0, crown.vertex},   {1, side[0].vertex},  {2, right[0].vertex},
-                      {3, hairTop.vertex}, {4, peak.vertex},     {5, l.MirrorOf(peak.vertex)},
-                      {6, side[1].vertex}, {7, right[1].vertex}, {19, side[2].vertex},
-                      {20, right[2].vertex}};
+    d.View().fixedRows = {{0, crown.vertex},    {1, side[0].vertex},  {2, right[0].vertex},
+                          {3, hairTop.vertex},  {4, peak.vertex},     {5, l.MirrorOf(peak.vertex)},
+                          {6, side[1].vertex},  {7, right[1].vertex}, {19, side[2].vertex},
+                          {20, right[2].vertex}};
 }
 
 // Side photo (left half seen from the side): the profile, then the features of one side.
@@ -296,7 +331,7 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
     const HeadLayout& l = d.Layout();
     // Profile levels, front of the neck up to the crown (f19, the lip line, is left out: it
     // belongs to the lips).
-    const int frontLevels[kMidlineFront] = {1, 2, 1, 2, 0, 0, 2, 1, 2, 1, 4, 2, 1,
+    const int frontLevels[kMidlineFront] = {1, 2, 0, 2, 0, 0,  2, 1, 2, 1, 4, 2, 1,
                                             0, 0, 2, 1, 2, -1, 2, 1, 1, 0, 1, 2, 0};
     std::vector<Pick> profile;
     for (int k = kMidlineFront - 1; k >= 0; --k) {
@@ -314,21 +349,31 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
         profile.push_back({l.neckLoop[7 - k], neckLevels[k]});
     }
     d.Polyline("Whole object", -1, profile, true);
-    d.Polyline("Browridge", 0,
-               Tags(l, {{"f5", 0}, {"brow1", 1}, {"brow2", 2}, {"brow3", 0}, {"brow4", 2},
-                        {"brow5", 1}}),
-               false);
-    d.Polyline("Lips", 0,
-               Tags(l, {{"f17", 1}, {"f18", 2}, {"f19", 1}, {"f20", 2}, {"f21", 1},
-                        {"lipCorner", 0}}),
-               true);
+    d.Polyline(
+        "Browridge", 0,
+        Tags(l,
+             {{"brow1", 1}, {"brow2", 2}, {"brow3", 0}, {"brow4", 2}, {"brow5", 1}, {"orbOut", 2}}),
+        false);
+    d.Polyline(
+        "Lips", 0,
+        Tags(l,
+             {{"f18", 1}, {"upper2", 2}, {"lipCorner", 0}, {"lower2", 2}, {"f20", 1}, {"f19", 1}}),
+        true);
     const CheekPicks cheeks = Cheeks(d);
     d.Polyline("Cheek", 2, cheeks.cheek, false);
     d.Polyline("Cheek crease", 2, cheeks.crease, false);
     d.Polyline("Cheek bone", 2, cheeks.bone, false);
     d.Polyline("Nostrils", 0,
-               Tags(l, {{"nose3", 2}, {"nose4", 1}, {"alaTop", 2}, {"noseSide2", 2}, {"alaOut", 0},
-                        {"alaBase", 1}, {"nostril", 2}, {"f15", 0}, {"f14", 0}, {"tipSide", 2}}),
+               Tags(l, {{"nose1", 1},
+                        {"nose2", 2},
+                        {"nose3", 2},
+                        {"nose4", 1},
+                        {"noseSide2", 2},
+                        {"alaTop", 2},
+                        {"alaOut", 0},
+                        {"alaBase", 1},
+                        {"nostril", 2},
+                        {"f15", 0}}),
                false);
     d.Polyline("Eye", 0, EyeOutline(l), true);
     std::vector<Pick> hair;
@@ -337,23 +382,19 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
         const double beta = Rad(40 - 15 * k), lateral = Rad(40);
         const D3 dir{-std::sin(lateral), std::cos(lateral) * std::cos(beta),
                      -std::cos(lateral) * std::sin(beta)};
-        hair.push_back({d.Nearest(SurfaceAlongRay(dir), -1), hairLevels[k]});
-        d.Point(hair.back());
+        hair.push_back(Take(d, SurfaceAlongRay(dir), hairLevels[k]));
     }
     d.Polyline("Hair volume", 0, hair, false);
     d.Polyline("Ear jawline", 0, EarAndJaw(d), false);
     std::vector<Pick> hairline = HairlineLeft(d);
-    for (const auto& [y, z] : {std::pair{100.0, -120.0}, std::pair{40.0, -90.0}}) {
-        hairline.push_back({d.Nearest(SurfaceFromSide(y, z, -1), -1), 2});
-        d.Point(hairline.back());
+    for (const auto& [y, z] : {std::pair{70.0, -110.0}}) {
+        hairline.push_back(Take(d, SurfaceFromSide(y, z, -1), 2));
     }
-    hairline.erase(hairline.begin());
     d.Polyline("Hairline", 0, hairline, false);
     std::vector<Pick> neck;
-    for (const D3& t : {D3{-120, -235, 70}, D3{-128, -270, 30}, D3{-112, -300, -20},
-                        D3{-80, -322, -70}}) {
-        neck.push_back({d.Nearest(t, -1), neck.empty() || neck.size() == 3 ? 1 : 2});
-        d.Point(neck.back());
+    for (const D3& t :
+         {D3{-120, -235, 70}, D3{-128, -270, 30}, D3{-112, -300, -20}, D3{-80, -322, -70}}) {
+        neck.push_back(Take(d, t, neck.empty() || neck.size() == 3 ? 1 : 2));
     }
     d.Polyline("Untitled", 0, neck, false);
     d.Polyline("Forehead", 0, ForeheadLeft(d), false);
@@ -364,8 +405,8 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
     set.pins[m2.vertex] = 6;
     set.pins[m4.vertex] = 18;
     set.pins[m1.vertex] = 20;
-    d.View().slots = {{0, l.Tag("crown")}, {1, f1.vertex}, {2, m2.vertex}, {3, l.Tag("f2")},
-                      {4, m4.vertex},      {5, m1.vertex}, {55, l.Tag("f11")}};
+    d.View().fixedRows = {{0, l.Tag("crown")}, {1, f1.vertex}, {2, m2.vertex},    {3, l.Tag("f2")},
+                          {4, m4.vertex},      {5, m1.vertex}, {55, l.Tag("f11")}};
 }
 
 void PinCreases(const HeadLayout& l, DraftFeatureSet& set) {

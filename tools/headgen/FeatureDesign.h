@@ -1,12 +1,12 @@
 #pragma once
 // The default feature set: which head vertices the feature points of the front and side photos
 // are bound to, at which detail level, and the named outlines (features) joining them.
+#include "HeadMesh.h"
+
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "HeadMesh.h"
 
 namespace vm::headgen {
 
@@ -22,7 +22,7 @@ struct DraftView {
     std::vector<DraftFeature> features;
     // Point positions in the stored list that must hold a given welded vertex; the other points
     // follow in the order of their stored vertex numbers.
-    std::map<int, int> slots;
+    std::map<int, int> fixedRows;
 };
 
 struct DraftFeatureSet {

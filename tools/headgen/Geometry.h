@@ -20,16 +20,22 @@ struct D2 {
     D2 operator*(double s) const { return {x * s, y * s}; }
 };
 
-inline double Dot(const D3& a, const D3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline double Dot(const D3& a, const D3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline D3 Cross(const D3& a, const D3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline double Len(const D3& a) { return std::sqrt(Dot(a, a)); }
+inline double Len(const D3& a) {
+    return std::sqrt(Dot(a, a));
+}
 inline D3 Unit(const D3& a) {
     const double l = Len(a);
     return l > 0 ? a / l : a;
 }
-inline D3 Mirror(const D3& a) { return {-a.x, a.y, a.z}; }
+inline D3 Mirror(const D3& a) {
+    return {-a.x, a.y, a.z};
+}
 
 // Twice the signed area of the 2-D triangle (positive when a, b, c turn counter-clockwise).
 inline double Orient(const D2& a, const D2& b, const D2& c) {
@@ -37,6 +43,8 @@ inline double Orient(const D2& a, const D2& b, const D2& c) {
 }
 
 constexpr double kPi = 3.14159265358979323846;
-inline double Rad(double degrees) { return degrees * kPi / 180.0; }
+inline double Rad(double degrees) {
+    return degrees * kPi / 180.0;
+}
 
 } // namespace vm::headgen

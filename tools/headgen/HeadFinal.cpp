@@ -126,7 +126,8 @@ BoundaryLoop FindBoundary(const std::vector<uint32_t>& indices, int start) {
     std::map<std::pair<int, int>, int> directed;
     for (size_t f = 0; f < indices.size(); f += 3) {
         for (int k = 0; k < 3; ++k) {
-            directed[{static_cast<int>(indices[f + k]), static_cast<int>(indices[f + (k + 1) % 3])}]++;
+            directed[{static_cast<int>(indices[f + k]),
+                      static_cast<int>(indices[f + (k + 1) % 3])}]++;
         }
     }
     std::map<int, int> next;
@@ -288,7 +289,8 @@ StoredHead StoreHead(const WeldedHead& head, const std::vector<Vec3>& scaled,
         for (int k = 0; k < 3; ++k) {
             const auto it = copyOf.find(t[k]);
             const bool useCopy = it != copyOf.end() && cx > 0;
-            out.indices.push_back(static_cast<uint32_t>(useCopy ? it->second : out.storedOfWelded[t[k]]));
+            out.indices.push_back(
+                static_cast<uint32_t>(useCopy ? it->second : out.storedOfWelded[t[k]]));
         }
     }
     out.modelUV = LayOutTexture(out);

@@ -1,11 +1,11 @@
 #pragma once
 // The generic head as stored: exact bounds, final vertex numbers, the texture cut along the back
 // midline and the model texture layout.
-#include <map>
-#include <vector>
-
 #include "HeadMesh.h"
 #include "platform/VMath.h"
+
+#include <map>
+#include <vector>
 
 namespace vm::headgen {
 

@@ -1,10 +1,10 @@
 #include "HeadLayout.h"
 
+#include "HeadShape.h"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
-
-#include "HeadShape.h"
 
 namespace vm::headgen {
 
@@ -68,25 +68,55 @@ struct FacePoint {
 // Landmarks of the left half of the face (x < 0), placed where the features need them.
 const FacePoint kFace[] = {
     // Eye outline and the line where the closed lids meet.
-    {"eyeIn", -29, 5}, {"eyeUp1", -42, 18}, {"eyeUp2", -60, 23}, {"eyeUp3", -78, 18},
-    {"eyeOut", -92, 7}, {"eyeLo3", -78, -5}, {"eyeLo2", -60, -9}, {"eyeLo1", -42, -5},
-    {"lid1", -46, 7}, {"lid2", -60, 8}, {"lid3", -75, 7},
+    {"eyeIn", -29, 5},
+    {"eyeUp1", -42, 18},
+    {"eyeUp2", -60, 23},
+    {"eyeUp3", -78, 18},
+    {"eyeOut", -92, 7},
+    {"eyeLo3", -78, -5},
+    {"eyeLo2", -60, -9},
+    {"eyeLo1", -42, -5},
+    {"lid1", -46, 7},
+    {"lid2", -60, 8},
+    {"lid3", -75, 7},
     // Eyebrow, inner end first.
-    {"brow1", -23, 36}, {"brow2", -43, 45}, {"brow3", -64, 48}, {"brow4", -85, 45},
+    {"brow1", -23, 36},
+    {"brow2", -43, 45},
+    {"brow3", -64, 48},
+    {"brow4", -85, 45},
     {"brow5", -106, 35},
     // Rim of the eye socket below and beside the eye.
-    {"orbOut", -113, 4}, {"orbLo3", -96, -22}, {"orbLo2", -66, -29}, {"orbLo1", -37, -22},
+    {"orbOut", -113, 4},
+    {"orbLo3", -96, -22},
+    {"orbLo2", -66, -29},
+    {"orbLo1", -37, -22},
     // Flank of the nose and its wing.
-    {"nose1", -15, -2}, {"nose2", -17, -33}, {"nose3", -19, -64}, {"nose4", -22, -91},
-    {"noseSide1", -31, -42}, {"noseSide2", -36, -76},
-    {"alaTop", -27, -101}, {"alaOut", -37, -118}, {"alaBase", -27, -134},
-    {"nostril", -12, -129}, {"tipSide", -13, -110},
+    {"nose1", -15, -2},
+    {"nose2", -17, -33},
+    {"nose3", -19, -64},
+    {"nose4", -22, -91},
+    {"noseSide1", -31, -42},
+    {"noseSide2", -36, -76},
+    {"alaTop", -27, -101},
+    {"alaOut", -37, -118},
+    {"alaBase", -27, -134},
+    {"nostril", -12, -129},
+    {"tipSide", -13, -110},
     // Lips: the meeting line (corner first), upper and lower outlines, skin around them.
-    {"lipCorner", -52, -196}, {"lip2", -34, -196}, {"lip1", -16, -196},
-    {"upper3", -44, -188}, {"upper2", -28, -181}, {"upper1", -11, -177},
-    {"lower2", -40, -209}, {"lower1", -20, -217},
-    {"philtrum", -11, -158}, {"upperSkin", -35, -164}, {"mouthOut", -66, -201},
-    {"chin1", -30, -240}, {"chin2", -40, -276}, {"chin3", -28, -304},
+    {"lipCorner", -52, -196},
+    {"lip2", -34, -196},
+    {"lip1", -16, -196},
+    {"upper3", -44, -188},
+    {"upper2", -28, -181},
+    {"upper1", -11, -177},
+    {"lower2", -40, -209},
+    {"lower1", -20, -217},
+    {"philtrum", -11, -158},
+    {"upperSkin", -35, -164},
+    {"mouthOut", -66, -201},
+    {"chin1", -30, -240},
+    {"chin2", -40, -276},
+    {"chin3", -28, -304},
 };
 
 struct EarPoint {
@@ -97,10 +127,10 @@ struct EarPoint {
 
 // The ear, as seen from the side: outline points and three in its bowl.
 const EarPoint kEar[] = {
-    {"earTop", 90, 0.86},    {"earBackTop", 35, 0.86}, {"earBack", -10, 0.86},
-    {"earBackLow", -55, 0.86}, {"earLobe", -90, 0.86}, {"earFrontLow", -135, 0.8},
-    {"earFront", 180, 0.72},  {"earFrontTop", 135, 0.86}, {"concha", -70, 0.3},
-    {"earInner", 80, 0.45},   {"earMid", 10, 0.4},
+    {"earTop", 90, 0.86},      {"earBackTop", 35, 0.86},   {"earBack", -10, 0.86},
+    {"earBackLow", -55, 0.86}, {"earLobe", -90, 0.86},     {"earFrontLow", -135, 0.8},
+    {"earFront", 180, 0.72},   {"earFrontTop", 135, 0.86}, {"concha", -70, 0.3},
+    {"earInner", 80, 0.45},    {"earMid", 10, 0.4},
 };
 
 D3 EarPointPosition(const EarPoint& e) {
@@ -182,8 +212,8 @@ void LayoutBuilder::AddMidlineVertices() {
         m_neck[k] = NeckLoopPoint(k);
     }
     AddMidline(MidlineRay(0), "crown");
-    const double frontY[] = {165, 112, 58, 22, 6, -10, -26, -42, -58, -74, -90, -107.79, -138,
-                             -158, -176, -186, -196, -207, -219, -240, -278, -312};
+    const double frontY[] = {165,     112,  58,   22,   6,    -10,  -26,  -42,  -58,  -74,  -90,
+                             -107.79, -138, -158, -176, -186, -196, -207, -219, -240, -278, -312};
     m_layout.front.push_back(AddMidline(MidlineRay(18), "f1"));
     m_layout.front.push_back(AddMidline(MidlineRay(36), "f2"));
     int k = 3;
@@ -301,7 +331,8 @@ void LayoutBuilder::AddRequiredEdges() {
     }
     both(m_layout.Tag("lip1"), m_layout.Tag("f19"));
     for (int i = 1; i < 5; ++i) {
-        both(m_layout.Tag("brow" + std::to_string(i)), m_layout.Tag("brow" + std::to_string(i + 1)));
+        both(m_layout.Tag("brow" + std::to_string(i)),
+             m_layout.Tag("brow" + std::to_string(i + 1)));
     }
     std::sort(req.begin(), req.end());
     req.erase(std::unique(req.begin(), req.end()), req.end());

@@ -1,12 +1,12 @@
 #pragma once
 // Where the generic head's vertices go: the midline, the neck opening, the regular grid beside
 // the back midline, hand-placed face and ear vertices, and an even fill of the rest.
+#include "Geometry.h"
+#include "Triangulation.h"
+
 #include <map>
 #include <string>
 #include <vector>
-
-#include "Geometry.h"
-#include "Triangulation.h"
 
 namespace vm::headgen {
 

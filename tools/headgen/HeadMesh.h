@@ -1,11 +1,11 @@
 #pragma once
 // The generic head's surface: vertices from the layout, triangulated into a disk whose only
 // boundary is the neck opening.
-#include <string>
-#include <vector>
-
 #include "HeadLayout.h"
 #include "Triangulation.h"
+
+#include <string>
+#include <vector>
 
 namespace vm::headgen {
 

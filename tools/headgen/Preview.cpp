@@ -109,8 +109,8 @@ void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const
     std::vector<Item> order;
     for (int t = 0; t < static_cast<int>(mesh.triangles.size()); ++t) {
         const auto& tri = mesh.triangles[t];
-        const double depth =
-            view(mesh.positions[tri[0]]).z + view(mesh.positions[tri[1]]).z + view(mesh.positions[tri[2]]).z;
+        const double depth = view(mesh.positions[tri[0]]).z + view(mesh.positions[tri[1]]).z +
+                             view(mesh.positions[tri[2]]).z;
         order.push_back({depth, t});
     }
     std::sort(order.begin(), order.end(), [](const Item& a, const Item& b) {

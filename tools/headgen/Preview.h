@@ -1,10 +1,10 @@
 #pragma once
 // Quick shaded pictures of the generated head, for judging its shape while designing it.
-#include <QString>
-#include <vector>
-
 #include "Geometry.h"
 #include "Triangulation.h"
+
+#include <QString>
+#include <vector>
 
 namespace vm::headgen {
 

@@ -62,7 +62,8 @@ void Flip(std::vector<Triangle>& tris, int t0, int t1, const Edge& e) {
 bool ConvexQuad(const std::vector<D2>& chart, int p, int s, int q, int r) {
     // The quad p, s, q, r in this cyclic order, counter-clockwise, must turn left everywhere.
     const double eps = 1e-12;
-    return Orient(chart[p], chart[s], chart[q]) > eps && Orient(chart[s], chart[q], chart[r]) > eps &&
+    return Orient(chart[p], chart[s], chart[q]) > eps &&
+           Orient(chart[s], chart[q], chart[r]) > eps &&
            Orient(chart[q], chart[r], chart[p]) > eps && Orient(chart[r], chart[p], chart[s]) > eps;
 }
 
@@ -154,7 +155,8 @@ std::vector<Triangle> Delaunay(const std::vector<D2>& chart, const std::vector<i
             tris.push_back({hull[0], hull[k - 1], hull[k]});
         }
         if (k >= 2 && Orient(chart[hull[0]], chart[hull[k - 1]], chart[hull[k]]) <= 0) {
-            throw std::runtime_error("triangulation: outer boundary not convex and counter-clockwise");
+            throw std::runtime_error(
+                "triangulation: outer boundary not convex and counter-clockwise");
         }
     }
     for (int i = 0; i < static_cast<int>(chart.size()); ++i) {
@@ -215,7 +217,8 @@ void ForceEdges(std::vector<Triangle>& tris, const std::vector<D2>& chart,
                 }
             }
             if (!flipped) {
-                throw std::runtime_error("triangulation: no flippable edge crosses a required edge");
+                throw std::runtime_error(
+                    "triangulation: no flippable edge crosses a required edge");
             }
         }
     }

@@ -1,12 +1,12 @@
 #pragma once
 // Triangulation of the head's vertices: Delaunay in a flat chart of the surface, required edges
 // forced in by flips, then flips that improve the triangles on the real surface.
+#include "Geometry.h"
+
 #include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
-
-#include "Geometry.h"
 
 namespace vm::headgen {
 
