@@ -1,9 +1,9 @@
 #include "document/SubdivisionStage.h"
 
+#include "document/HeadResources.h"
 #include "document/Subdivision.h"
 #include "platform/Exceptions.h"
 
-#include <QFile>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -16,9 +16,6 @@ const int32_t kSharpenLipsList[] = {411, 413, 416, 415, 417, 414, 412, -1};
 const int32_t kSharpenEyebrowList[] = {83, 81, 85, 87, 102, 84, 82, 86, 88, 103, -1};
 
 namespace {
-
-// HRESULT of a resource that the program does not carry.
-constexpr uint32_t kResourceNotFound = 0x80070716;
 
 uint16_t Get16(const uint8_t* p) {
     return qFromLittleEndian<uint16_t>(p);
@@ -211,11 +208,7 @@ void LoadSubdivisionStage(const QByteArray& bytes, SubdivisionStage& stage,
 
 void LoadSubdivisionStage(const QString& resourcePath, SubdivisionStage& stage,
                           uint32_t inputVertexCount) {
-    QFile file(resourcePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw ResultException(kResourceNotFound);
-    }
-    LoadSubdivisionStage(file.readAll(), stage, inputVertexCount);
+    LoadSubdivisionStage(ReadResource(resourcePath), stage, inputVertexCount);
 }
 
 } // namespace vm
