@@ -1,20 +1,23 @@
 #pragma once
 // Services on Mesh: creation, cloning, adjacency, normals, bounds, welding and picking.
+#include "platform/Mesh.h"
+
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-#include "platform/Mesh.h"
 
 namespace vm {
 
 constexpr uint32_t kNoNeighbour = 0xFFFFFFFF;
 
 // A mesh of faceCount triangles and vertexCount zeroed vertices, every attribute 0.
-// Throws InvalidArgument for zero counts or for more than 65535 vertices without MESH_32BIT.
+// Every service below raises CDXException(D3DERR_INVALIDCALL) for what the graphics library
+// would refuse: zero counts, more than 65535 vertices without MESH_32BIT, a vertex format with
+// components HeadVertex cannot hold, indices beyond the vertices, adjacency of the wrong size.
 Mesh CreateMesh(uint32_t faceCount, uint32_t vertexCount, uint32_t options, uint32_t fvf);
 
-// A copy with other options (the vertex format stays 0x352; other formats are refused).
+// A copy with other options and format. Components that the source or the target format lacks
+// are zero in the copy (texture sets are the HeadVertex sets in order: front, side, model).
 Mesh CloneMesh(const Mesh& mesh, uint32_t options, uint32_t fvf);
 
 // Three entries per face: the face across edge (v0,v1), (v1,v2), (v2,v0), or kNoNeighbour.
@@ -22,14 +25,14 @@ Mesh CloneMesh(const Mesh& mesh, uint32_t options, uint32_t fvf);
 // both sides of a texture seam are neighbours.
 std::vector<uint32_t> ComputeAdjacency(const Mesh& mesh, float epsilon);
 
-// Unit vertex normals from the face normals; vertices that share a position through the
-// adjacency get the same normal.
+// Unit vertex normals from the angle-weighted face normals. Vertices at the same position, and
+// vertices the adjacency joins (the ends of shared edges), get the same normal. An empty
+// adjacency is allowed. Vertices of no face (or only degenerate faces) get the zero vector.
 void ComputeNormals(Mesh& mesh, const std::vector<uint32_t>& adjacency);
 
 void ComputeBoundingBox(const HeadVertex* vertices, uint32_t count, Vec3& min, Vec3& max);
 // Centre = mean of the positions, radius = largest distance from it.
-void ComputeBoundingSphere(const HeadVertex* vertices, uint32_t count, Vec3& centre,
-                           float& radius);
+void ComputeBoundingSphere(const HeadVertex* vertices, uint32_t count, Vec3& centre, float& radius);
 
 // Merges vertices that are equal in every component and remaps the indices. Returns, for each
 // old vertex, its new index.

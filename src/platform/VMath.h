@@ -34,10 +34,17 @@ struct Viewport {
     float x = 0, y = 0, width = 0, height = 0, minZ = 0, maxZ = 1;
 };
 
-float Dot(const Vec3& a, const Vec3& b);
-Vec3 Cross(const Vec3& a, const Vec3& b);
-float Length(const Vec3& v);
-Vec3 Normalize(const Vec3& v); // the zero vector stays zero
+// Inline: mesh services call these in their inner loops on every drag step.
+inline float Dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vec3 Cross(const Vec3& a, const Vec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline float Length(const Vec3& v) { return std::sqrt(Dot(v, v)); }
+// The zero vector stays zero.
+inline Vec3 Normalize(const Vec3& v) {
+    const float length = Length(v);
+    return length > 0 ? v * (1.0f / length) : Vec3{};
+}
 
 Matrix MatrixIdentity();
 Matrix MatrixMultiply(const Matrix& a, const Matrix& b); // a then b
@@ -54,9 +61,10 @@ Quaternion QuaternionMultiply(const Quaternion& q1, const Quaternion& q2);
 Quaternion QuaternionRotationAxis(const Vec3& axis, float angle);
 Quaternion QuaternionNormalize(const Quaternion& q);
 
-Vec3 Vec3TransformCoord(const Vec3& v, const Matrix& m); // divides by w
-Vec3 Vec3TransformNormal(const Vec3& v, const Matrix& m);  // ignores translation
-// Window position (x, y in viewport pixels, z depth in minZ..maxZ) back to object space.
+Vec3 Vec3TransformCoord(const Vec3& v, const Matrix& m);  // divides by w
+Vec3 Vec3TransformNormal(const Vec3& v, const Matrix& m); // ignores translation
+// Window position (x, y in viewport pixels, z depth in minZ..maxZ) back to object space
+// (all NaN when the transforms are singular).
 Vec3 Vec3Unproject(const Vec3& windowPos, const Viewport& viewport, const Matrix& projection,
                    const Matrix& view, const Matrix& world);
 Vec3 Vec3Project(const Vec3& objectPos, const Viewport& viewport, const Matrix& projection,
