@@ -124,13 +124,33 @@ void ReadDirectRow(const QImage& photo, const QList<QRgb>& table, int y, RgbRow&
     }
 }
 
-// Writes one row of colours into texels of the given format, alpha 0.
+// Writes one row of colours into texels of the given format, alpha 0. The format is chosen
+// once per row: this loop runs for every pixel of every photo loaded.
+template <typename WriteTexel>
+void WriteRowAs(const RgbRow& row, uint8_t* texels, uint32_t step, int count, WriteTexel write) {
+    for (int x = 0; x < count; ++x, texels += step) {
+        write(texels, row[size_t(x)]);
+    }
+}
+
 void WriteRow(const RgbRow& row, uint8_t* texels, TextureFormat format, int count) {
     const uint32_t step = BytesPerTexel(format);
-    for (int x = 0; x < count; ++x) {
-        const QRgb c = row[x];
-        WriteTexelColour(texels + x * step, format, static_cast<uint8_t>(qRed(c)),
-                         static_cast<uint8_t>(qGreen(c)), static_cast<uint8_t>(qBlue(c)));
+    switch (format) {
+    case TextureFormat::A8R8G8B8:
+        WriteRowAs(row, texels, step, count,
+                   [](uint8_t* t, QRgb c) { StoreWord32(t, c & 0x00FFFFFFu); });
+        return;
+    case TextureFormat::A8B8G8R8:
+        WriteRowAs(row, texels, step, count, [](uint8_t* t, QRgb c) {
+            StoreWord32(t, uint32_t(qBlue(c)) << 16 | uint32_t(qGreen(c)) << 8 | uint32_t(qRed(c)));
+        });
+        return;
+    default:
+        WriteRowAs(row, texels, step, count, [format](uint8_t* t, QRgb c) {
+            WriteTexelColour(t, format, static_cast<uint8_t>(qRed(c)),
+                             static_cast<uint8_t>(qGreen(c)), static_cast<uint8_t>(qBlue(c)));
+        });
+        return;
     }
 }
 
@@ -171,6 +191,30 @@ QString FileMessage(const QString& text, const QString& path) {
            QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+// Whether JPEG bytes reach their end-of-image marker. The reader fills a JPEG that was cut
+// short with grey instead of failing; such a photo must be refused, not shown half grey.
+bool JpegIsComplete(const QByteArray& bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    qsizetype pos = 2; // behind the start-of-image marker
+    // Walk the header segments up to the first scan; embedded thumbnails live inside them.
+    while (pos + 4 <= size) {
+        if (data[pos] != 0xFF) {
+            return false;
+        }
+        const uint8_t marker = data[pos + 1];
+        if (marker == 0xFF) {
+            ++pos; // fill byte
+            continue;
+        }
+        if (marker == 0xDA) {
+            return bytes.indexOf(QByteArrayView("\xFF\xD9", 2), pos) >= 0;
+        }
+        pos += 2 + (qsizetype(data[pos + 2]) << 8 | data[pos + 3]);
+    }
+    return false;
+}
+
 // Decodes bytes; formatHint is a format name to try when the content alone does not tell.
 bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& photo,
                  QString& error) {
@@ -180,13 +224,19 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     QImageReader reader(&buffer, formatHint);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
+    const QByteArray format = reader.format();
+    const bool isJpeg = format == "jpeg" || format == "jpg";
     QImage image;
     if (!reader.read(&image)) {
         error = reader.errorString();
         return false;
     }
+    if (isJpeg && !JpegIsComplete(bytes)) {
+        error = QStringLiteral("Unable to read image data: the JPEG data ends too early");
+        return false;
+    }
     photo.image = std::move(image);
-    photo.jpegBytes = reader.format() == "jpeg" ? bytes : QByteArray();
+    photo.jpegBytes = isJpeg ? bytes : QByteArray();
     return true;
 }
 
