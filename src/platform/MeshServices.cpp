@@ -106,6 +106,9 @@ private:
             return bits;
         }
         const double cell = std::floor(static_cast<double>(coordinate) / m_epsilon);
+        if (std::isnan(cell)) {
+            return 0; // any cell will do: a NaN position is close to nothing
+        }
         return static_cast<int64_t>(std::clamp(cell, -4.0e18, 4.0e18));
     }
 

@@ -37,9 +37,7 @@ bool BlendLine::Evaluate(float y, float& x) const {
             const Vec2& a = m_points[i - 1];
             const Vec2& b = m_points[i];
             if (a.y <= y && y <= b.y) {
-                // A level segment contains only its own row: take its first point there
-                // rather than dividing by zero.
-                result = b.y > a.y ? a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y) : a.x;
+                result = a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y);
                 found = true;
             }
         }

@@ -171,6 +171,30 @@ QString FileMessage(const QString& text, const QString& path) {
            QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
+// Whether JPEG bytes reach their end-of-image marker. The reader fills a JPEG that was cut
+// short with grey instead of failing; such a photo must be refused, not shown half grey.
+bool JpegIsComplete(const QByteArray& bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    qsizetype pos = 2; // behind the start-of-image marker
+    // Walk the header segments up to the first scan; embedded thumbnails live inside them.
+    while (pos + 4 <= size) {
+        if (data[pos] != 0xFF) {
+            return false;
+        }
+        const uint8_t marker = data[pos + 1];
+        if (marker == 0xFF) {
+            ++pos; // fill byte
+            continue;
+        }
+        if (marker == 0xDA) {
+            return bytes.indexOf(QByteArrayView("\xFF\xD9", 2), pos) >= 0;
+        }
+        pos += 2 + (qsizetype(data[pos + 2]) << 8 | data[pos + 3]);
+    }
+    return false;
+}
+
 // Decodes bytes; formatHint is a format name to try when the content alone does not tell.
 bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& photo,
                  QString& error) {
@@ -180,13 +204,19 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     QImageReader reader(&buffer, formatHint);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(kDecodeLimitMegabytes);
+    const QByteArray format = reader.format();
+    const bool isJpeg = format == "jpeg" || format == "jpg";
     QImage image;
     if (!reader.read(&image)) {
         error = reader.errorString();
         return false;
     }
+    if (isJpeg && !JpegIsComplete(bytes)) {
+        error = QStringLiteral("Unable to read image data: the JPEG data ends too early");
+        return false;
+    }
     photo.image = std::move(image);
-    photo.jpegBytes = reader.format() == "jpeg" ? bytes : QByteArray();
+    photo.jpegBytes = isJpeg ? bytes : QByteArray();
     return true;
 }
 

@@ -159,6 +159,10 @@ TEST(MeshServices, AdjacencyAcrossGridCellBoundaries) {
     mesh.vertices[4].position.x = 0.0205f;
     EXPECT_EQ(ComputeAdjacency(mesh, 0.01f), (std::vector<uint32_t>{N, N, 1, 0, N, N}));
     ExpectInvalidCall([&] { ComputeAdjacency(mesh, -1); });
+    // Positions that are not numbers join nothing (and must not upset the grid).
+    mesh.vertices[2].position.z = std::nanf("");
+    mesh.vertices[3].position.y = INFINITY;
+    EXPECT_EQ(ComputeAdjacency(mesh, 0.01f), std::vector<uint32_t>(6, N));
 }
 
 TEST(MeshServices, AdjacencyMatchesTheQuadraticOracleOnASeamGrid) {

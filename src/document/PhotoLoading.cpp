@@ -1,0 +1,84 @@
+// Photos and their textures: the device, loading a photo, the blank placeholders and the side
+// texture's blend.
+#include "document/CVisomorfDoc.h"
+#include "platform/Exceptions.h"
+#include "platform/SoftwareDevice.h"
+#include "texture/BlendZone.h"
+#include "texture/PhotoTexture.h"
+
+namespace vm {
+
+void CVisomorfDoc::CreateDevice() {
+    device = std::make_shared<SoftwareDevice>();
+    hardwareNPatches = device->Caps().nPatches;
+}
+
+void CVisomorfDoc::MakeBlankTexture(int photo) {
+    CheckPhoto(photo);
+    if (!device) {
+        throw GeneralFailureException();
+    }
+    textures[photo] = CreateBlankTexture(*device);
+}
+
+void CVisomorfDoc::LoadPhoto(int photo, const QString& path) {
+    CheckPhoto(photo);
+    if (!device || !editableMesh) {
+        throw GeneralFailureException();
+    }
+    // Decode and convert before anything is replaced: a photo that cannot be read, is too
+    // large for the device or cannot be converted leaves the document as it was.
+    QImage image = DecodePhoto(path);
+    std::shared_ptr<Texture> texture = CreatePhotoTexture(*device, image);
+    const QSize oldSize = GetPhotoSize(photo);
+    photos[photo] = std::move(image);
+    textures[photo] = std::move(texture);
+    RescalePhotoCoordinates(photo, oldSize, photos[photo].size());
+    FitBoxToPhoto(photo);
+    RebuildDisplayMesh();
+    UpdateBlendZone();
+    SetModifiedFlag(true);
+}
+
+// The vertices keep their place in photo pixels; only the normalisation by the photo's size
+// changes. The blend zone keeps its place relative to the side photo.
+void CVisomorfDoc::RescalePhotoCoordinates(int photo, QSize oldSize, QSize newSize) {
+    const auto oldW = static_cast<float>(oldSize.width());
+    const auto oldH = static_cast<float>(oldSize.height());
+    const auto newW = static_cast<float>(newSize.width());
+    const auto newH = static_cast<float>(newSize.height());
+    for (HeadVertex& v : editableMesh->vertices) {
+        Vec2& uv = photo == Front ? v.frontUV : v.sideUV;
+        uv.x = oldW * uv.x / newW;
+        uv.y = oldH * uv.y / newH;
+    }
+    if (photo == Side) {
+        for (Vec2& point : blendZone) {
+            point.x = point.x / oldW * newW;
+            point.y = point.y / oldH * newH;
+        }
+    }
+}
+
+void CVisomorfDoc::RunLoadPhotoCommand(int photo) {
+    const QString path = choosePhotoFile ? choosePhotoFile(photo) : QString();
+    if (!path.isEmpty()) {
+        LoadPhoto(photo, path);
+    }
+    UpdateAllViews();
+    FitPhotoViewsToWindow(photo);
+}
+
+void CVisomorfDoc::UpdateBlendZone() {
+    if (!textures[Side]) {
+        return;
+    }
+    if (blendZone.empty()) {
+        throw InvalidArgumentException();
+    }
+    const QSize size = GetPhotoSize(Side);
+    vm::UpdateBlendZone(*textures[Side], blendZone, blendZoneWidth, leftSide,
+                        QSizeF(size.width(), size.height()));
+}
+
+} // namespace vm

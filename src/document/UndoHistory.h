@@ -1,0 +1,24 @@
+#pragma once
+// The state one undo step restores: everything a photo drag can change.
+#include "document/DocumentTypes.h"
+#include "document/FeatureSet.h"
+#include "platform/VMath.h"
+
+#include <vector>
+
+namespace vm {
+
+struct UndoSnapshot {
+    Box boxes[kPhotoCount];
+    std::vector<Vec2> pointPositions[kPhotoCount]; // photo pixels
+    // Per editable-mesh vertex: position x, y, z (model units), frontUV u, v, sideUV u, v.
+    std::vector<float> vertices;
+    std::vector<Vec2> blendZone; // side-photo pixels
+    // Kept with the zone so that an undone width change cannot leave a blend that differs from
+    // the zone drawn on the photo.
+    float blendZoneWidth = 100;
+};
+
+constexpr int kFloatsPerSnapshotVertex = 7;
+
+} // namespace vm
