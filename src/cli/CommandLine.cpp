@@ -1,12 +1,12 @@
 #include "cli/CommandLine.h"
 
-#include <QTextStream>
-
 #include "cli/DocumentInfo.h"
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
 #include "persistence/DocumentIO.h"
 #include "platform/Exceptions.h"
+
+#include <QTextStream>
 
 namespace vm {
 
@@ -14,7 +14,7 @@ namespace {
 
 using Action = CommandLineOptions::Action;
 
-const QStringList kValueOptions = {"--export", "--save",    "--detail", "--texture-size",
+const QStringList kValueOptions = {"--export",  "--save",  "--detail", "--texture-size",
                                    "--quality", "--front", "--side"};
 const QStringList kActionOptions = {"--export", "--save", "--info", "--help", "--version"};
 
@@ -117,7 +117,8 @@ bool PrepareDocument(CVisomorfDoc& doc, const CommandLineOptions& options, QText
         try {
             OpenDocument(doc, options.document);
         } catch (const std::exception& failure) {
-            Fail(err, QStringLiteral("cannot open %1: %2").arg(options.document, Describe(failure)));
+            Fail(err,
+                 QStringLiteral("cannot open %1: %2").arg(options.document, Describe(failure)));
             return false;
         }
     }
@@ -160,7 +161,9 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
             break;
         }
     } catch (const std::exception& failure) {
-        const QString target = options.action == Action::Info ? options.document : options.output;
+        QString target = options.action == Action::Info ? options.document : options.output;
+        if (target.isEmpty())
+            target = QStringLiteral("the new document");
         return Fail(err, QStringLiteral("%1: %2").arg(target, Describe(failure)));
     }
     return 0;

@@ -11,12 +11,12 @@ namespace vm {
 struct CommandLineOptions {
     enum class Action { None, Help, Version, Export, Save, Info };
     Action action = Action::None;
-    QString output;   // --export OUT.obj or --save OUT.vmf
-    QString document; // the .vmf to start from; empty: a new document
-    QString photos[2]; // --front IMAGE, --side IMAGE
-    int32_t detail = 1;        // --detail low|medium|high: 0, 1, 2
+    QString output;              // --export OUT.obj or --save OUT.vmf
+    QString document;            // the .vmf to start from; empty: a new document
+    QString photos[2];           // --front IMAGE, --side IMAGE
+    int32_t detail = 1;          // --detail low|medium|high: 0, 1, 2
     uint32_t textureSize = 1024; // --texture-size
-    uint32_t quality = 80;     // --quality
+    uint32_t quality = 80;       // --quality
 };
 
 // Parses the arguments after the program name. Returns false with a message for arguments

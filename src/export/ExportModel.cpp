@@ -20,10 +20,9 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
     const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
     WriteObj(mesh, objPath, names.mtlName);
     WriteMtl(names.mtlPath, names.jpegName);
-    const QImage atlas = RenderTextureAtlas(mesh, doc.textures[Front].get(),
-                                            doc.textures[Side].get(), options.width,
-                                            options.height,
-                                            DilationFactor(doc.modelDetail, options.dilate));
+    const QImage atlas =
+        RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(), options.width,
+                           options.height, DilationFactor(doc.modelDetail, options.dilate));
     SaveJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
 }
 
@@ -36,12 +35,12 @@ public:
     ~DetailRestorer() {
         if (m_doc.modelDetail == m_saved)
             return;
+        m_doc.modelDetail = m_saved;
         try {
-            m_doc.SetModelDetail(m_saved);
+            m_doc.RebuildDisplayMesh();
         } catch (...) {
-            // The rebuild at the old detail cannot fail where the one at the new detail
-            // succeeded; should it, the field at least names the user's level again.
-            m_doc.modelDetail = m_saved;
+            // The mesh at the user's own detail was built before; should rebuilding it fail
+            // now, the level at least names the user's choice again.
         }
     }
     DetailRestorer(const DetailRestorer&) = delete;
@@ -57,8 +56,10 @@ private:
 void ExportDocument(CVisomorfDoc& doc, const QString& objPath, int32_t detail,
                     const ExportOptions& options) {
     DetailRestorer restorer(doc);
-    if (detail != doc.modelDetail)
-        doc.SetModelDetail(detail);
+    if (detail != doc.modelDetail) {
+        doc.modelDetail = detail;
+        doc.RebuildDisplayMesh();
+    }
     ExportModel(objPath, doc, options);
 }
 

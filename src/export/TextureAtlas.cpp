@@ -1,12 +1,12 @@
 #include "export/TextureAtlas.h"
 
-#include <cmath>
-#include <optional>
-
 #include "platform/Exceptions.h"
 #include "platform/Rasterizer.h"
 #include "platform/SoftwareDevice.h"
 #include "texture/PhotoTexture.h"
+
+#include <cmath>
+#include <optional>
 
 namespace vm {
 
@@ -91,7 +91,9 @@ RasterVertex AtlasVertex(const HeadVertex& vertex, const Vec2& place, uint32_t w
     return out;
 }
 
-uint32_t Channel(uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
+uint32_t Channel(uint32_t argb, int shift) {
+    return (argb >> shift) & 0xFF;
+}
 
 // Side colour weighed by the side alpha against the front colour, times the vertex colour.
 uint32_t BlendTexel(uint32_t front, uint32_t side, const float* varyings) {

@@ -1,12 +1,12 @@
 #pragma once
 // The export's texture: every triangle drawn at its place in the generic head's texture layout
 // (modelUV), coloured from both photos exactly as the 3D view blends them.
+#include "platform/Mesh.h"
+#include "platform/VMath.h"
+
 #include <QImage>
 #include <cstdint>
 #include <vector>
-
-#include "platform/Mesh.h"
-#include "platform/VMath.h"
 
 namespace vm {
 

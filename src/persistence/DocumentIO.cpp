@@ -1,13 +1,13 @@
 #include "persistence/DocumentIO.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include "document/CVisomorfDoc.h"
 #include "platform/Exceptions.h"
 #include "platform/MeshServices.h"
 #include "platform/SoftwareDevice.h"
 #include "texture/BlendZone.h"
+
+#include <QFile>
+#include <QSaveFile>
 
 namespace vm {
 

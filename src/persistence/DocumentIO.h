@@ -1,9 +1,9 @@
 #pragma once
 // Opening and saving the document's file: the open sequence with its rebuild of textures,
 // blend and displayed mesh, and saves that replace the previous file only once complete.
-#include <QString>
-
 #include "persistence/DocumentFile.h"
+
+#include <QString>
 
 namespace vm {
 

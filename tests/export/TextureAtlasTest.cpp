@@ -70,7 +70,7 @@ TEST(RenderTextureAtlas, SideAlphaWeighsTheSidePhotoAgainstTheFront) {
         const QImage image =
             RenderTextureAtlas(mesh, photos.front.get(), photos.side.get(), 32, 32, 1.0f);
         EXPECT_EQ(image.pixel(28, 28), expected) << int(alpha); // inside, bottom right
-        EXPECT_EQ(image.pixel(3, 3), qRgb(255, 255, 255)); // outside, top left
+        EXPECT_EQ(image.pixel(3, 3), qRgb(255, 255, 255));      // outside, top left
     }
 }
 

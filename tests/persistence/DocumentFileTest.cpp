@@ -1,13 +1,14 @@
+#include "persistence/DocumentFile.h"
+
+#include "platform/Exceptions.h"
+#include "platform/XFileReader.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
-
-#include "persistence/DocumentFile.h"
-#include "platform/Exceptions.h"
-#include "platform/XFileReader.h"
 
 namespace vm {
 namespace {
@@ -127,7 +128,8 @@ TEST(DocumentFile, RoundTripKeepsEveryFieldAndIsByteIdentical) {
     for (int p = 0; p < 2; ++p) {
         ASSERT_EQ(back.featureSet.points[p].size(), original.featureSet.points[p].size());
         for (size_t i = 0; i < back.featureSet.points[p].size(); ++i)
-            EXPECT_EQ(back.featureSet.points[p][i].weights, original.featureSet.points[p][i].weights);
+            EXPECT_EQ(back.featureSet.points[p][i].weights,
+                      original.featureSet.points[p][i].weights);
         EXPECT_EQ(back.box[p], original.box[p]);
         EXPECT_EQ(back.modelOffset[p].x, original.modelOffset[p].x);
         ASSERT_EQ(back.pointPositions[p].size(), original.pointPositions[p].size());
@@ -240,7 +242,7 @@ TEST(DocumentFile, CountsBeyondTheFileAreRefusedBeforeAllocating) {
     const QByteArray file = Write(SmallDocument());
     const qsizetype front = FrontSectionOffset(file);
     const QByteArray huge("\xFF\xFF\xFF\xFF\xFF\x7F", 6);
-    ExpectRefused(Patched(front, 2, huge), "end of the file");   // weights
+    ExpectRefused(Patched(front, 2, huge), "end of the file"); // weights
     // Mesh block length: just past the feature-set block.
     QByteArray copy = file;
     QBuffer buffer(&copy);
@@ -268,7 +270,7 @@ TEST(DocumentFile, MeshBytesThatDoNotDecodeAreRefused) {
 // A front photo of `data` with length field L = data.size().
 QByteArray WithFrontPhoto(const QByteArray& data) {
     QByteArray file = Write(SmallDocument());
-    const qsizetype hasPhotoAt = FrontSectionOffset(file) + 14 + 8 + 16 + 2 + 3 * 8;
+    const qsizetype hasPhotoAt = FrontSectionOffset(file) + 24 + 8 + 16 + 2 + 3 * 8;
     EXPECT_EQ(file.at(hasPhotoAt), '\0');
     file.replace(hasPhotoAt, 1, QByteArray("\x01", 1) + Le32(data.size()) + Le32(0) + data);
     return file;
