@@ -84,11 +84,14 @@ Settings::Settings(QIODevice& device) {
 }
 
 QString Settings::DefaultPath() {
-    return QDir::currentPath() + QStringLiteral("/visomorf.ini");
+    const QString directory = QDir::currentPath();
+    // Without a current directory (it may have been removed) there is no settings file, and
+    // certainly not one at the root of the file system.
+    return directory.isEmpty() ? QString() : directory + QStringLiteral("/visomorf.ini");
 }
 
 void Settings::ReadFile() {
-    if (QFileInfo(m_path).isDir()) {
+    if (m_path.isEmpty() || QFileInfo(m_path).isDir()) {
         return;
     }
     QFile file(m_path);

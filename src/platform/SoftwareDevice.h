@@ -109,6 +109,9 @@ private:
 class SoftwareDevice {
 public:
     explicit SoftwareDevice(DeviceCaps caps = {});
+    // One device, one account of texture memory.
+    SoftwareDevice(const SoftwareDevice&) = delete;
+    SoftwareDevice& operator=(const SoftwareDevice&) = delete;
 
     const DeviceCaps& Caps() const { return m_caps; }
     // Changes what the device offers from now on; existing textures keep their layout.

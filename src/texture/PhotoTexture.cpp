@@ -124,13 +124,33 @@ void ReadDirectRow(const QImage& photo, const QList<QRgb>& table, int y, RgbRow&
     }
 }
 
-// Writes one row of colours into texels of the given format, alpha 0.
+// Writes one row of colours into texels of the given format, alpha 0. The format is chosen
+// once per row: this loop runs for every pixel of every photo loaded.
+template <typename WriteTexel>
+void WriteRowAs(const RgbRow& row, uint8_t* texels, uint32_t step, int count, WriteTexel write) {
+    for (int x = 0; x < count; ++x, texels += step) {
+        write(texels, row[size_t(x)]);
+    }
+}
+
 void WriteRow(const RgbRow& row, uint8_t* texels, TextureFormat format, int count) {
     const uint32_t step = BytesPerTexel(format);
-    for (int x = 0; x < count; ++x) {
-        const QRgb c = row[x];
-        WriteTexelColour(texels + x * step, format, static_cast<uint8_t>(qRed(c)),
-                         static_cast<uint8_t>(qGreen(c)), static_cast<uint8_t>(qBlue(c)));
+    switch (format) {
+    case TextureFormat::A8R8G8B8:
+        WriteRowAs(row, texels, step, count,
+                   [](uint8_t* t, QRgb c) { StoreWord32(t, c & 0x00FFFFFFu); });
+        return;
+    case TextureFormat::A8B8G8R8:
+        WriteRowAs(row, texels, step, count, [](uint8_t* t, QRgb c) {
+            StoreWord32(t, uint32_t(qBlue(c)) << 16 | uint32_t(qGreen(c)) << 8 | uint32_t(qRed(c)));
+        });
+        return;
+    default:
+        WriteRowAs(row, texels, step, count, [format](uint8_t* t, QRgb c) {
+            WriteTexelColour(t, format, static_cast<uint8_t>(qRed(c)),
+                             static_cast<uint8_t>(qGreen(c)), static_cast<uint8_t>(qBlue(c)));
+        });
+        return;
     }
 }
 

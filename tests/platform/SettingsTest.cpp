@@ -95,5 +95,17 @@ TEST(Settings, FileInTheCurrentDirectoryAndMissingFiles) {
     EXPECT_EQ(directory.initialModelDetail(), 1);
 }
 
+TEST(Settings, RemovedCurrentDirectoryReadsNoFileAtTheRoot) {
+    const QString previous = QDir::currentPath();
+    {
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    }
+    const Settings settings;
+    QDir::setCurrent(previous);
+    EXPECT_NE(settings.path(), "/visomorf.ini");
+    EXPECT_EQ(settings.initialModelDetail(), 1);
+}
+
 } // namespace
 } // namespace vm
