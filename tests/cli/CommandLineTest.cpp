@@ -14,12 +14,12 @@
 namespace vm {
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     QByteArray out, err;
 };
 
-Run Visomorf(const QStringList& arguments, const QString& workingDir = {}) {
+Outcome Visomorf(const QStringList& arguments, const QString& workingDir = {}) {
     QProcess process;
     process.setProgram(QStringLiteral(VISOMORF_EXE));
     process.setArguments(arguments);
@@ -90,19 +90,19 @@ TEST(ParseCommandLine, RefusesWhatMakesNoSense) {
 }
 
 TEST(CommandLine, HelpListsEveryCommandAndBadArgumentsExitWithTwo) {
-    const Run help = Visomorf({"--help"});
+    const Outcome help = Visomorf({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--export", "--save", "--info", "--detail", "--texture-size",
                              "--quality", "--front", "--side"})
         EXPECT_TRUE(help.out.contains(word)) << word;
-    const Run bad = Visomorf({"--export", "x.obj", "--quality", "500"});
+    const Outcome bad = Visomorf({"--export", "x.obj", "--quality", "500"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.contains("--quality")) << bad.err.toStdString();
 }
 
 TEST(CommandLine, ExportsANewDocumentWithTheDialogDefaults) {
     QTemporaryDir dir;
-    const Run run = Visomorf({"--export", dir.filePath("face.obj")});
+    const Outcome run = Visomorf({"--export", dir.filePath("face.obj")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QByteArray obj = ReadAll(dir.filePath("face.obj"));
     EXPECT_TRUE(obj.startsWith("mtllib face.mtl\r\n"));
@@ -119,7 +119,7 @@ TEST(CommandLine, SaveOpenSaveIsByteIdenticalAndExportUsesTheDocument) {
     QTemporaryDir dir;
     const QString front = Picture(dir.filePath("front.jpg"), 480, 640);
     const QString side = Picture(dir.filePath("side.png"), 300, 400);
-    Run run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", front, "--side", side});
+    Outcome run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", front, "--side", side});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QByteArray a = ReadAll(dir.filePath("a.vmf"));
     EXPECT_EQ(a.mid(2, 3172), ReadResource(kFeatureSetResource));
@@ -159,7 +159,7 @@ TEST(CommandLine, FailuresSayWhatWentWrongAndExitWithOne) {
         {{"--save", dir.filePath("a.vmf"), "--front", dir.filePath("none.jpg")}, "front photo"},
     };
     for (const Case& c : cases) {
-        const Run run = Visomorf(c.arguments);
+        const Outcome run = Visomorf(c.arguments);
         EXPECT_EQ(run.status, 1) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
     }
@@ -168,7 +168,7 @@ TEST(CommandLine, FailuresSayWhatWentWrongAndExitWithOne) {
 
 TEST(CommandLine, AnObjWithoutFolderKeepsItsCompanionsBesideIt) {
     QTemporaryDir dir;
-    const Run run = Visomorf({"--export", "bare.obj", "--texture-size", "64"}, dir.path());
+    const Outcome run = Visomorf({"--export", "bare.obj", "--texture-size", "64"}, dir.path());
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     for (const char* name : {"bare.obj", "bare.mtl", "bare.jpg"})
         EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name;

@@ -1,7 +1,31 @@
 // vmf_mesh DOCUMENT.vmf OUT.x: copies a document's mesh block (a compressed .x file) out, so
-// that other programs can look at the mesh a document holds.
+// that other programs can look at the mesh a document holds, and prints its counts: faces,
+// vertices, and the vertices a reader sees that takes only the standard templates (position,
+// normal, colour, first texture set) and not FVFData.
 #include "persistence/DocumentFile.h"
 #include "platform/Exceptions.h"
+#include "platform/XFileReader.h"
+
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+size_t StandardVertexCount(const vm::Mesh& mesh) {
+    std::set<std::string> distinct;
+    for (const vm::HeadVertex& v : mesh.vertices) {
+        std::string key(sizeof(float) * 8 + sizeof(uint32_t), '\0');
+        std::memcpy(key.data(), &v.position, 12);
+        std::memcpy(key.data() + 12, &v.normal, 12);
+        std::memcpy(key.data() + 24, &v.frontUV, 8);
+        std::memcpy(key.data() + 32, &v.diffuse, 4);
+        distinct.insert(key);
+    }
+    return distinct.size();
+}
+
+} // namespace
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,6 +51,10 @@ int main(int argc, char** argv) {
             err << args[2] << ": " << out.errorString() << "\n";
             return 1;
         }
+        const vm::XFileMesh decoded = vm::ReadXFile(mesh);
+        QTextStream(stdout) << "faces " << decoded.mesh.FaceCount() << " vertices "
+                            << decoded.mesh.VertexCount() << " standard-vertices "
+                            << StandardVertexCount(decoded.mesh) << "\n";
     } catch (const std::exception& failure) {
         err << args[1] << ": " << vm::FailureText(failure) << "\n";
         return 1;
