@@ -50,15 +50,15 @@ Mesh WithNormals(Mesh mesh) {
     return mesh;
 }
 
-// Lambert with ambient, grey, lit from above left of the viewer.
+// Lambert with ambient, grey: a key light above left of the viewer and a weaker fill from the
+// right, so that a profile facing right is not left in shadow.
 uint32_t Shade(const float* n) {
-    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    const Vec3 light = Normalize({-0.45f, 0.55f, -0.7f});
-    const float lambert =
-        length > 0 ? std::max(0.0f, (n[0] * light.x + n[1] * light.y + n[2] * light.z) / length)
-                   : 0.0f;
-    const auto grey =
-        static_cast<uint32_t>(std::lround(255 * std::min(1.0f, 0.22f + 0.7f * lambert)));
+    const Vec3 normal = Normalize({n[0], n[1], n[2]});
+    static const Vec3 key = Normalize({-0.45f, 0.55f, -0.7f});
+    static const Vec3 fill = Normalize({0.8f, 0.2f, -0.4f});
+    const float light =
+        0.2f + 0.62f * std::max(0.0f, Dot(normal, key)) + 0.3f * std::max(0.0f, Dot(normal, fill));
+    const auto grey = static_cast<uint32_t>(std::lround(255 * std::min(1.0f, light)));
     return 0xFF000000u | grey << 16 | grey << 8 | grey;
 }
 
