@@ -5,7 +5,7 @@ BUILD_DIR="$1"; SECONDS_EACH="${2:-60}"
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 status=0
 for target in "$BUILD_DIR"/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name="$(basename "$target")"
   work="$BUILD_DIR/fuzz-work/$name"; mkdir -p "$work"
   seeds=()

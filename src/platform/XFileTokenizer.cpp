@@ -156,12 +156,13 @@ XToken XFileTokenizer::TextNumber() {
     const char* first = m_data + start + (m_data[start] == '+' ? 1 : 0);
     const char* last = m_data + m_pos;
     XToken t;
+    uint64_t value = 0;
     if (isInteger) {
-        uint64_t value = 0;
+        // Digits beyond 32 bits still make a valid coordinate; they read as a float.
         const auto r = std::from_chars(first, last, value);
-        if (r.ec != std::errc() || r.ptr != last || value > 0xFFFFFFFFu) {
-            Fail("integer out of range");
-        }
+        isInteger = r.ec == std::errc() && r.ptr == last && value <= 0xFFFFFFFFu;
+    }
+    if (isInteger) {
         t.kind = XTok::Integer;
         t.number = static_cast<double>(value);
         t.single = static_cast<float>(value);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <utility>
@@ -94,5 +95,32 @@ private:
     std::map<std::pair<uint32_t, uint32_t>, std::vector<uint32_t>> m_opposite;
     std::map<uint32_t, std::set<uint32_t>> m_neighbours;
 };
+
+inline void ExpectNear(const Vec3& actual, const Vec3& expected, float tolerance) {
+    EXPECT_NEAR(actual.x, expected.x, tolerance);
+    EXPECT_NEAR(actual.y, expected.y, tolerance);
+    EXPECT_NEAR(actual.z, expected.z, tolerance);
+}
+
+// Table-driven refinement must agree with the direct rules at every vertex rule and at the
+// three edge vertices of every face.
+inline void ExpectMatchesOracle(const Mesh& input, const Mesh& output, float tolerance) {
+    LoopOracle oracle(input);
+    ASSERT_EQ(output.FaceCount(), 4 * input.FaceCount());
+    for (uint32_t i = 0; i < input.VertexCount(); ++i) {
+        ExpectNear(output.vertices[i].position, oracle.VertexPoint(i), tolerance);
+    }
+    for (uint32_t f = 0; f < input.FaceCount(); ++f) {
+        const uint32_t p = input.indices[3 * f], q = input.indices[3 * f + 1],
+                       r = input.indices[3 * f + 2];
+        const uint32_t* out = &output.indices[12 * f];
+        EXPECT_EQ(out[0], p);
+        EXPECT_EQ(out[4], q);
+        EXPECT_EQ(out[7], r);
+        ExpectNear(output.vertices[out[1]].position, oracle.EdgePoint(p, q), tolerance);
+        ExpectNear(output.vertices[out[5]].position, oracle.EdgePoint(q, r), tolerance);
+        ExpectNear(output.vertices[out[2]].position, oracle.EdgePoint(r, p), tolerance);
+    }
+}
 
 } // namespace vm::test

@@ -1,0 +1,390 @@
+#include "HeadLayout.h"
+
+#include "HeadShape.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace vm::headgen {
+
+namespace {
+
+// Heights (before the final scaling) where the neck opening meets the midline.
+constexpr double kNeckFrontY = -342.0;
+constexpr double kNeckBackY = -286.0;
+// Angle between the back midline and the grid column beside it, seen from the head centre.
+constexpr double kBackColumnAngle = 10.5;
+
+D3 NeckAxisAt(double y) {
+    return {0, y, 35 + 45 * (y + 470) / 410};
+}
+
+// Neck-opening vertex k of kNeckLoop, k = 0 at the front, increasing towards -x.
+D3 NeckLoopPoint(int k) {
+    const double t = 2 * kPi * k / kNeckLoop;
+    const double y = kNeckFrontY + (kNeckBackY - kNeckFrontY) * (1 - std::cos(t)) * 0.5;
+    const D3 axis = NeckAxisAt(y);
+    const D3 dir{-std::sin(t), 0, -std::cos(t)};
+    return SurfaceBetween(axis + dir * 400.0, axis);
+}
+
+D3 MidlineRay(double betaDegrees) {
+    // beta 0 = straight up, positive towards the face (-z).
+    const double b = Rad(betaDegrees);
+    return SurfaceAlongRay({0, std::cos(b), -std::sin(b)});
+}
+
+// The back profile from the crown down to the back of the neck, at even arc length.
+std::vector<D3> BackMidline(const D3& neckBack) {
+    std::vector<D3> samples{MidlineRay(0)};
+    for (double beta = -0.05; beta > -200; beta -= 0.05) {
+        const D3 p = MidlineRay(beta);
+        if (p.y <= neckBack.y) {
+            break;
+        }
+        samples.push_back(p);
+    }
+    samples.push_back(neckBack);
+    std::vector<double> arc{0};
+    for (size_t i = 1; i < samples.size(); ++i) {
+        arc.push_back(arc.back() + Len(samples[i] - samples[i - 1]));
+    }
+    std::vector<D3> result;
+    for (int k = 1; k < kMidlineBack; ++k) {
+        const double want = arc.back() * k / kMidlineBack;
+        const size_t i = std::lower_bound(arc.begin(), arc.end(), want) - arc.begin();
+        result.push_back(samples[i]);
+    }
+    result.push_back(neckBack);
+    return result;
+}
+
+struct FacePoint {
+    const char* tag;
+    double x, y; // front view, x < 0
+};
+
+// Landmarks of the left half of the face (x < 0), placed where the features need them.
+const FacePoint kFace[] = {
+    // Eye outline and the line where the closed lids meet.
+    {"eyeIn", -29, 5},
+    {"eyeUp1", -42, 18},
+    {"eyeUp2", -60, 23},
+    {"eyeUp3", -78, 18},
+    {"eyeOut", -92, 7},
+    {"eyeLo3", -78, -5},
+    {"eyeLo2", -60, -9},
+    {"eyeLo1", -42, -5},
+    {"lid1", -46, 7},
+    {"lid2", -60, 8},
+    {"lid3", -75, 7},
+    // Eyebrow, inner end first.
+    {"brow1", -23, 36},
+    {"brow2", -43, 45},
+    {"brow3", -64, 48},
+    {"brow4", -85, 45},
+    {"brow5", -106, 35},
+    // Rim of the eye socket below and beside the eye.
+    {"orbOut", -113, 4},
+    {"orbLo3", -96, -22},
+    {"orbLo2", -66, -29},
+    {"orbLo1", -37, -22},
+    // Flank of the nose and its wing.
+    {"nose1", -15, -2},
+    {"nose2", -17, -33},
+    {"nose3", -19, -64},
+    {"nose4", -22, -91},
+    {"noseSide1", -31, -42},
+    {"noseSide2", -36, -76},
+    {"alaTop", -27, -101},
+    {"alaOut", -37, -118},
+    {"alaBase", -27, -134},
+    {"nostril", -12, -129},
+    {"tipSide", -13, -110},
+    // Lips: the meeting line (corner first), upper and lower outlines, skin around them.
+    {"lipCorner", -52, -196},
+    {"lip2", -34, -196},
+    {"lip1", -16, -196},
+    {"upper3", -44, -188},
+    {"upper2", -28, -181},
+    {"upper1", -11, -177},
+    {"lower2", -40, -209},
+    {"lower1", -20, -217},
+    {"philtrum", -11, -158},
+    {"upperSkin", -35, -164},
+    {"mouthOut", -66, -201},
+    {"chin1", -30, -240},
+    {"chin2", -40, -276},
+    {"chin3", -28, -304},
+};
+
+struct EarPoint {
+    const char* tag;
+    double angle; // around the ear outline, 90 = top; < 0 marks an inner point
+    double scale;
+};
+
+// The ear, as seen from the side: outline points and three in its bowl.
+const EarPoint kEar[] = {
+    {"earTop", 90, 0.86},      {"earBackTop", 35, 0.86},   {"earBack", -10, 0.86},
+    {"earBackLow", -55, 0.86}, {"earLobe", -90, 0.86},     {"earFrontLow", -135, 0.8},
+    {"earFront", 180, 0.72},   {"earFrontTop", 135, 0.86}, {"concha", -70, 0.3},
+    {"earInner", 80, 0.45},    {"earMid", 10, 0.4},
+};
+
+D3 EarPointPosition(const EarPoint& e) {
+    const double centreY = -35, centreZ = 40, tilt = Rad(12);
+    const double t = Rad(e.angle);
+    const double a = 38 * std::cos(t) * e.scale; // across the ear (z)
+    const double b = 70 * std::sin(t) * e.scale; // along the ear (y)
+    const double z = centreZ + a * std::cos(tilt) + b * std::sin(tilt);
+    const double y = centreY - a * std::sin(tilt) + b * std::cos(tilt);
+    return SurfaceFromSide(y, z, -1);
+}
+
+// Wanted distance between neighbouring vertices around p: fine on the face, coarse elsewhere.
+double Spacing(const D3& p) {
+    const double front = std::clamp((-p.z - 60) / 110, 0.0, 1.0);
+    const double below = std::clamp((150 - p.y) / 60, 0.0, 1.0);
+    const double above = std::clamp((p.y + 360) / 40, 0.0, 1.0);
+    const double side = std::clamp((150 - std::abs(p.x)) / 40, 0.0, 1.0);
+    return 44 - 20 * front * below * above * side;
+}
+
+std::vector<D3> Candidates() {
+    std::vector<D3> result;
+    const int n = 12000;
+    const double golden = kPi * (3 - std::sqrt(5.0));
+    for (int i = 0; i < n; ++i) {
+        const double y = 1 - 2 * (i + 0.5) / n;
+        const double r = std::sqrt(1 - y * y);
+        const double a = golden * i;
+        const D3 dir{r * std::cos(a), y, r * std::sin(a)};
+        if (dir.x < -0.01) {
+            result.push_back(SurfaceAlongRay(dir));
+        }
+    }
+    return result;
+}
+
+class LayoutBuilder {
+public:
+    HeadLayout Build();
+
+private:
+    int AddMidline(const D3& p, const std::string& tag);
+    int AddLeft(const D3& p, const std::string& tag);
+    void AddMidlineVertices();
+    void AddNeckAndBackGrid();
+    void AddFaceAndEars();
+    void FillEvenly();
+    void AddRequiredEdges();
+
+    HeadLayout m_layout;
+    std::vector<D3> m_midline;
+    std::vector<D3> m_left;
+    D3 m_neck[kNeckLoop];
+    std::vector<int> m_leftColumn; // grid column beside the back midline, crown row first
+};
+
+int LayoutBuilder::AddMidline(const D3& p, const std::string& tag) {
+    m_midline.push_back({0, p.y, p.z});
+    const int index = static_cast<int>(m_midline.size()) - 1;
+    m_layout.tags[tag] = index;
+    return index;
+}
+
+int LayoutBuilder::AddLeft(const D3& p, const std::string& tag) {
+    if (p.x >= 0) {
+        throw std::runtime_error("head layout: left vertex not left of the midline: " + tag);
+    }
+    m_left.push_back(p);
+    const int index = m_layout.LeftBegin() + static_cast<int>(m_left.size()) - 1;
+    if (!tag.empty()) {
+        m_layout.tags[tag] = index;
+    }
+    return index;
+}
+
+void LayoutBuilder::AddMidlineVertices() {
+    for (int k = 0; k < kNeckLoop; ++k) {
+        m_neck[k] = NeckLoopPoint(k);
+    }
+    AddMidline(MidlineRay(0), "crown");
+    const double frontY[] = {165,     112,  58,   22,   6,    -10,  -26,  -42,  -58,  -74,  -90,
+                             -107.79, -138, -158, -176, -186, -196, -207, -219, -240, -278, -312};
+    m_layout.front.push_back(AddMidline(MidlineRay(18), "f1"));
+    m_layout.front.push_back(AddMidline(MidlineRay(36), "f2"));
+    int k = 3;
+    for (double y : frontY) {
+        m_layout.front.push_back(AddMidline(SurfaceFromFront(0, y), "f" + std::to_string(k++)));
+    }
+    m_layout.front.push_back(AddMidline(SurfaceFromBelow(0, -140), "f25"));
+    m_layout.front.push_back(AddMidline(m_neck[0], "f26"));
+    const std::vector<D3> back = BackMidline(m_neck[kNeckLoop / 2]);
+    for (size_t i = 0; i < back.size(); ++i) {
+        m_layout.back.push_back(AddMidline(back[i], "m" + std::to_string(i + 1)));
+    }
+}
+
+void LayoutBuilder::AddNeckAndBackGrid() {
+    const D3 c = HeadCentre();
+    const double s = std::sin(Rad(kBackColumnAngle)), co = std::cos(Rad(kBackColumnAngle));
+    std::vector<int> rows{m_layout.Tag("crown")};
+    rows.insert(rows.end(), m_layout.back.begin(), m_layout.back.end() - 1);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const D3 dm = Unit(m_midline[rows[k]] - c);
+        m_leftColumn.push_back(
+            AddLeft(SurfaceAlongRay({-s, co * dm.y, co * dm.z}), "col" + std::to_string(k)));
+    }
+    std::vector<int> leftNeck;
+    for (int k = 1; k < kNeckLoop / 2; ++k) {
+        leftNeck.push_back(AddLeft(m_neck[k], "neck" + std::to_string(k)));
+    }
+    m_leftColumn.push_back(leftNeck.back());
+    m_layout.neckLoop.push_back(m_layout.Tag("f26"));
+    m_layout.neckLoop.insert(m_layout.neckLoop.end(), leftNeck.begin(), leftNeck.end());
+    m_layout.neckLoop.push_back(m_layout.back.back());
+    for (auto it = leftNeck.rbegin(); it != leftNeck.rend(); ++it) {
+        m_layout.neckLoop.push_back(*it + kSideVertices);
+    }
+}
+
+void LayoutBuilder::AddFaceAndEars() {
+    for (const FacePoint& f : kFace) {
+        AddLeft(SurfaceFromFront(f.x, f.y), f.tag);
+    }
+    for (const EarPoint& e : kEar) {
+        AddLeft(EarPointPosition(e), e.tag);
+    }
+}
+
+void LayoutBuilder::FillEvenly() {
+    // Farthest-point sampling: always add the candidate that is farthest, in units of the local
+    // spacing, from every vertex placed so far (and from its own mirror image).
+    const std::vector<D3> candidates = Candidates();
+    const D3 front = m_neck[0], back = m_neck[kNeckLoop / 2];
+    const D3 along = Unit(back - front);
+    const D3 up{0, along.z, -along.y}; // normal of the neck opening's plane, pointing up
+    std::vector<D3> placed = m_midline;
+    for (const D3& p : m_left) {
+        placed.push_back(p);
+        placed.push_back(Mirror(p));
+    }
+    std::vector<double> score(candidates.size());
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const D3& q = candidates[i];
+        const bool usable = Dot(q - front, up) > 30 && q.x < -4;
+        double best = usable ? 2 * std::abs(q.x) : -1;
+        for (const D3& p : placed) {
+            best = std::min(best, Len(q - p));
+        }
+        score[i] = usable ? best / Spacing(q) : -1;
+    }
+    while (static_cast<int>(m_left.size()) < kSideVertices) {
+        const size_t pick = std::max_element(score.begin(), score.end()) - score.begin();
+        if (score[pick] <= 0) {
+            throw std::runtime_error("head layout: ran out of fill candidates");
+        }
+        const D3 p = candidates[pick];
+        AddLeft(p, "");
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            if (score[i] > 0) {
+                const double d = std::min(Len(candidates[i] - p), Len(candidates[i] - Mirror(p)));
+                score[i] = std::min(score[i], d / Spacing(candidates[i]));
+            }
+        }
+    }
+}
+
+void LayoutBuilder::AddRequiredEdges() {
+    auto& req = m_layout.required;
+    auto both = [&](int a, int b) {
+        req.push_back(MakeEdge(a, b));
+        req.push_back(MakeEdge(m_layout.MirrorOf(a), m_layout.MirrorOf(b)));
+    };
+    const int crown = m_layout.Tag("crown");
+    std::vector<int> frontChain{crown};
+    frontChain.insert(frontChain.end(), m_layout.front.begin(), m_layout.front.end());
+    for (size_t i = 0; i + 1 < frontChain.size(); ++i) {
+        req.push_back(MakeEdge(frontChain[i], frontChain[i + 1]));
+    }
+    // The regular grid along the back midline: left quads split one way, right quads the other,
+    // which gives every midline vertex above the neck six neighbours and the neck vertex four.
+    std::vector<int> mid{crown};
+    mid.insert(mid.end(), m_layout.back.begin(), m_layout.back.end());
+    for (size_t k = 0; k + 1 < mid.size(); ++k) {
+        const int l0 = m_leftColumn[k], l1 = m_leftColumn[k + 1];
+        const int r0 = m_layout.MirrorOf(l0), r1 = m_layout.MirrorOf(l1);
+        req.push_back(MakeEdge(mid[k], mid[k + 1]));
+        req.push_back(MakeEdge(mid[k], l0));
+        req.push_back(MakeEdge(mid[k], r0));
+        req.push_back(MakeEdge(l0, l1));
+        req.push_back(MakeEdge(r0, r1));
+        req.push_back(MakeEdge(mid[k], l1));
+        req.push_back(MakeEdge(mid[k + 1], r0));
+    }
+    const char* lips[] = {"lipCorner", "lip2", "lip1"};
+    for (int i = 0; i < 2; ++i) {
+        both(m_layout.Tag(lips[i]), m_layout.Tag(lips[i + 1]));
+    }
+    both(m_layout.Tag("lip1"), m_layout.Tag("f19"));
+    for (int i = 1; i < 5; ++i) {
+        both(m_layout.Tag("brow" + std::to_string(i)),
+             m_layout.Tag("brow" + std::to_string(i + 1)));
+    }
+    std::sort(req.begin(), req.end());
+    req.erase(std::unique(req.begin(), req.end()), req.end());
+}
+
+HeadLayout LayoutBuilder::Build() {
+    AddMidlineVertices();
+    AddNeckAndBackGrid();
+    AddFaceAndEars();
+    FillEvenly();
+    if (m_midline.size() != 1 + kMidlineFront + kMidlineBack) {
+        throw std::runtime_error("head layout: wrong number of midline vertices");
+    }
+    m_layout.positions = m_midline;
+    m_layout.positions.insert(m_layout.positions.end(), m_left.begin(), m_left.end());
+    for (const D3& p : m_left) {
+        m_layout.positions.push_back(Mirror(p));
+    }
+    AddRequiredEdges();
+    return m_layout;
+}
+
+} // namespace
+
+int HeadLayout::Tag(const std::string& name) const {
+    const auto it = tags.find(name);
+    if (it == tags.end()) {
+        throw std::runtime_error("head layout: unknown vertex tag " + name);
+    }
+    return it->second;
+}
+
+HeadLayout BuildLayout() {
+    return LayoutBuilder().Build();
+}
+
+std::vector<D2> ChartOf(const HeadLayout& layout) {
+    const D3 c = HeadCentre();
+    D3 centroid;
+    for (int v : layout.neckLoop) {
+        centroid = centroid + layout.positions[v];
+    }
+    const D3 pole = Unit(centroid / static_cast<double>(layout.neckLoop.size()) - c);
+    const D3 e1{1, 0, 0};
+    const D3 e2 = Unit(Cross(pole, e1));
+    std::vector<D2> chart;
+    for (const D3& p : layout.positions) {
+        const D3 d = Unit(p - c);
+        const double k = 1.0 / (1.0 - Dot(d, pole));
+        chart.push_back({Dot(d, e1) * k, Dot(d, e2) * k});
+    }
+    return chart;
+}
+
+} // namespace vm::headgen

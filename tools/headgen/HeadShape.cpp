@@ -1,0 +1,160 @@
+#include "HeadShape.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vm::headgen {
+
+namespace {
+
+double Ellipsoid(const D3& p, const D3& centre, const D3& radii) {
+    const D3 q = p - centre;
+    const D3 a{q.x / radii.x, q.y / radii.y, q.z / radii.z};
+    const D3 b{a.x / radii.x, a.y / radii.y, a.z / radii.z};
+    const double k0 = Len(a);
+    const double k1 = Len(b);
+    return k1 > 0 ? k0 * (k0 - 1.0) / k1 : -std::min({radii.x, radii.y, radii.z});
+}
+
+double Capsule(const D3& p, const D3& a, const D3& b, double radius) {
+    const D3 pa = p - a;
+    const D3 ba = b - a;
+    const double h = std::clamp(Dot(pa, ba) / Dot(ba, ba), 0.0, 1.0);
+    return Len(pa - ba * h) - radius;
+}
+
+// Polynomial smooth minimum: blends two solids over a band of width k.
+double SmoothUnion(double a, double b, double k) {
+    const double h = std::max(k - std::abs(a - b), 0.0) / k;
+    return std::min(a, b) - h * h * k * 0.25;
+}
+
+double SmoothCut(double a, double b, double k) {
+    return -SmoothUnion(-a, b, k);
+}
+
+// Everything is modelled for x <= 0 and mirrored, so both halves agree to the last bit.
+D3 LeftHalf(const D3& p) {
+    return {-std::abs(p.x), p.y, p.z};
+}
+
+double Cranium(const D3& p) {
+    double d = Ellipsoid(p, {0, 40, 25}, {196, 302, 265});
+    // Lower face and jaw mass, narrower than the skull.
+    d = SmoothUnion(d, Ellipsoid(p, {0, -120, -35}, {150, 215, 190}), 50);
+    // Jaw line from the angle below the ear to the chin.
+    d = SmoothUnion(d, Capsule(p, {-128, -215, 10}, {-48, -296, -150}, 26), 40);
+    // Chin.
+    d = SmoothUnion(d, Ellipsoid(p, {0, -288, -160}, {62, 42, 48}), 40);
+    // Neck, leaning slightly forward at the bottom.
+    const D3 q{p.x * 1.08, p.y, p.z};
+    d = SmoothUnion(d, Capsule(q, {0, -470, 35}, {0, -60, 80}, 138), 60);
+    return d;
+}
+
+double Brows(const D3& p, double d) {
+    d = SmoothUnion(d, Ellipsoid(p, {-56, 40, -214}, {56, 17, 24}), 22);
+    // Cheekbones.
+    d = SmoothUnion(d, Ellipsoid(p, {-102, -42, -172}, {52, 30, 42}), 30);
+    return d;
+}
+
+double Eyes(const D3& p, double d) {
+    d = SmoothCut(d, Ellipsoid(p, {-60, 6, -248}, {42, 30, 38}), 16);
+    // Closed lids over the eyeball.
+    d = SmoothUnion(d, Ellipsoid(p, {-60, 6, -196}, {40, 36, 40}), 10);
+    return d;
+}
+
+double Nose(const D3& p, double d) {
+    double n = Capsule(p, {0, 18, -214}, {0, -98, -268}, 15);
+    n = SmoothUnion(n, Ellipsoid(p, {0, -104, -262}, {22, 22, 26}), 14);
+    n = SmoothUnion(n, Ellipsoid(p, {-28, -117, -236}, {17, 16, 20}), 12);
+    d = SmoothUnion(d, n, 14);
+    // Nostrils under the tip.
+    d = SmoothCut(d, Ellipsoid(p, {-14, -133, -254}, {8, 6, 12}), 5);
+    return d;
+}
+
+double Mouth(const D3& p, double d) {
+    d = SmoothUnion(d, Capsule(p, {-46, -184, -224}, {0, -182, -231}, 11), 16);
+    d = SmoothUnion(d, Capsule(p, {-42, -207, -219}, {0, -207, -225}, 12), 16);
+    // The line where the lips meet.
+    d = SmoothCut(d, Capsule(p, {-60, -196, -250}, {0, -196, -250}, 4), 6);
+    return d;
+}
+
+double Ears(const D3& p, double d) {
+    // Tilted flap behind the jaw, with the bowl of the ear pressed in.
+    const D3 c{-200, -35, 40};
+    const D3 q = p - c;
+    const double s = std::sin(Rad(12)), co = std::cos(Rad(12));
+    const D3 r{q.x, q.y * co - q.z * s, q.y * s + q.z * co};
+    double ear = Ellipsoid(r, {0, 0, 0}, {26, 72, 42});
+    ear = SmoothCut(ear, Ellipsoid(r, {-22, -8, -4}, {12, 36, 22}), 6);
+    return SmoothUnion(d, ear, 14);
+}
+
+} // namespace
+
+D3 HeadCentre() {
+    return {0, 20, 25};
+}
+
+double HeadField(const D3& point) {
+    const D3 p = LeftHalf(point);
+    double d = Cranium(p);
+    d = Brows(p, d);
+    d = Eyes(p, d);
+    d = Nose(p, d);
+    d = Mouth(p, d);
+    d = Ears(p, d);
+    return d;
+}
+
+namespace {
+
+// Walks from `outside` towards `inside` in fixed steps and refines the first crossing.
+D3 FirstCrossing(const D3& outside, const D3& inside) {
+    const double length = Len(inside - outside);
+    const int steps = static_cast<int>(length / 1.5) + 1;
+    D3 previous = outside;
+    for (int i = 1; i <= steps; ++i) {
+        const D3 current = outside + (inside - outside) * (static_cast<double>(i) / steps);
+        if (HeadField(current) < 0) {
+            D3 lo = previous, hi = current;
+            for (int k = 0; k < 60; ++k) {
+                const D3 mid = (lo + hi) * 0.5;
+                (HeadField(mid) < 0 ? hi : lo) = mid;
+            }
+            return (lo + hi) * 0.5;
+        }
+        previous = current;
+    }
+    return inside;
+}
+
+} // namespace
+
+D3 SurfaceBetween(const D3& outside, const D3& inside) {
+    return FirstCrossing(outside, inside);
+}
+
+D3 SurfaceAlongRay(const D3& dir) {
+    const D3 c = HeadCentre();
+    return FirstCrossing(c + Unit(dir) * 700.0, c);
+}
+
+D3 SurfaceFromFront(double x, double y) {
+    return FirstCrossing({x, y, -500}, {x, y, 100});
+}
+
+D3 SurfaceFromSide(double y, double z, double sideSign) {
+    return FirstCrossing({sideSign * 500, y, z}, {0, y, z});
+}
+
+D3 SurfaceFromBelow(double x, double z) {
+    return FirstCrossing({x, -600, z}, {x, 0, z});
+}
+
+} // namespace vm::headgen

@@ -1,0 +1,194 @@
+// headgen OUT_DIR [--preview DIR | --report]: builds the generic head and its default feature set
+// from the construction in this folder and writes head.x and featureset.bin into OUT_DIR. The
+// output is the same on every run.
+#include "FeatureDesign.h"
+#include "HeadFinal.h"
+#include "Preview.h"
+#include "document/FeatureSetBlock.h"
+#include "platform/XFileWriter.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+
+using namespace vm;
+using namespace vm::headgen;
+
+namespace {
+
+struct Generated {
+    WeldedHead head;
+    StoredHead stored;
+    FeatureSet features;
+};
+
+std::vector<int> PointOrder(const DraftView& view, const StoredHead& stored) {
+    const int count = static_cast<int>(view.vertex.size());
+    std::vector<int> byVertex(count);
+    for (int i = 0; i < count; ++i) {
+        byVertex[i] = i;
+    }
+    std::sort(byVertex.begin(), byVertex.end(), [&](int a, int b) {
+        return stored.storedOfWelded[view.vertex[a]] < stored.storedOfWelded[view.vertex[b]];
+    });
+    std::vector<int> order(count, -1);
+    std::vector<bool> placed(count, false);
+    for (const auto& [slot, welded] : view.fixedRows) {
+        const auto it = std::find(view.vertex.begin(), view.vertex.end(), welded);
+        if (slot >= count || it == view.vertex.end()) {
+            throw std::runtime_error("feature set: a fixed point row has no point");
+        }
+        order[slot] = static_cast<int>(it - view.vertex.begin());
+        placed[order[slot]] = true;
+    }
+    size_t next = 0;
+    for (int& o : order) {
+        if (o >= 0) {
+            continue;
+        }
+        while (placed[byVertex[next]]) {
+            ++next;
+        }
+        o = byVertex[next++];
+    }
+    return order;
+}
+
+FeatureSet StoreFeatureSet(const DraftFeatureSet& draft, const StoredHead& stored) {
+    FeatureSet set;
+    for (int photo = 0; photo < kPhotoCount; ++photo) {
+        const DraftView& view = draft.views[photo];
+        const std::vector<int> order = PointOrder(view, stored);
+        std::vector<int> position(order.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            position[order[i]] = static_cast<int>(i);
+            FeaturePoint point;
+            point.vertexIndex = static_cast<uint32_t>(stored.storedOfWelded[view.vertex[order[i]]]);
+            point.level = view.level[order[i]];
+            set.points[photo].push_back(point);
+        }
+        for (const DraftFeature& f : view.features) {
+            Feature feature;
+            feature.name = QString::fromStdString(f.name);
+            feature.parent = f.parent;
+            for (const auto& [a, b] : f.segments) {
+                feature.segments.push_back({position[a], position[b]});
+            }
+            set.features[photo].push_back(feature);
+        }
+    }
+    return set;
+}
+
+Generated Generate() {
+    Generated g;
+    g.head = TriangulateHead(BuildLayout());
+    const std::vector<std::string> problems = CheckWeldedHead(g.head);
+    if (!problems.empty()) {
+        throw std::runtime_error("head topology: " + problems.front());
+    }
+    const DraftFeatureSet draft = DesignFeatureSet(g.head);
+    g.stored = StoreHead(g.head, ScaleToBounds(g.head), draft.pins);
+    g.features = StoreFeatureSet(draft, g.stored);
+    return g;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        throw std::runtime_error("cannot write " + path.toStdString());
+    }
+}
+
+QByteArray HeadFile(const StoredHead& stored) {
+    Mesh mesh;
+    for (size_t i = 0; i < stored.positions.size(); ++i) {
+        HeadVertex v{};
+        v.position = stored.positions[i];
+        v.diffuse = 0xFFFFFFFF;
+        v.frontUV = stored.modelUV[i]; // the file's only texture set
+        v.modelUV = stored.modelUV[i];
+        mesh.vertices.push_back(v);
+    }
+    mesh.indices = stored.indices;
+    mesh.attributes.assign(mesh.indices.size() / 3, 0);
+    XFileWriteOptions options;
+    options.format = XFileFormat::CompressedBinary;
+    options.positionsAndFirstTextureSetOnly = true;
+    return WriteXFile(mesh, options);
+}
+
+QByteArray FeatureSetFile(const FeatureSet& set) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    Archive archive(buffer, Archive::Mode::Store);
+    WriteFeatureSetBlock(archive, set);
+    buffer.close();
+    return bytes;
+}
+
+void PrintReport(const Generated& g) {
+    for (int photo = 0; photo < kPhotoCount; ++photo) {
+        int levels[6] = {};
+        for (const FeaturePoint& p : g.features.points[photo]) {
+            ++levels[std::clamp(p.level, 0, 5)];
+        }
+        size_t segments = 0;
+        for (const Feature& f : g.features.features[photo]) {
+            segments += f.segments.size();
+        }
+        std::printf(
+            "photo %d: %zu points (levels 0/1/2/4: %d/%d/%d/%d), %zu features, %zu segments\n",
+            photo, g.features.points[photo].size(), levels[0], levels[1], levels[2], levels[4],
+            g.features.features[photo].size(), segments);
+    }
+    std::printf("feature set %lld bytes\n",
+                static_cast<long long>(FeatureSetFile(g.features).size()));
+}
+
+void WritePreviews(const Generated& g, const QString& dir) {
+    QDir().mkpath(dir);
+    const PreviewMesh mesh{g.head.layout.positions, g.head.triangles};
+    const PreviewMesh fine = LoopSubdivide(LoopSubdivide(mesh));
+    const double yaws[] = {0, 90, 35, 180, -60};
+    const char* names[] = {"front", "side", "threequarter", "back", "left"};
+    for (int i = 0; i < 5; ++i) {
+        RenderPreview(mesh, yaws[i], true, dir + "/low_" + names[i] + ".png");
+        RenderPreview(fine, yaws[i], false, dir + "/high_" + names[i] + ".png");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool preview = args.size() == 4 && args[2] == "--preview";
+    const bool report = args.size() == 3 && args[2] == "--report";
+    if (args.size() != 2 && !preview && !report) {
+        std::fprintf(stderr, "usage: headgen OUT_DIR [--preview DIR | --report]\n");
+        return 2;
+    }
+    try {
+        const Generated g = Generate();
+        QDir().mkpath(args[1]);
+        WriteFile(args[1] + "/head.x", HeadFile(g.stored));
+        WriteFile(args[1] + "/featureset.bin", FeatureSetFile(g.features));
+        if (preview) {
+            WritePreviews(g, args[3]);
+        }
+        if (report) {
+            PrintReport(g);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "headgen: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
