@@ -1,14 +1,17 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
+#include "cli/DocumentInfo.h"
+#include "platform/Settings.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
 namespace {
 
-const char* const kUsage =
-    "Usage: visomorf [OPTIONS] [DOCUMENT.vmf]\n"
-    "\n"
-    "  --help       show this help\n"
-    "  --version    show the program version\n";
+const char* const kUsage = "Usage: visomorf [OPTIONS] [DOCUMENT.vmf]\n"
+                           "\n"
+                           "  --info       print a JSON summary of a new document\n"
+                           "  --help       show this help\n"
+                           "  --version    show the program version\n";
 
 } // namespace
 
@@ -22,6 +25,9 @@ int main(int argc, char** argv) {
     if (args.contains("--version")) {
         out << "visomorf " << VISOMORF_VERSION << "\n";
         return 0;
+    }
+    if (args.contains("--info")) {
+        return vm::RunInfoCommand(vm::Settings().initialModelDetail());
     }
     out << kUsage;
     return args.contains("--help") ? 0 : 2;

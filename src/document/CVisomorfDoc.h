@@ -109,6 +109,9 @@ public:
     void SetBox(int photo, float left, float top, float right, float bottom);
     void FitBoxToPhoto(int photo);
     bool IsPointShown(int photo, int32_t point) const;
+    // Model offsets from the editable mesh's bounds, every point at its bound vertex's place in
+    // its photo, and each box around its points.
+    void PlacePointsFromMesh();
 
     // ---- Level of detail and subdivision ----
     void RebuildDisplayMesh();
@@ -178,7 +181,6 @@ private:
     void LoadHeadMesh();
     void CollectFeatureWeights(int photo, int32_t feature, PointWeightMap& pointWeights,
                                std::vector<bool>& visitedFeatures) const;
-    void PlacePointsFromMesh();
     void EnsureStagesLoaded(bool needStage2);
     bool ToggleDisplaySwitch(CommandId id);
     bool RunEdit3DCommand(CommandId id);

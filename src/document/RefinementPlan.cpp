@@ -230,16 +230,20 @@ void MeshRefiner::Refine(const Mesh& in, const RefinementPlan* const* plans, int
     }
 
     const bool reshaped = out.vertices.size() != outCount ||
-                          out.indices.size() != last.Indices().size() || out.fvf != kHeadVertexFvf;
+                          out.indices.size() != last.Indices().size() ||
+                          out.fvf != kHeadVertexFvf;
     if (reshaped) {
         out.vertices.assign(outCount, HeadVertex{});
-        out.indices.assign(last.Indices().begin(), last.Indices().end());
+        out.indices.resize(last.Indices().size());
         out.attributes.assign(out.indices.size() / 3, 0);
         out.fvf = kHeadVertexFvf;
         out.options = MESH_SYSTEMMEM;
-    } else {
-        // Same sizes but possibly another stage: the index list is a plain copy either way.
+    }
+    // The triangle list only changes with the stage; copy it when the stage or the mesh did.
+    if (reshaped || m_indicesPlanId != last.Id() || m_indicesTarget != &out) {
         std::copy(last.Indices().begin(), last.Indices().end(), out.indices.begin());
+        m_indicesPlanId = last.Id();
+        m_indicesTarget = &out;
     }
     out.numMaterials = in.numMaterials;
     UnpackLanes(m_lanes[current], out.vertices);

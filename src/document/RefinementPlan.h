@@ -71,6 +71,8 @@ private:
     uint64_t m_colourPlanIds[2] = {};
     int m_colourPlanCount = -1;
     std::vector<uint32_t> m_outputColours;
+    uint64_t m_indicesPlanId = 0;
+    const Mesh* m_indicesTarget = nullptr;
 };
 
 } // namespace vm
