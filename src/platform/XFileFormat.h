@@ -86,8 +86,5 @@ enum DeclUsage : uint32_t {
     DECLUSAGE_COLOR = 10,
 };
 
-// Texture sets a HeadVertex carries: frontUV, sideUV, modelUV.
-constexpr uint32_t kHeadTextureSets = 3;
-
 } // namespace xfile
 } // namespace vm

@@ -5,6 +5,7 @@
 #include "platform/XFileWriter.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace vm {
 namespace {
@@ -140,6 +141,59 @@ TEST(XFileRoundTripTest, HeadResourceLayoutHasTheKnownSize) {
     const QByteArray compressed = WriteXFile(mesh, options);
     const auto* size = reinterpret_cast<const unsigned char*>(compressed.constData()) + 16;
     EXPECT_EQ(size[0] | (size[1] << 8) | (size[2] << 16), 24892);
+}
+
+// Other writers may cut short blocks that refer further back than the previous block: the
+// reader keeps the last 32 KiB of all output as history.
+TEST(XFileRoundTripTest, ShortBlocksReferIntoTheWholeRecentHistory) {
+    QByteArray body;
+    for (int i = 0; body.size() < 20000; ++i) {
+        body += "3;" + QByteArray::number(i % 97) + "," + QByteArray::number(i % 89) + ";,";
+    }
+    QByteArray container;
+    const uint32_t total = 16 + static_cast<uint32_t>(body.size());
+    container.append(reinterpret_cast<const char*>(&total), 4);
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    constexpr int kBlock = 1000;
+    for (qsizetype start = 0; start < body.size(); start += kBlock) {
+        const auto size = static_cast<uInt>(std::min<qsizetype>(kBlock, body.size() - start));
+        deflateReset(&z);
+        if (start > 0) {
+            const auto history = static_cast<uInt>(std::min<qsizetype>(start, 32768));
+            deflateSetDictionary(
+                &z, reinterpret_cast<const Bytef*>(body.constData()) + start - history, history);
+        }
+        Bytef out[4096];
+        z.next_in = reinterpret_cast<Bytef*>(body.data() + start);
+        z.avail_in = size;
+        z.next_out = out;
+        z.avail_out = sizeof out;
+        ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+        const uint16_t sizes[2] = {static_cast<uint16_t>(size),
+                                   static_cast<uint16_t>(z.total_out + 2)};
+        container.append(reinterpret_cast<const char*>(sizes), 4).append("CK", 2);
+        container.append(reinterpret_cast<const char*>(out), static_cast<qsizetype>(z.total_out));
+    }
+    deflateEnd(&z);
+    EXPECT_EQ(InflateXFileBody(container.constData(), container.size()), body);
+}
+
+// The children and codes the classic writer uses for a mesh of this vertex format.
+TEST(XFileRoundTripTest, FullWriteUsesTheClassicChildrenInOrder) {
+    XFileWriteOptions options;
+    options.format = XFileFormat::Text;
+    const QByteArray text = WriteXFile(test::GridMesh(3, 3, 2), options);
+    qsizetype last = text.indexOf("\nMesh {");
+    ASSERT_GE(last, 0);
+    for (const char* child : {"MeshNormals {", "MeshTextureCoords {", "MeshVertexColors {",
+                              "MeshMaterialList {", "FVFData {\n  514;\n  36;"}) {
+        const qsizetype at = text.indexOf(child, last);
+        EXPECT_GT(at, last) << child;
+        last = at;
+    }
+    EXPECT_EQ(text.count("\n  Material {"), 2);
+    EXPECT_EQ(text.count("template "), 13);
 }
 
 TEST(XFileRoundTripTest, WriterRefusesMeshesNoReaderCouldTakeBack) {

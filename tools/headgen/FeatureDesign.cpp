@@ -19,7 +19,11 @@ struct Pick {
 // Chooses head vertices for one photo's feature points; a vertex is bound at most once.
 class ViewDraft {
 public:
-    explicit ViewDraft(const HeadLayout& layout) : m_layout(layout) {}
+    explicit ViewDraft(const HeadLayout& layout) : m_layout(layout) {
+        for (const auto& [tag, v] : layout.tags) {
+            m_named.insert(v);
+        }
+    }
 
     int Point(const Pick& pick) {
         const auto it = m_pointOf.find(pick.vertex);
@@ -52,13 +56,14 @@ public:
         m_view.features.push_back(f);
     }
 
-    // The unbound vertex nearest to a place on the surface, on the side of x = sideSign.
+    // The unbound vertex nearest to a place on the surface, on the side of x = sideSign. Named
+    // landmarks are left to the features that name them.
     int Nearest(const D3& target, double sideSign) const {
         int best = -1;
         double bestDistance = 1e300;
         for (int v = 0; v < static_cast<int>(m_layout.positions.size()); ++v) {
             const D3& p = m_layout.positions[v];
-            if (m_pointOf.count(v) || p.x * sideSign < 0 || (p.x == 0 && sideSign != 0)) {
+            if (m_pointOf.count(v) || m_named.count(v) || p.x * sideSign < 0 || p.x == 0) {
                 continue;
             }
             const double d = Len(p - target);
@@ -93,6 +98,7 @@ private:
     const HeadLayout& m_layout;
     DraftView m_view;
     std::map<int, int> m_pointOf;
+    std::set<int> m_named;
 };
 
 struct EarPoint {
@@ -165,16 +171,20 @@ std::vector<Pick> EyeOutline(const HeadLayout& l) {
                     {"eyeLo1", 1}});
 }
 
+std::vector<Pick> EarOutline(const HeadLayout& l) {
+    return Tags(l, {{"earFront", 1},
+                    {"earFrontTop", 2},
+                    {"earTop", 0},
+                    {"earBackTop", 2},
+                    {"earBack", 1},
+                    {"earBackLow", 1},
+                    {"earLobe", 0},
+                    {"earFrontLow", 2}});
+}
+
 std::vector<Pick> EarAndJaw(ViewDraft& d) {
     const HeadLayout& l = d.Layout();
-    std::vector<Pick> picks = Tags(l, {{"earFront", 1},
-                                       {"earFrontTop", 2},
-                                       {"earTop", 0},
-                                       {"earBackTop", 2},
-                                       {"earBack", 1},
-                                       {"earBackLow", 1},
-                                       {"earLobe", 0},
-                                       {"earFrontLow", 2}});
+    std::vector<Pick> picks = EarOutline(l);
     for (const Pick& p : picks) {
         d.Point(p);
     }
@@ -217,6 +227,10 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     // Outline of the skull and jaw down the left side (the ears have their own outlines); the
     // right side mirrors it.
     std::set<int> ear;
+    std::set<int> earOutline;
+    for (const Pick& p : EarOutline(l)) {
+        earOutline.insert(p.vertex);
+    }
     for (const EarPoint& e : kEarTags) {
         ear.insert(l.Tag(e.tag));
     }
@@ -229,10 +243,13 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
             widest = v;
         }
     }
-    ear.erase(widest);
+    // The widest place of the head, at the ear, must be among the points: on the ear's own
+    // outline when it is one of the ear's landmarks, else on the head's outline.
+    const bool widestOnEar = earOutline.count(widest) > 0;
+    ear.insert(widest);
     for (int i = 0; i < 8; ++i) {
-        // The widest place of the head, at the ears, must be among the points.
-        side.push_back({heights[i] == -35 ? widest : d.Silhouette(heights[i], ear), levels[i]});
+        const bool takeWidest = heights[i] == -35 && !widestOnEar;
+        side.push_back({takeWidest ? widest : d.Silhouette(heights[i], ear), levels[i]});
         d.Point(side.back());
     }
     const std::vector<Pick> right = Mirrored(l, side);

@@ -275,7 +275,10 @@ void LayoutBuilder::FillEvenly() {
     std::vector<double> score(candidates.size());
     for (size_t i = 0; i < candidates.size(); ++i) {
         const D3& q = candidates[i];
-        const bool usable = Dot(q - front, up) > 30 && q.x < -4;
+        // Nothing may fall into the regular grid beside the back midline.
+        const D3 dir = Unit(q - HeadCentre());
+        const bool inGrid = std::abs(dir.x) < std::sin(Rad(1.5 * kBackColumnAngle)) && dir.z > -0.3;
+        const bool usable = Dot(q - front, up) > 30 && q.x < -4 && !inGrid;
         double best = usable ? 2 * std::abs(q.x) : -1;
         for (const D3& p : placed) {
             best = std::min(best, Len(q - p));

@@ -78,6 +78,18 @@ std::vector<std::string> CheckWeldedHead(const WeldedHead& head) {
             problems.push_back("required edge missing");
         }
     }
+    // The texture cut needs a regular grid: six neighbours up the back midline, four at the neck.
+    std::map<int, std::set<int>> neighbours;
+    for (const auto& [e, n] : use) {
+        neighbours[e.first].insert(e.second);
+        neighbours[e.second].insert(e.first);
+    }
+    for (size_t k = 0; k < head.layout.back.size(); ++k) {
+        const size_t want = k + 1 == head.layout.back.size() ? 4 : 6;
+        if (neighbours[head.layout.back[k]].size() != want) {
+            problems.push_back("irregular grid at back midline vertex " + std::to_string(k + 1));
+        }
+    }
     const int v = static_cast<int>(head.layout.positions.size());
     const int e = static_cast<int>(use.size());
     const int f = static_cast<int>(head.triangles.size());

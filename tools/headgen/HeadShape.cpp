@@ -39,13 +39,19 @@ D3 LeftHalf(const D3& p) {
 }
 
 double Cranium(const D3& p) {
-    double d = Ellipsoid(p, {0, 40, 25}, {196, 302, 265});
+    double d = Ellipsoid(p, {0, 60, 30}, {196, 282, 262});
+    // Rounder, broader top of the skull.
+    d = SmoothUnion(d, Ellipsoid(p, {0, 165, 45}, {196, 175, 222}), 40);
+    // A steeper forehead.
+    d = SmoothUnion(d, Ellipsoid(p, {0, 115, -110}, {150, 135, 125}), 40);
     // Lower face and jaw mass, narrower than the skull.
-    d = SmoothUnion(d, Ellipsoid(p, {0, -120, -35}, {150, 215, 190}), 50);
+    d = SmoothUnion(d, Ellipsoid(p, {0, -110, -30}, {182, 225, 192}), 50);
+    // The curve of the teeth under the lips.
+    d = SmoothUnion(d, Ellipsoid(p, {0, -185, -150}, {85, 70, 72}), 40);
     // Jaw line from the angle below the ear to the chin.
     d = SmoothUnion(d, Capsule(p, {-128, -215, 10}, {-48, -296, -150}, 26), 40);
     // Chin.
-    d = SmoothUnion(d, Ellipsoid(p, {0, -288, -160}, {62, 42, 48}), 40);
+    d = SmoothUnion(d, Ellipsoid(p, {0, -284, -168}, {62, 42, 50}), 40);
     // Neck, leaning slightly forward at the bottom.
     const D3 q{p.x * 1.08, p.y, p.z};
     d = SmoothUnion(d, Capsule(q, {0, -470, 35}, {0, -60, 80}, 138), 60);
@@ -54,20 +60,23 @@ double Cranium(const D3& p) {
 
 double Brows(const D3& p, double d) {
     d = SmoothUnion(d, Ellipsoid(p, {-56, 40, -214}, {56, 17, 24}), 22);
+    // Cheeks between the cheekbones and the mouth.
+    d = SmoothUnion(d, Ellipsoid(p, {-82, -125, -178}, {58, 68, 40}), 30);
     // Cheekbones.
-    d = SmoothUnion(d, Ellipsoid(p, {-102, -42, -172}, {52, 30, 42}), 30);
+    d = SmoothUnion(d, Ellipsoid(p, {-118, -40, -160}, {60, 32, 48}), 34);
     return d;
 }
 
 double Eyes(const D3& p, double d) {
-    d = SmoothCut(d, Ellipsoid(p, {-60, 6, -248}, {42, 30, 38}), 16);
+    d = SmoothCut(d, Ellipsoid(p, {-60, 6, -246}, {38, 27, 34}), 14);
     // Closed lids over the eyeball.
-    d = SmoothUnion(d, Ellipsoid(p, {-60, 6, -196}, {40, 36, 40}), 10);
+    d = SmoothUnion(d, Ellipsoid(p, {-60, 6, -198}, {37, 33, 38}), 10);
     return d;
 }
 
 double Nose(const D3& p, double d) {
-    double n = Capsule(p, {0, 18, -214}, {0, -98, -268}, 15);
+    double n = Capsule(p, {0, 18, -216}, {0, -60, -250}, 13);
+    n = SmoothUnion(n, Ellipsoid(p, {0, -78, -246}, {26, 42, 28}), 16);
     n = SmoothUnion(n, Ellipsoid(p, {0, -104, -262}, {22, 22, 26}), 14);
     n = SmoothUnion(n, Ellipsoid(p, {-28, -117, -236}, {17, 16, 20}), 12);
     d = SmoothUnion(d, n, 14);
@@ -77,21 +86,21 @@ double Nose(const D3& p, double d) {
 }
 
 double Mouth(const D3& p, double d) {
-    d = SmoothUnion(d, Capsule(p, {-46, -184, -224}, {0, -182, -231}, 11), 16);
-    d = SmoothUnion(d, Capsule(p, {-42, -207, -219}, {0, -207, -225}, 12), 16);
+    d = SmoothUnion(d, Capsule(p, {-42, -185, -219}, {0, -183, -228}, 9.5), 12);
+    d = SmoothUnion(d, Capsule(p, {-38, -207, -215}, {0, -207, -222}, 10.5), 12);
     // The line where the lips meet.
-    d = SmoothCut(d, Capsule(p, {-60, -196, -250}, {0, -196, -250}, 4), 6);
+    d = SmoothCut(d, Capsule(p, {-56, -196, -246}, {0, -196, -246}, 3), 5);
     return d;
 }
 
 double Ears(const D3& p, double d) {
     // Tilted flap behind the jaw, with the bowl of the ear pressed in.
-    const D3 c{-200, -35, 40};
+    const D3 c{-206, -35, 45};
     const D3 q = p - c;
     const double s = std::sin(Rad(12)), co = std::cos(Rad(12));
     const D3 r{q.x, q.y * co - q.z * s, q.y * s + q.z * co};
-    double ear = Ellipsoid(r, {0, 0, 0}, {26, 72, 42});
-    ear = SmoothCut(ear, Ellipsoid(r, {-22, -8, -4}, {12, 36, 22}), 6);
+    double ear = Ellipsoid(r, {0, 0, 0}, {24, 70, 44});
+    ear = SmoothCut(ear, Ellipsoid(r, {-21, -16, -4}, {6, 26, 16}), 4);
     return SmoothUnion(d, ear, 14);
 }
 

@@ -86,7 +86,7 @@ PreviewMesh LoopSubdivide(const PreviewMesh& mesh) {
 }
 
 void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const QString& path,
-                   const std::vector<D3>& marks) {
+                   const std::vector<D3>& marks, double zoom, D2 centre) {
     const int size = 700;
     QImage image(size, size, QImage::Format_RGB32);
     image.fill(QColor(60, 64, 72));
@@ -98,9 +98,10 @@ void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const
         return D3{p.x * std::cos(yaw) + p.z * std::sin(yaw), p.y,
                   -p.x * std::sin(yaw) + p.z * std::cos(yaw)};
     };
-    const double scale = size / 800.0;
+    const double scale = size / 800.0 * zoom;
     auto screen = [&](const D3& v) {
-        return QPointF(size * 0.5 + v.x * scale, size * 0.5 - v.y * scale);
+        return QPointF(size * 0.5 + (v.x - centre.x) * scale,
+                       size * 0.5 - (v.y - centre.y) * scale);
     };
     struct Item {
         double depth;

@@ -19,6 +19,6 @@ PreviewMesh LoopSubdivide(const PreviewMesh& mesh);
 // Flat-shaded orthographic view turned by yawDegrees about the vertical axis (0 = from the front),
 // optionally with the edges drawn. Marks, when given, are drawn as red dots.
 void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const QString& path,
-                   const std::vector<D3>& marks = {});
+                   const std::vector<D3>& marks = {}, double zoom = 1.0, D2 centre = {});
 
 } // namespace vm::headgen

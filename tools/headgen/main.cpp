@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -85,6 +87,68 @@ FeatureSet StoreFeatureSet(const DraftFeatureSet& draft, const StoredHead& store
     return set;
 }
 
+// The generated data must match the tables the program and its documents rely on; a design
+// change that breaks them must not reach the resources.
+void Validate(const Generated& g) {
+    const size_t points[2] = {157, 124};
+    const int levels[2][5] = {{40, 59, 58, 0, 0}, {28, 43, 52, 0, 1}};
+    const size_t features[2] = {19, 13};
+    const size_t segments[2] = {146, 117};
+    for (int photo = 0; photo < kPhotoCount; ++photo) {
+        int count[5] = {};
+        std::vector<bool> used(g.features.points[photo].size(), false);
+        std::vector<bool> bound(g.stored.positions.size(), false);
+        for (const FeaturePoint& p : g.features.points[photo]) {
+            if (p.level < 0 || p.level > 4 || bound[p.vertexIndex]) {
+                throw std::runtime_error("feature set: bad level or vertex bound twice");
+            }
+            bound[p.vertexIndex] = true;
+            ++count[p.level];
+        }
+        size_t total = 0;
+        for (const Feature& f : g.features.features[photo]) {
+            total += f.segments.size();
+            for (const auto& [a, b] : f.segments) {
+                used[a] = used[b] = true;
+            }
+        }
+        if (g.features.points[photo].size() != points[photo] ||
+            !std::equal(count, count + 5, levels[photo]) ||
+            g.features.features[photo].size() != features[photo] || total != segments[photo] ||
+            std::count(used.begin(), used.end(), false) != 0) {
+            throw std::runtime_error("feature set: counts differ from the feature tables");
+        }
+    }
+    // A new document's point positions must span the whole head, and no vertex may sit exactly
+    // where a bound vertex lies in that photo's plane (it would follow that point fully).
+    for (int photo = 0; photo < kPhotoCount; ++photo) {
+        float Vec3::*across = photo == Front ? &Vec3::x : &Vec3::z;
+        float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f}, plo[2] = {1e9f, 1e9f},
+              phi[2] = {-1e9f, -1e9f};
+        for (const Vec3& p : g.stored.positions) {
+            lo[0] = std::min(lo[0], p.*across), hi[0] = std::max(hi[0], p.*across);
+            lo[1] = std::min(lo[1], p.y), hi[1] = std::max(hi[1], p.y);
+        }
+        for (const FeaturePoint& point : g.features.points[photo]) {
+            const Vec3 b = g.stored.positions[point.vertexIndex];
+            plo[0] = std::min(plo[0], b.*across), phi[0] = std::max(phi[0], b.*across);
+            plo[1] = std::min(plo[1], b.y), phi[1] = std::max(phi[1], b.y);
+            for (const Vec3& p : g.stored.positions) {
+                const bool own = p == b || (photo == Side && p == Vec3{-b.x, b.y, b.z});
+                if (!own && p.y == b.y && p.*across == b.*across) {
+                    throw std::runtime_error("feature set: a vertex shares a bound vertex's place");
+                }
+            }
+        }
+        if (!std::equal(lo, lo + 2, plo) || !std::equal(hi, hi + 2, phi)) {
+            throw std::runtime_error("feature set: points do not reach the head's extremes");
+        }
+    }
+    if (g.stored.positions.size() != 479 || g.stored.indices.size() != 916 * 3) {
+        throw std::runtime_error("head: wrong vertex or triangle count");
+    }
+}
+
 Generated Generate() {
     Generated g;
     g.head = TriangulateHead(BuildLayout());
@@ -95,6 +159,7 @@ Generated Generate() {
     const DraftFeatureSet draft = DesignFeatureSet(g.head);
     g.stored = StoreHead(g.head, ScaleToBounds(g.head), draft.pins);
     g.features = StoreFeatureSet(draft, g.stored);
+    Validate(g);
     return g;
 }
 
@@ -162,6 +227,21 @@ void WritePreviews(const Generated& g, const QString& dir) {
         RenderPreview(mesh, yaws[i], true, dir + "/low_" + names[i] + ".png");
         RenderPreview(fine, yaws[i], false, dir + "/high_" + names[i] + ".png");
     }
+    // Close-ups of the face, where the detail is.
+    RenderPreview(mesh, 0, true, dir + "/face_low.png", {}, 2.2, {0, -90});
+    RenderPreview(fine, 0, false, dir + "/face_high.png", {}, 2.2, {0, -90});
+    RenderPreview(fine, 40, false, dir + "/face_high_turned.png", {}, 2.2, {-60, -90});
+    RenderPreview(fine, 90, false, dir + "/face_high_side.png", {}, 2.2, {-150, -90});
+    // One sheet with the views that matter most, for a quick look.
+    QImage sheet(1400, 1400, QImage::Format_RGB32);
+    QPainter painter(&sheet);
+    const char* tiles[] = {"high_front", "high_side", "high_threequarter", "face_high_turned"};
+    for (int i = 0; i < 4; ++i) {
+        painter.drawImage(QRect((i % 2) * 700, (i / 2) * 700, 700, 700),
+                          QImage(dir + "/" + tiles[i] + ".png"));
+    }
+    painter.end();
+    sheet.save(dir + "/sheet.png");
 }
 
 } // namespace
