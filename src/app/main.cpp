@@ -1,19 +1,9 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
-#include "cli/DocumentInfo.h"
+#include "cli/CommandLine.h"
 #include "platform/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
-
-namespace {
-
-const char* const kUsage = "Usage: visomorf [OPTIONS] [DOCUMENT.vmf]\n"
-                           "\n"
-                           "  --info       print a JSON summary of a new document\n"
-                           "  --help       show this help\n"
-                           "  --version    show the program version\n";
-
-} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -21,14 +11,13 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName("Visomorf");
     QCoreApplication::setApplicationVersion(VISOMORF_VERSION);
     QTextStream out(stdout);
-    const QStringList args = app.arguments();
-    if (args.contains("--version")) {
-        out << "visomorf " << VISOMORF_VERSION << "\n";
-        return 0;
+    QTextStream err(stderr);
+    const QStringList arguments = app.arguments().mid(1);
+    if (vm::WantsCommandLine(arguments)) {
+        const vm::Settings settings;
+        return vm::RunCommandLine(arguments, settings.initialModelDetail(), out, err);
     }
-    if (args.contains("--info")) {
-        return vm::RunInfoCommand(vm::Settings().initialModelDetail());
-    }
-    out << kUsage;
-    return args.contains("--help") ? 0 : 2;
+    // The windows come later; until then the program explains its command line.
+    err << vm::CommandLineHelp();
+    return 2;
 }

@@ -42,6 +42,7 @@ void CVisomorfDoc::CheckPhoto(int photo) const {
 void CVisomorfDoc::DeleteContents() {
     for (int p = 0; p < kPhotoCount; ++p) {
         photos[p] = QImage();
+        photoJpegBytes[p].clear();
         points[p].clear();
         features[p].clear();
         textures[p].reset();

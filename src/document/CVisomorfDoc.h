@@ -11,6 +11,7 @@
 #include "platform/Mesh.h"
 #include "platform/VMath.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -141,6 +142,9 @@ public:
 
     // ---- Model state (plain fields, in the order of the document's data model) ----
     QImage photos[kPhotoCount];
+    // The photo's JPEG file as it came (from a photo file or a document), so that saving never
+    // encodes it again; empty when the photo came from another format or there is none.
+    QByteArray photoJpegBytes[kPhotoCount];
     std::vector<FeaturePoint> points[kPhotoCount];
     std::vector<Feature> features[kPhotoCount];
     std::vector<Vec2> pointPositions[kPhotoCount]; // photo pixels

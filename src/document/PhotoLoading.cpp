@@ -28,10 +28,11 @@ void CVisomorfDoc::LoadPhoto(int photo, const QString& path) {
     }
     // Decode and convert before anything is replaced: a photo that cannot be read, is too
     // large for the device or cannot be converted leaves the document as it was.
-    QImage image = DecodePhoto(path);
-    std::shared_ptr<Texture> texture = CreatePhotoTexture(*device, image);
+    Photo decoded = DecodePhotoFile(path);
+    std::shared_ptr<Texture> texture = CreatePhotoTexture(*device, decoded.image);
     const QSize oldSize = GetPhotoSize(photo);
-    photos[photo] = std::move(image);
+    photos[photo] = std::move(decoded.image);
+    photoJpegBytes[photo] = std::move(decoded.jpegBytes);
     textures[photo] = std::move(texture);
     RescalePhotoCoordinates(photo, oldSize, photos[photo].size());
     FitBoxToPhoto(photo);

@@ -27,19 +27,20 @@ float Cross(const Vec2& a, const Vec2& b, const Vec2& p) {
 // Separated along the normal of edge (a, b) of one triangle?
 bool Separates(const Vec2& a, const Vec2& b, const UVTriangle& s, const UVTriangle& t,
                float epsilon) {
-    const Vec2 normal{a.y - b.y, b.x - a.x};
-    const float length = std::hypot(normal.x, normal.y);
+    // In double, so that the two ends of a shared edge project to the same value.
+    const double nx = static_cast<double>(a.y) - b.y, ny = static_cast<double>(b.x) - a.x;
+    const double length = std::hypot(nx, ny);
     if (length == 0)
         return false;
-    auto project = [&](const UVTriangle& tri, float& lo, float& hi) {
-        lo = hi = (tri.corners[0].x * normal.x + tri.corners[0].y * normal.y) / length;
-        for (int i = 1; i < 3; ++i) {
-            const float d = (tri.corners[i].x * normal.x + tri.corners[i].y * normal.y) / length;
+    auto project = [&](const UVTriangle& tri, double& lo, double& hi) {
+        lo = 1e300, hi = -1e300;
+        for (const Vec2& c : tri.corners) {
+            const double d = (c.x * nx + c.y * ny) / length;
             lo = std::min(lo, d);
             hi = std::max(hi, d);
         }
     };
-    float sLo, sHi, tLo, tHi;
+    double sLo, sHi, tLo, tHi;
     project(s, sLo, sHi);
     project(t, tLo, tHi);
     return sHi <= tLo + epsilon || tHi <= sLo + epsilon;

@@ -1,0 +1,260 @@
+#include "cli/CommandLine.h"
+
+#include "cli/DocumentInfo.h"
+#include "document/CVisomorfDoc.h"
+#include "export/ExportModel.h"
+#include "persistence/DocumentIO.h"
+#include "platform/Exceptions.h"
+
+#include <QTextStream>
+
+namespace vm {
+
+namespace {
+
+using Action = CommandLineOptions::Action;
+
+const QStringList kValueOptions = {"--export",  "--save",  "--detail", "--texture-size",
+                                   "--quality", "--front", "--side"};
+const QStringList kActionOptions = {"--export", "--save", "--info", "--help", "--version"};
+
+bool SetAction(CommandLineOptions& options, Action action, QString& error) {
+    if (options.action != Action::None && options.action != action) {
+        error = QStringLiteral("Choose one of --export, --save, --info, --help and --version.");
+        return false;
+    }
+    options.action = action;
+    return true;
+}
+
+bool ParseNumber(const QString& text, uint32_t low, uint32_t high, uint32_t& value) {
+    bool ok = false;
+    const uint32_t parsed = text.toUInt(&ok);
+    if (!ok || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool ApplyValue(CommandLineOptions& options, const QString& name, const QString& value,
+                QString& error) {
+    if (name == "--export" || name == "--save") {
+        options.output = value;
+        return SetAction(options, name == "--export" ? Action::Export : Action::Save, error);
+    }
+    if (name == "--front" || name == "--side") {
+        options.photos[name == "--front" ? 0 : 1] = value;
+        return true;
+    }
+    if (name == "--detail") {
+        const QStringList levels = {"low", "medium", "high"};
+        options.detail = static_cast<int32_t>(levels.indexOf(value.toLower()));
+        if (options.detail >= 0)
+            return true;
+        error = QStringLiteral("--detail takes low, medium or high, not \"%1\".").arg(value);
+        return false;
+    }
+    if (name == "--texture-size") {
+        if (ParseNumber(value, 64, 2048, options.textureSize) &&
+            (options.textureSize & (options.textureSize - 1)) == 0)
+            return true;
+        error = QStringLiteral("--texture-size takes 64, 128, 256, 512, 1024 or 2048, not \"%1\".")
+                    .arg(value);
+        return false;
+    }
+    if (ParseNumber(value, 0, 100, options.quality))
+        return true;
+    error = QStringLiteral("--quality takes a number from 0 to 100, not \"%1\".").arg(value);
+    return false;
+}
+
+// Options that only make sense with some actions.
+bool CheckCombination(const CommandLineOptions& options, const QStringList& arguments,
+                      QString& error) {
+    if (options.action == Action::None) {
+        error = QStringLiteral("Nothing to do: give --export, --save, --info or --help.");
+        return false;
+    }
+    const bool exporting = options.action == Action::Export;
+    for (const char* exportOnly : {"--detail", "--texture-size", "--quality"})
+        if (!exporting && arguments.contains(QLatin1String(exportOnly))) {
+            error = QStringLiteral("%1 belongs to --export.").arg(QLatin1String(exportOnly));
+            return false;
+        }
+    const bool takesPhotos = exporting || options.action == Action::Save;
+    if (!takesPhotos && (!options.photos[0].isEmpty() || !options.photos[1].isEmpty())) {
+        error = QStringLiteral("--front and --side belong to --export and --save.");
+        return false;
+    }
+    if ((options.action == Action::Help || options.action == Action::Version) &&
+        !options.document.isEmpty()) {
+        error = QStringLiteral("Unexpected argument \"%1\".").arg(options.document);
+        return false;
+    }
+    return true;
+}
+
+int Fail(QTextStream& err, const QString& message) {
+    err << "visomorf: " << message << "\n";
+    err.flush();
+    return 1;
+}
+
+QString Describe(const std::exception& failure) {
+    return FailureText(failure).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+}
+
+// The document the command works on: the given file or a new one, with the photos given.
+bool PrepareDocument(CVisomorfDoc& doc, const CommandLineOptions& options, QTextStream& err) {
+    QString lastReport;
+    doc.reportFailure = [&lastReport](const QString& text) { lastReport = text; };
+    if (options.document.isEmpty()) {
+        if (!doc.OnNewDocument()) {
+            Fail(err, QStringLiteral("cannot create a new document: %1").arg(lastReport));
+            return false;
+        }
+    } else {
+        try {
+            OpenDocument(doc, options.document);
+        } catch (const std::exception& failure) {
+            Fail(err,
+                 QStringLiteral("cannot open %1: %2").arg(options.document, Describe(failure)));
+            return false;
+        }
+    }
+    const char* const names[2] = {"front", "side"};
+    for (int p = 0; p < 2; ++p) {
+        if (options.photos[p].isEmpty())
+            continue;
+        try {
+            doc.LoadPhoto(p, options.photos[p]);
+        } catch (const std::exception& failure) {
+            Fail(err, QStringLiteral("cannot load the %1 photo %2: %3")
+                          .arg(QLatin1String(names[p]), options.photos[p], Describe(failure)));
+            return false;
+        }
+    }
+    return true;
+}
+
+int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTextStream& out,
+                  QTextStream& err) {
+    CVisomorfDoc doc(initialModelDetail);
+    if (!PrepareDocument(doc, options, err))
+        return 1;
+    try {
+        switch (options.action) {
+        case Action::Export: {
+            ExportOptions exportOptions;
+            exportOptions.width = exportOptions.height = options.textureSize;
+            exportOptions.quality = options.quality;
+            ExportDocument(doc, options.output, options.detail, exportOptions);
+            out << "Exported " << options.output << "\n";
+            break;
+        }
+        case Action::Save:
+            SaveDocument(doc, options.output);
+            out << "Saved " << options.output << "\n";
+            break;
+        default:
+            out << DocumentInfoJson(doc);
+            break;
+        }
+    } catch (const std::exception& failure) {
+        QString target = options.action == Action::Info ? options.document : options.output;
+        if (target.isEmpty())
+            target = QStringLiteral("the new document");
+        return Fail(err, QStringLiteral("%1: %2").arg(target, Describe(failure)));
+    }
+    return 0;
+}
+
+} // namespace
+
+bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options, QString& error) {
+    options = CommandLineOptions{};
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (kValueOptions.contains(argument)) {
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("%1 needs a value.").arg(argument);
+                return false;
+            }
+            if (!ApplyValue(options, argument, arguments[++i], error))
+                return false;
+        } else if (argument == "--info" || argument == "--help" || argument == "--version") {
+            const Action action = argument == "--info"   ? Action::Info
+                                  : argument == "--help" ? Action::Help
+                                                         : Action::Version;
+            if (!SetAction(options, action, error))
+                return false;
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
+            return false;
+        } else if (options.document.isEmpty()) {
+            options.document = argument;
+        } else {
+            error = QStringLiteral("Only one document can be given (\"%1\" and \"%2\").")
+                        .arg(options.document, argument);
+            return false;
+        }
+    }
+    return CheckCombination(options, arguments, error);
+}
+
+bool WantsCommandLine(const QStringList& arguments) {
+    for (const QString& argument : arguments)
+        if (kActionOptions.contains(argument))
+            return true;
+    return false;
+}
+
+QString CommandLineHelp() {
+    return QStringLiteral(
+        "Usage: visomorf [DOCUMENT.vmf]\n"
+        "       visomorf --export OUT.obj [--detail low|medium|high] [--texture-size SIZE]\n"
+        "                [--quality 0..100] [--front IMAGE] [--side IMAGE] [DOCUMENT.vmf]\n"
+        "       visomorf --save OUT.vmf [--front IMAGE] [--side IMAGE] [DOCUMENT.vmf]\n"
+        "       visomorf --info [DOCUMENT.vmf]\n"
+        "\n"
+        "Without options the program opens its window (with the document, if one is given).\n"
+        "The command-line forms need no display; they start from DOCUMENT.vmf, or from a new\n"
+        "document when none is given, after loading the photos given with --front and --side.\n"
+        "\n"
+        "  --export OUT.obj      write the head as OUT.obj with OUT.mtl and the texture OUT.jpg\n"
+        "                        beside it\n"
+        "  --detail LEVEL        model detail of the export: low, medium (default) or high\n"
+        "  --texture-size SIZE   texture width and height: 64, 128, 256, 512, 1024 (default)\n"
+        "                        or 2048\n"
+        "  --quality Q           JPEG quality of the texture, 0 to 100 (default 80)\n"
+        "  --front IMAGE         load IMAGE as the front photo first\n"
+        "  --side IMAGE          load IMAGE as the side photo first\n"
+        "  --save OUT.vmf        save the document as OUT.vmf\n"
+        "  --info                print a JSON summary of the document\n"
+        "  --help                show this help\n"
+        "  --version             show the program version\n"
+        "\n"
+        "Exit status: 0 on success, 1 when the operation failed, 2 for unusable arguments.\n");
+}
+
+int RunCommandLine(const QStringList& arguments, int initialModelDetail, QTextStream& out,
+                   QTextStream& err) {
+    CommandLineOptions options;
+    QString error;
+    if (!ParseCommandLine(arguments, options, error)) {
+        err << "visomorf: " << error << "\nTry \"visomorf --help\".\n";
+        return 2;
+    }
+    switch (options.action) {
+    case Action::Help:
+        out << CommandLineHelp();
+        return 0;
+    case Action::Version:
+        out << "visomorf " << VISOMORF_VERSION << "\n";
+        return 0;
+    default:
+        return RunOnDocument(options, initialModelDetail, out, err);
+    }
+}
+
+} // namespace vm

@@ -1,0 +1,66 @@
+#include "export/ExportModel.h"
+
+#include "document/CVisomorfDoc.h"
+#include "export/ExportMesh.h"
+#include "export/JpegWriter.h"
+#include "export/ObjWriter.h"
+#include "export/TextureAtlas.h"
+#include "platform/Exceptions.h"
+
+namespace vm {
+
+uint32_t ExportTextureSize(int sizeIndex) {
+    return sizeIndex >= 0 && sizeIndex <= 4 ? 64u << sizeIndex : 2048u;
+}
+
+void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOptions& options) {
+    if (!doc.displayedMesh || !doc.editableMesh)
+        throw GeneralFailureException();
+    const ExportNames names = MakeExportNames(objPath);
+    const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
+    WriteObj(mesh, objPath, names.mtlName);
+    WriteMtl(names.mtlPath, names.jpegName);
+    const QImage atlas =
+        RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(), options.width,
+                           options.height, DilationFactor(doc.modelDetail, options.dilate));
+    SaveJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
+}
+
+namespace {
+
+// Puts the document's own level of detail back however the export ends.
+class DetailRestorer {
+public:
+    explicit DetailRestorer(CVisomorfDoc& doc) : m_doc(doc), m_saved(doc.modelDetail) {}
+    ~DetailRestorer() {
+        if (m_doc.modelDetail == m_saved)
+            return;
+        m_doc.modelDetail = m_saved;
+        try {
+            m_doc.RebuildDisplayMesh();
+        } catch (...) {
+            // The mesh at the user's own detail was built before; should rebuilding it fail
+            // now, the level at least names the user's choice again.
+        }
+    }
+    DetailRestorer(const DetailRestorer&) = delete;
+    DetailRestorer& operator=(const DetailRestorer&) = delete;
+
+private:
+    CVisomorfDoc& m_doc;
+    int32_t m_saved;
+};
+
+} // namespace
+
+void ExportDocument(CVisomorfDoc& doc, const QString& objPath, int32_t detail,
+                    const ExportOptions& options) {
+    DetailRestorer restorer(doc);
+    if (detail != doc.modelDetail) {
+        doc.modelDetail = detail;
+        doc.RebuildDisplayMesh();
+    }
+    ExportModel(objPath, doc, options);
+}
+
+} // namespace vm

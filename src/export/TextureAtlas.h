@@ -1,0 +1,33 @@
+#pragma once
+// The export's texture: every triangle drawn at its place in the generic head's texture layout
+// (modelUV), coloured from both photos exactly as the 3D view blends them.
+#include "platform/Mesh.h"
+#include "platform/VMath.h"
+
+#include <QImage>
+#include <cstdint>
+#include <vector>
+
+namespace vm {
+
+class Texture;
+
+// How much each triangle is enlarged around its centroid for the first draw, so that texels
+// just outside the exact triangles (which a viewer's filtering reaches) get the colour of the
+// nearest surface instead of the white clear colour.
+float DilationFactor(int32_t modelDetail, bool dilate);
+
+// Texture-space position (modelUV units) of every vertex for the enlarged draw: each triangle's
+// corners moved away from its modelUV centroid by the factor. A vertex shared by several
+// triangles keeps the position the last of them gives it.
+std::vector<Vec2> DilatedAtlasPositions(const Mesh& mesh, float factor);
+
+// The baked texture, width x height pixels, opaque white where no triangle lies. Pixel rows
+// run from v = 1 (top) to v = 0 (bottom). With a factor above 1 the enlarged triangles are
+// drawn first and the exact ones over them. front and side are the photo textures; the side
+// texture's alpha weighs the side photo against the front photo. A missing texture reads as
+// black with alpha 0.
+QImage RenderTextureAtlas(const Mesh& mesh, const Texture* front, const Texture* side,
+                          uint32_t width, uint32_t height, float dilationFactor);
+
+} // namespace vm

@@ -1,0 +1,192 @@
+#include "persistence/DocumentIO.h"
+
+#include "document/CVisomorfDoc.h"
+#include "document/HeadResources.h"
+#include "platform/Exceptions.h"
+#include "platform/MeshServices.h"
+#include "platform/SoftwareDevice.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace vm {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString SavePicture(const QString& path, int w, int h, const char* format) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) % 256));
+    EXPECT_TRUE(image.save(path, format, 92));
+    return path;
+}
+
+struct Fixture : ::testing::Test {
+    QTemporaryDir dir;
+    CVisomorfDoc doc;
+    QStringList reports;
+    void SetUp() override {
+        doc.reportFailure = [this](const QString& text) { reports << text; };
+        ASSERT_TRUE(doc.OnNewDocument());
+    }
+    QString Path(const char* name) const { return dir.filePath(name); }
+};
+
+using DocumentIO = Fixture;
+
+TEST_F(DocumentIO, ANewDocumentBeginsWithVersionOneAndTheDefaultFeatureSet) {
+    SaveDocument(doc, Path("new.vmf"));
+    const QByteArray file = ReadAll(Path("new.vmf"));
+    const QByteArray block = ReadResource(kFeatureSetResource);
+    ASSERT_EQ(block.size(), 3172);
+    EXPECT_EQ(file.left(2), QByteArray("\x01\x00", 2));
+    EXPECT_EQ(file.mid(2, block.size()), block);
+}
+
+TEST_F(DocumentIO, StoreLoadStoreIsByteIdenticalAndKeepsTheJpegBytes) {
+    doc.LoadPhoto(Front, SavePicture(Path("front.jpg"), 300, 400, "JPG"));
+    doc.LoadPhoto(Side, SavePicture(Path("side.png"), 200, 300, "PNG"));
+    doc.blendZoneWidth = 77;
+    SaveDocument(doc, Path("a.vmf"));
+    const QByteArray first = ReadAll(Path("a.vmf"));
+    // The front photo's own file is inside, byte for byte.
+    EXPECT_TRUE(first.contains(ReadAll(Path("front.jpg"))));
+
+    CVisomorfDoc reopened;
+    OpenDocument(reopened, Path("a.vmf"));
+    SaveDocument(reopened, Path("b.vmf"));
+    EXPECT_EQ(ReadAll(Path("b.vmf")), first);
+    EXPECT_EQ(reopened.photos[Front].size(), QSize(300, 400));
+    EXPECT_EQ(reopened.photos[Side].size(), QSize(200, 300));
+    EXPECT_EQ(reopened.blendZoneWidth, 77.0f);
+    EXPECT_EQ(reopened.GetPathName(), Path("a.vmf"));
+    EXPECT_FALSE(reopened.IsModified());
+    // The derived data is rebuilt: textures from the photos, a displayed mesh, a bounding sphere.
+    ASSERT_TRUE(reopened.textures[Front] && reopened.textures[Side]);
+    EXPECT_EQ(reopened.textures[Front]->Width(), 300u);
+    EXPECT_TRUE(reopened.displayedMesh != nullptr);
+    Vec3 centre;
+    float radius = 0;
+    ComputeBoundingSphere(doc.editableMesh->vertices.data(), doc.editableMesh->VertexCount(),
+                          centre, radius);
+    EXPECT_EQ(reopened.boundingRadius, radius);
+    EXPECT_EQ(reopened.adjacency.size(), reopened.editableMesh->FaceCount() * 3);
+}
+
+TEST_F(DocumentIO, OpeningKeepsTheDisplayStateAndGivesBlankTexturesToViewsWithoutPhoto) {
+    SaveDocument(doc, Path("new.vmf"));
+    CVisomorfDoc other(3);
+    ASSERT_TRUE(other.OnNewDocument());
+    other.wireframe = true;
+    other.pointsLevel = 4;
+    other.SaveSnapshot();
+    other.CommitChange();
+    OpenDocument(other, Path("new.vmf"));
+    EXPECT_EQ(other.modelDetail, High);
+    EXPECT_TRUE(other.wireframe);
+    EXPECT_EQ(other.pointsLevel, 4);
+    EXPECT_TRUE(other.history.empty());
+    ASSERT_TRUE(other.textures[Side]);
+    EXPECT_EQ(other.textures[Side]->Width(), 600u);
+    EXPECT_EQ(other.textures[Side]->Row(10)[0], 64); // the blank grey
+    EXPECT_EQ(other.displayedMesh->VertexCount(), 7373u);
+}
+
+TEST_F(DocumentIO, AFileThatCannotBeReadLeavesTheDocumentAsItWas) {
+    doc.LoadPhoto(Front, SavePicture(Path("front.jpg"), 120, 160, "JPG"));
+    doc.SetPathName("/somewhere/before.vmf");
+    SaveDocument(doc, Path("good.vmf"));
+    const QByteArray good = ReadAll(Path("good.vmf"));
+    WriteAll(Path("cut.vmf"), good.left(good.size() - 5));
+    WriteAll(Path("empty.vmf"), QByteArray());
+    const auto mesh = doc.editableMesh;
+    for (const char* name : {"cut.vmf", "empty.vmf", "missing.vmf"}) {
+        reports.clear();
+        EXPECT_FALSE(OnOpenDocument(doc, Path(name)));
+        ASSERT_EQ(reports.size(), 1) << name;
+        EXPECT_TRUE(reports[0].endsWith("\r\n" + Path(name))) << reports[0].toStdString();
+        EXPECT_EQ(doc.editableMesh, mesh);
+        EXPECT_EQ(doc.photos[Front].size(), QSize(120, 160));
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(doc.GetPathName(), "/somewhere/before.vmf");
+    }
+    EXPECT_TRUE(reports[0].contains("No such file"));
+}
+
+TEST_F(DocumentIO, APhotoTheDeviceCannotHoldLeavesTheDocumentAsItWas) {
+    doc.LoadPhoto(Front, SavePicture(Path("front.jpg"), 300, 200, "JPG"));
+    SaveDocument(doc, Path("big.vmf"));
+    CVisomorfDoc small;
+    ASSERT_TRUE(small.OnNewDocument());
+    DeviceCaps caps = small.device->Caps();
+    caps.maxTextureWidth = caps.maxTextureHeight = 256;
+    small.device->SetCaps(caps);
+    const auto mesh = small.editableMesh;
+    try {
+        OpenDocument(small, Path("big.vmf"));
+        FAIL();
+    } catch (const MessageException& e) {
+        EXPECT_EQ(e.Message(), "Image resolution is too high (hardware restriction)");
+    }
+    EXPECT_EQ(small.editableMesh, mesh);
+    EXPECT_TRUE(small.photos[Front].isNull());
+}
+
+TEST_F(DocumentIO, AFailedSaveLeavesThePreviousFileIntact) {
+    WriteAll(Path("keep.vmf"), "previous content");
+    doc.editableMesh->indices[0] = 100000; // a mesh the .x writer refuses, after a part is out
+    EXPECT_FALSE(OnSaveDocument(doc, Path("keep.vmf")));
+    EXPECT_EQ(ReadAll(Path("keep.vmf")), QByteArray("previous content"));
+    EXPECT_EQ(reports.size(), 1);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary file left
+}
+
+TEST_F(DocumentIO, AFailureWhileRebuildingLeavesANewDocument) {
+    // A file whose mesh the subdivision tables do not fit: readable, but not displayable at
+    // Medium detail.
+    DocumentContent content = GatherDocumentContent(doc);
+    content.mesh.vertices.resize(3);
+    content.mesh.indices = {0, 1, 2};
+    content.mesh.attributes = {0};
+    for (auto& points : content.featureSet.points)
+        for (FeaturePoint& point : points) {
+            point.vertexIndex = 0;
+            point.weights.clear();
+        }
+    QFile file(Path("odd.vmf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    WriteDocument(file, content);
+    file.close();
+    doc.modelDetail = Medium;
+    doc.SetPathName("/before.vmf");
+    EXPECT_FALSE(OnOpenDocument(doc, Path("odd.vmf")));
+    EXPECT_EQ(reports.size(), 1);
+    ASSERT_TRUE(doc.editableMesh && doc.displayedMesh);
+    EXPECT_EQ(doc.editableMesh->VertexCount(), 479u);
+    EXPECT_EQ(doc.displayedMesh->VertexCount(), 1861u);
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+}
+
+TEST_F(DocumentIO, ASuccessfulSaveClearsTheModifiedFlagAndTakesThePath) {
+    doc.SetModifiedFlag(true);
+    ASSERT_TRUE(OnSaveDocument(doc, Path("saved.vmf")));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), Path("saved.vmf"));
+}
+
+} // namespace
+} // namespace vm
