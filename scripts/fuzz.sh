@@ -10,9 +10,11 @@ for target in "$BUILD_DIR"/fuzz/fuzz_*; do
   work="$BUILD_DIR/fuzz-work/$name"; mkdir -p "$work"
   seeds=()
   [ -d "$ROOT/fuzz/corpus/$name" ] && seeds+=("$ROOT/fuzz/corpus/$name")
+  options=()
+  [ -f "$ROOT/fuzz/$name.dict" ] && options+=("-dict=$ROOT/fuzz/$name.dict")
   echo "fuzzing $name for ${SECONDS_EACH}s"
   if ! "$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
-       -print_final_stats=1 "$work" "${seeds[@]}" >"$work.log" 2>&1; then
+       -print_final_stats=1 "${options[@]}" "$work" "${seeds[@]}" >"$work.log" 2>&1; then
     echo "FUZZ FAILURE in $name"; tail -n 60 "$work.log"; status=1
   else
     grep -E "stat::number_of_executed_units|Done" "$work.log" | tail -n 2 || true

@@ -47,8 +47,8 @@ struct InflateStream {
 struct DeflateStream {
     z_stream z{};
     DeflateStream() {
-        if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, kRawDeflate, 8, Z_DEFAULT_STRATEGY) !=
-            Z_OK) {
+        if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kRawDeflate, 8,
+                         Z_DEFAULT_STRATEGY) != Z_OK) {
             throw MemoryException();
         }
     }

@@ -87,14 +87,15 @@ std::vector<QByteArray> MemberLines(const TemplateDef& t) {
 
 // --- Little-endian output ---------------------------------------------------------------------
 
+static_assert(std::endian::native == std::endian::little, "values are copied as stored");
+
 void PutU16(QByteArray& out, uint32_t v) {
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>((v >> 8) & 0xFF));
+    const auto value = static_cast<uint16_t>(v);
+    out.append(reinterpret_cast<const char*>(&value), 2);
 }
 
 void PutU32(QByteArray& out, uint32_t v) {
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
+    out.append(reinterpret_cast<const char*>(&v), 4);
 }
 
 void PutName(QByteArray& out, const QByteArray& name) {

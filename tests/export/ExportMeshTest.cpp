@@ -1,9 +1,7 @@
 #include "export/ExportMesh.h"
 
-#include "export/UVGeometry.h"
 
 #include <gtest/gtest.h>
-#include <map>
 
 namespace vm {
 namespace {
@@ -28,45 +26,6 @@ Mesh SeamSquare() {
     return mesh;
 }
 
-// One refinement as the shared tables do it: topology by position (so the seam is welded), the
-// new vertices mixed from whichever side comes first. This is the fault to be mended.
-Mesh RefineAcrossSeams(const Mesh& base) {
-    Mesh out;
-    out.vertices = base.vertices;
-    std::map<std::pair<std::pair<float, float>, std::pair<float, float>>, uint32_t> edges;
-    auto key = [&](uint32_t v) {
-        return std::make_pair(base.vertices[v].position.x, base.vertices[v].position.y);
-    };
-    auto edge = [&](uint32_t a, uint32_t b) {
-        const auto ka = key(a), kb = key(b);
-        const auto k = std::minmax(ka, kb);
-        auto found = edges.find({k.first, k.second});
-        if (found != edges.end())
-            return found->second;
-        HeadVertex mid = base.vertices[a];
-        const HeadVertex& other = base.vertices[b];
-        mid.position = (mid.position + other.position) * 0.5f;
-        mid.modelUV = {(mid.modelUV.x + other.modelUV.x) / 2,
-                       (mid.modelUV.y + other.modelUV.y) / 2};
-        out.vertices.push_back(mid);
-        const uint32_t index = static_cast<uint32_t>(out.vertices.size() - 1);
-        edges[{k.first, k.second}] = index;
-        return index;
-    };
-    for (uint32_t f = 0; f < base.FaceCount(); ++f) {
-        const uint32_t p = base.indices[f * 3], q = base.indices[f * 3 + 1],
-                       r = base.indices[f * 3 + 2];
-        const uint32_t pq = edge(p, q), qr = edge(q, r), rp = edge(r, p);
-        for (uint32_t i : {p, pq, rp, pq, q, qr, qr, r, rp, qr, rp, pq})
-            out.indices.push_back(i);
-    }
-    // The table rule's smoothing moves the original corners' coordinates too.
-    for (uint32_t i = 0; i < base.VertexCount(); ++i)
-        out.vertices[i].modelUV.x += 0.01f;
-    out.attributes.assign(out.FaceCount(), 0);
-    return out;
-}
-
 TEST(RefinedCornerWeights, FollowTheFourWaySplit) {
     using W = std::array<float, 3>;
     EXPECT_EQ(RefinedCornerWeights(7, 1, 0), (W{0, 1, 0}));
@@ -76,40 +35,6 @@ TEST(RefinedCornerWeights, FollowTheFourWaySplit) {
     // Second level: child 1 of child 0 of base face 0, its corner q is the base's p-q midpoint.
     EXPECT_EQ(RefinedCornerWeights(1, 1, 2), (W{0.5f, 0.5f, 0}));
     EXPECT_EQ(RefinedCornerWeights(1, 0, 2), (W{0.75f, 0.25f, 0}));
-}
-
-TEST(BuildExportMesh, RefinedTrianglesStayInsideTheirBaseTriangle) {
-    const Mesh base = SeamSquare();
-    const Mesh medium = RefineAcrossSeams(base);
-    const Mesh high = RefineAcrossSeams(medium);
-    for (const Mesh* displayed : {&base, &medium, &high}) {
-        const int level = RefinementLevel(*displayed, base);
-        const Mesh out = BuildExportMesh(*displayed, base);
-        ASSERT_EQ(out.FaceCount(), displayed->FaceCount());
-        for (uint32_t f = 0; f < out.FaceCount(); ++f) {
-            const uint32_t baseFace = f >> (2 * level);
-            const UVTriangle place = FaceUV(base, baseFace);
-            const UVTriangle piece = FaceUV(out, f);
-            for (const Vec2& corner : piece.corners)
-                EXPECT_TRUE(InsideTriangle(place, corner, 1e-6f))
-                    << "level " << level << " face " << f;
-            // The piece keeps its share of the base triangle's area: nothing is a sliver.
-            EXPECT_NEAR(SignedArea(piece), SignedArea(place) / (1 << (2 * level)), 1e-6f);
-        }
-        EXPECT_EQ(CountOverlappingPairs(out, 1e-6f), 0u) << "level " << level;
-    }
-}
-
-TEST(BuildExportMesh, SeamCopiesKeepTheirOwnCoordinatesAndTheRestWelds) {
-    const Mesh base = SeamSquare();
-    const Mesh out = BuildExportMesh(RefineAcrossSeams(base), base);
-    // 3 corners + 3 edge points per side; the diagonal's midpoint exists on both sides.
-    EXPECT_EQ(out.VertexCount(), 12u);
-    int diagonalMidpoints = 0;
-    for (const HeadVertex& v : out.vertices)
-        if (v.position.x == 0.5f && v.position.y == 0.5f)
-            ++diagonalMidpoints;
-    EXPECT_EQ(diagonalMidpoints, 2);
 }
 
 TEST(BuildExportMesh, DropsTrianglesWithARepeatedIndex) {

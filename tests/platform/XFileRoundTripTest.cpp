@@ -196,6 +196,18 @@ TEST(XFileRoundTripTest, FullWriteUsesTheClassicChildrenInOrder) {
     EXPECT_EQ(text.count("template "), 13);
 }
 
+TEST(XFileRoundTripTest, MoreThan65535VerticesNeedWideIndices) {
+    const Mesh small = test::GridMesh(4, 4);
+    EXPECT_EQ(ReadXFile(WriteXFile(small)).mesh.options & MESH_32BIT, 0u);
+    XFileWriteOptions options;
+    options.format = XFileFormat::Binary;
+    const Mesh large = test::GridMesh(300, 220); // 66,000 vertices
+    const XFileMesh read = ReadXFile(WriteXFile(large, options));
+    EXPECT_EQ(read.mesh.VertexCount(), 66000u);
+    EXPECT_NE(read.mesh.options & MESH_32BIT, 0u);
+    EXPECT_EQ(read.mesh.indices, large.indices);
+}
+
 TEST(XFileRoundTripTest, WriterRefusesMeshesNoReaderCouldTakeBack) {
     const Mesh good = test::GridMesh(3, 3, 2);
     Mesh badIndex = good;

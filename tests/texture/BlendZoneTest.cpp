@@ -214,6 +214,8 @@ TEST_P(BlendZoneFormats, AlphaWidthFollowsTheFormatAndColourBitsStay) {
         EXPECT_EQ(AlphaAt(*f.texture, x, 7), GetParam().around301[x - 300]) << x;
     }
     EXPECT_EQ(AlphaAt(*f.texture, 400, 7), 0u);
+    // A viewer sees the format's maximum as full weight.
+    EXPECT_EQ(qAlpha(TextureToImage(*f.texture).pixel(0, 7)), 255);
     // Colour bits of texels left of, inside and right of the ramp are those of the blank.
     for (uint32_t x : {0u, 350u, 599u}) {
         EXPECT_EQ(ColourBits(*f.texture, x, 7), blank) << x;

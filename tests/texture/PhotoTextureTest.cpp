@@ -68,6 +68,7 @@ TEST(PhotoTexture, EmptyImageIsAnUnsupportedFormat) {
 struct ConversionCase {
     TextureFormat format;
     std::vector<uint8_t> texel; // of colour (200, 100, 50)
+    QRgb viewed;                // the texel widened back to 8 bits per channel
 };
 
 class PhotoConversion : public testing::TestWithParam<ConversionCase> {};
@@ -86,18 +87,21 @@ TEST_P(PhotoConversion, TexelsTakeTheActualFormatWithAlphaZero) {
     const std::vector<uint8_t> zero(BytesPerTexel(texture->Format()), 0);
     EXPECT_EQ(TexelBytes(*texture, 5, 0), zero);
     EXPECT_EQ(TexelBytes(*texture, 0, 3), zero);
+    EXPECT_EQ(TextureToImage(*texture).pixel(4, 2), GetParam().viewed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, PhotoConversion,
-    testing::Values(ConversionCase{TextureFormat::A8R8G8B8, {50, 100, 200, 0}},
-                    ConversionCase{TextureFormat::A8B8G8R8, {200, 100, 50, 0}},
-                    // 0x0C63: each channel shifted right by 4
-                    ConversionCase{TextureFormat::A4R4G4B4, {0x63, 0x0C}},
-                    // 50 << 22 | 100 << 12 | 200 << 2 = 0x0C864320
-                    ConversionCase{TextureFormat::A2B10G10R10, {0x20, 0x43, 0x86, 0x0C}},
-                    ConversionCase{TextureFormat::X8R8G8B8, {0, 0, 0, 0}},
-                    ConversionCase{TextureFormat::R5G6B5, {0, 0}}),
+    testing::Values(
+        ConversionCase{TextureFormat::A8R8G8B8, {50, 100, 200, 0}, qRgba(200, 100, 50, 0)},
+        ConversionCase{TextureFormat::A8B8G8R8, {200, 100, 50, 0}, qRgba(200, 100, 50, 0)},
+        // 0x0C63: each channel shifted right by 4
+        ConversionCase{TextureFormat::A4R4G4B4, {0x63, 0x0C}, qRgba(204, 102, 51, 0)},
+        // 50 << 22 | 100 << 12 | 200 << 2 = 0x0C864320
+        ConversionCase{
+            TextureFormat::A2B10G10R10, {0x20, 0x43, 0x86, 0x0C}, qRgba(200, 100, 50, 0)},
+        ConversionCase{TextureFormat::X8R8G8B8, {0, 0, 0, 0}, qRgba(0, 0, 0, 255)},
+        ConversionCase{TextureFormat::R5G6B5, {0, 0}, qRgba(0, 0, 0, 255)}),
     [](const auto& param) { return std::string(TextureFormatName(param.param.format)); });
 
 TEST(PhotoTexture, OneBitPhotosUseTheirColourTableMostSignificantBitFirst) {

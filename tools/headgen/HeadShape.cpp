@@ -23,6 +23,29 @@ double Capsule(const D3& p, const D3& a, const D3& b, double radius) {
     return Len(pa - ba * h) - radius;
 }
 
+// A capsule whose radius changes from ra at a to rb at b.
+double RoundCone(const D3& p, const D3& a, const D3& b, double ra, double rb) {
+    const D3 ba = b - a;
+    const double l2 = Dot(ba, ba);
+    const double rr = ra - rb;
+    const double a2 = l2 - rr * rr;
+    const D3 pa = p - a;
+    const double y = Dot(pa, ba);
+    const double z = y - l2;
+    const D3 t = pa * l2 - ba * y;
+    const double x2 = Dot(t, t);
+    const double y2 = y * y * l2;
+    const double z2 = z * z * l2;
+    const double k = (rr > 0 ? 1 : rr < 0 ? -1 : 0) * rr * rr * x2;
+    if ((z > 0 ? 1 : -1) * a2 * z2 > k) {
+        return std::sqrt(x2 + z2) / l2 - rb;
+    }
+    if ((y > 0 ? 1 : -1) * a2 * y2 < k) {
+        return std::sqrt(x2 + y2) / l2 - ra;
+    }
+    return (std::sqrt(x2 * a2 / l2) + y * rr) / l2 - ra;
+}
+
 // Polynomial smooth minimum: blends two solids over a band of width k.
 double SmoothUnion(double a, double b, double k) {
     const double h = std::max(k - std::abs(a - b), 0.0) / k;
@@ -75,8 +98,7 @@ double Eyes(const D3& p, double d) {
 }
 
 double Nose(const D3& p, double d) {
-    double n = Capsule(p, {0, 18, -216}, {0, -60, -250}, 13);
-    n = SmoothUnion(n, Ellipsoid(p, {0, -78, -246}, {26, 42, 28}), 16);
+    double n = RoundCone(p, {0, 16, -216}, {0, -92, -258}, 11, 22);
     n = SmoothUnion(n, Ellipsoid(p, {0, -104, -262}, {22, 22, 26}), 14);
     n = SmoothUnion(n, Ellipsoid(p, {-28, -117, -236}, {17, 16, 20}), 12);
     d = SmoothUnion(d, n, 14);
@@ -86,8 +108,8 @@ double Nose(const D3& p, double d) {
 }
 
 double Mouth(const D3& p, double d) {
-    d = SmoothUnion(d, Capsule(p, {-42, -185, -219}, {0, -183, -228}, 9.5), 12);
-    d = SmoothUnion(d, Capsule(p, {-38, -207, -215}, {0, -207, -222}, 10.5), 12);
+    d = SmoothUnion(d, Capsule(p, {-44, -185, -220}, {0, -183, -230}, 11), 12);
+    d = SmoothUnion(d, Capsule(p, {-40, -207, -216}, {0, -208, -225}, 12), 12);
     // The line where the lips meet.
     d = SmoothCut(d, Capsule(p, {-56, -196, -246}, {0, -196, -246}, 3), 5);
     return d;
@@ -100,7 +122,7 @@ double Ears(const D3& p, double d) {
     const double s = std::sin(Rad(12)), co = std::cos(Rad(12));
     const D3 r{q.x, q.y * co - q.z * s, q.y * s + q.z * co};
     double ear = Ellipsoid(r, {0, 0, 0}, {24, 70, 44});
-    ear = SmoothCut(ear, Ellipsoid(r, {-21, -16, -4}, {6, 26, 16}), 4);
+    ear = SmoothCut(ear, Ellipsoid(r, {-22, -18, -6}, {5, 22, 13}), 4);
     return SmoothUnion(d, ear, 14);
 }
 

@@ -13,7 +13,9 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QPolygonF>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -213,6 +215,11 @@ void PrintReport(const Generated& g) {
             photo, g.features.points[photo].size(), levels[0], levels[1], levels[2], levels[4],
             g.features.features[photo].size(), segments);
     }
+    std::printf("front midline (y, z):");
+    for (int v : g.head.layout.front) {
+        std::printf(" (%.0f, %.0f)", g.head.layout.positions[v].y, g.head.layout.positions[v].z);
+    }
+    std::printf("\n");
     std::printf("feature set %lld bytes\n",
                 static_cast<long long>(FeatureSetFile(g.features).size()));
 }
@@ -232,6 +239,32 @@ void WritePreviews(const Generated& g, const QString& dir) {
     RenderPreview(fine, 0, false, dir + "/face_high.png", {}, 2.2, {0, -90});
     RenderPreview(fine, 40, false, dir + "/face_high_turned.png", {}, 2.2, {-60, -90});
     RenderPreview(fine, 90, false, dir + "/face_high_side.png", {}, 2.2, {-150, -90});
+    // The model texture layout, face triangles shaded.
+    QImage layout(700, 700, QImage::Format_RGB32);
+    layout.fill(Qt::white);
+    QPainter uvPainter(&layout);
+    uvPainter.setRenderHint(QPainter::Antialiasing, true);
+    double total = 0, face = 0;
+    for (size_t f = 0; f < g.stored.indices.size(); f += 3) {
+        QPolygonF poly;
+        Vec3 centre{};
+        for (int k = 0; k < 3; ++k) {
+            const uint32_t v = g.stored.indices[f + k];
+            poly << QPointF(g.stored.modelUV[v].x * 700, g.stored.modelUV[v].y * 700);
+            centre = centre + g.stored.positions[v] * (1.0f / 3);
+        }
+        const double area = std::abs((poly[1].x() - poly[0].x()) * (poly[2].y() - poly[0].y()) -
+                                     (poly[1].y() - poly[0].y()) * (poly[2].x() - poly[0].x()));
+        const bool isFace = centre.z < 0 && centre.y > -330 && centre.y < 80;
+        total += area;
+        face += isFace ? area : 0;
+        uvPainter.setPen(QPen(Qt::black, 0.5));
+        uvPainter.setBrush(isFace ? QColor(240, 200, 170) : QColor(200, 210, 230));
+        uvPainter.drawPolygon(poly);
+    }
+    uvPainter.end();
+    layout.save(dir + "/texture_layout.png");
+    std::printf("face share of the texture layout: %.3f\n", face / total);
     // One sheet with the views that matter most, for a quick look.
     QImage sheet(1400, 1400, QImage::Format_RGB32);
     QPainter painter(&sheet);
