@@ -9,6 +9,7 @@
 #include "document/SubdivisionStage.h"
 #include "document/UndoHistory.h"
 #include "platform/Mesh.h"
+#include "platform/MeshServices.h"
 #include "platform/VMath.h"
 
 #include <QByteArray>
@@ -186,6 +187,7 @@ private:
     void CollectFeatureWeights(int photo, int32_t feature, PointWeightMap& pointWeights,
                                std::vector<bool>& visitedFeatures) const;
     void EnsureStagesLoaded(bool needStage2);
+    void UpdateEditableNormals();
     bool ToggleDisplaySwitch(CommandId id);
     bool RunEdit3DCommand(CommandId id);
     void RunSubdivisionSettings();
@@ -202,6 +204,7 @@ private:
     RefinementPlan m_plan1, m_plan2;
     MeshRefiner m_refiner;
     std::shared_ptr<Mesh> m_refinedMesh;
+    NormalPlan m_normalPlan;
 };
 
 } // namespace vm

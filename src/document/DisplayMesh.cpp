@@ -29,14 +29,14 @@ void CVisomorfDoc::RebuildDisplayMesh() {
     }
     if (modelDetail < Medium) {
         try {
-            ComputeNormals(*editableMesh, adjacency);
+            UpdateEditableNormals();
         } catch (const VisomorfException&) {
             // Normals at the coarse level are a nicety: the mesh is still drawn.
         }
         displayedMesh = editableMesh;
         return;
     }
-    ComputeNormals(*editableMesh, adjacency);
+    UpdateEditableNormals();
     if (hardwareNPatches) {
         const uint32_t options = MESH_NPATCHES | (editableMesh->options & MESH_32BIT);
         displayedMesh = std::make_shared<Mesh>(CloneMesh(*editableMesh, options, kHeadVertexFvf));
@@ -51,6 +51,16 @@ void CVisomorfDoc::RebuildDisplayMesh() {
     const RefinementPlan* plans[2] = {&m_plan1, &m_plan2};
     m_refiner.Refine(*editableMesh, plans, modelDetail == Medium ? 1 : 2, *m_refinedMesh);
     displayedMesh = m_refinedMesh;
+}
+
+void CVisomorfDoc::UpdateEditableNormals() {
+    // The topology of the editable mesh only changes when a mesh is loaded, so the grouping of
+    // seam copies is found once; the check against the cached topology costs far less than
+    // finding it again on every drag step.
+    if (!m_normalPlan.Fits(*editableMesh, adjacency)) {
+        m_normalPlan = NormalPlan(*editableMesh, adjacency);
+    }
+    m_normalPlan.Apply(*editableMesh);
 }
 
 Mesh CVisomorfDoc::SubdivideMesh() {

@@ -354,21 +354,37 @@ std::vector<uint32_t> ComputeAdjacency(const Mesh& mesh, float epsilon) {
 }
 
 void ComputeNormals(Mesh& mesh, const std::vector<uint32_t>& adjacency) {
+    NormalPlan(mesh, adjacency).Apply(mesh);
+}
+
+NormalPlan::NormalPlan(const Mesh& mesh, const std::vector<uint32_t>& adjacency)
+    : m_indices(mesh.indices), m_adjacency(adjacency) {
     CheckIndices(mesh);
     if (!adjacency.empty() && adjacency.size() != mesh.indices.size()) {
         FailInvalidCall();
     }
     VertexGroups groups = GroupSharedVertices(mesh, adjacency);
-    std::vector<uint32_t> root(mesh.vertices.size());
-    for (uint32_t v = 0; v < root.size(); ++v) {
-        root[v] = groups.Find(v);
+    m_root.resize(mesh.vertices.size());
+    for (uint32_t v = 0; v < m_root.size(); ++v) {
+        m_root[v] = groups.Find(v);
     }
-    std::vector<Vec3> sums(mesh.vertices.size());
+}
+
+bool NormalPlan::Fits(const Mesh& mesh, const std::vector<uint32_t>& adjacency) const {
+    return m_root.size() == mesh.vertices.size() && m_indices == mesh.indices &&
+           m_adjacency == adjacency;
+}
+
+void NormalPlan::Apply(Mesh& mesh) {
+    if (m_root.size() != mesh.vertices.size() || m_indices.size() != mesh.indices.size()) {
+        FailInvalidCall();
+    }
+    m_sums.assign(mesh.vertices.size(), Vec3{});
     for (uint32_t face = 0; face < mesh.FaceCount(); ++face) {
-        AccumulateFace(mesh, face, root, sums);
+        AccumulateFace(mesh, face, m_root, m_sums);
     }
     for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
-        mesh.vertices[v].normal = Normalize(sums[root[v]]);
+        mesh.vertices[v].normal = Normalize(m_sums[m_root[v]]);
     }
 }
 

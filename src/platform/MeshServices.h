@@ -30,6 +30,24 @@ std::vector<uint32_t> ComputeAdjacency(const Mesh& mesh, float epsilon);
 // adjacency is allowed. Vertices of no face (or only degenerate faces) get the zero vector.
 void ComputeNormals(Mesh& mesh, const std::vector<uint32_t>& adjacency);
 
+// The grouping of vertices that share one normal, worked out once for a mesh and its adjacency
+// and reused while only the positions change (every drag step recomputes normals).
+class NormalPlan {
+public:
+    NormalPlan() = default;
+    NormalPlan(const Mesh& mesh, const std::vector<uint32_t>& adjacency);
+    // True when the plan was made for this mesh's topology and this adjacency.
+    bool Fits(const Mesh& mesh, const std::vector<uint32_t>& adjacency) const;
+    // Same result as ComputeNormals(mesh, adjacency) for the mesh the plan was made from.
+    void Apply(Mesh& mesh);
+
+private:
+    std::vector<uint32_t> m_root; // vertex -> representative of its group
+    std::vector<uint32_t> m_indices;
+    std::vector<uint32_t> m_adjacency;
+    std::vector<Vec3> m_sums; // scratch reused between calls
+};
+
 void ComputeBoundingBox(const HeadVertex* vertices, uint32_t count, Vec3& min, Vec3& max);
 // Centre = mean of the positions, radius = largest distance from it.
 void ComputeBoundingSphere(const HeadVertex* vertices, uint32_t count, Vec3& centre, float& radius);
