@@ -56,6 +56,30 @@ void BM_DragStep(benchmark::State& state) {
 }
 BENCHMARK(BM_DragStep)->Arg(vm::Low)->Arg(vm::Medium)->Arg(vm::High)->Unit(benchmark::kMicrosecond);
 
+// The same step without the normals: only the two table-driven stages, as the OpenSubdiv
+// variant below does only its two levels.
+void BM_DragStepRefinementOnly(benchmark::State& state) {
+    DragSetup setup;
+    if (!setup.ok) {
+        state.SkipWithError("the embedded head could not be loaded");
+        return;
+    }
+    setup.doc.SetModelDetail(vm::High); // loads both stages
+    const vm::RefinementPlan stage1(setup.doc.stage1, setup.doc.editableMesh->VertexCount());
+    const vm::RefinementPlan stage2(setup.doc.stage2, stage1.OutputCount());
+    const vm::RefinementPlan* plans[] = {&stage1, &stage2};
+    vm::MeshRefiner refiner;
+    vm::Mesh refined;
+    int64_t step = 0;
+    for (auto _ : state) {
+        setup.Move(step++);
+        refiner.Refine(*setup.doc.editableMesh, plans, 2, refined);
+        benchmark::DoNotOptimize(refined.vertices.data());
+    }
+    state.counters["vertices"] = refined.VertexCount();
+}
+BENCHMARK(BM_DragStepRefinementOnly)->Unit(benchmark::kMicrosecond);
+
 #ifdef VISOMORF_HAVE_OPENSUBDIV
 using namespace OpenSubdiv;
 

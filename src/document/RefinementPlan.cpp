@@ -127,21 +127,58 @@ void RefinementPlan::AddEdgeRule(const EdgeRule& rule) {
     m_terms.push_back({rule.d, 0.125f});
 }
 
-void RefinementPlan::Refine(const std::vector<RefineLane>& in, std::vector<RefineLane>& out) const {
+namespace {
+
+// Four floats mixed at once; each lane does exactly the scalar multiply and add.
+using Float4 = float __attribute__((vector_size(16)));
+
+Float4 Load4(const float* p) {
+    Float4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+} // namespace
+
+template <typename Store> void RefinementPlan::Mix(const RefineLane* in, Store store) const {
     const uint32_t count = OutputCount();
-    out.resize(count);
     const Term* terms = m_terms.data();
+    const uint32_t* begin = m_begin.data();
     for (uint32_t i = 0; i < count; ++i) {
-        float acc[12] = {};
-        for (uint32_t k = m_begin[i]; k < m_begin[i + 1]; ++k) {
+        Float4 a0 = {}, a1 = {}, a2 = {};
+        for (uint32_t k = begin[i]; k < begin[i + 1]; ++k) {
             const float w = terms[k].weight;
+            const Float4 w4 = {w, w, w, w};
             const float* src = in[terms[k].source].f;
-            for (int j = 0; j < 12; ++j) {
-                acc[j] += w * src[j];
-            }
+            a0 += w4 * Load4(src);
+            a1 += w4 * Load4(src + 4);
+            a2 += w4 * Load4(src + 8);
         }
-        std::memcpy(out[i].f, acc, sizeof acc);
+        float mixed[12];
+        std::memcpy(mixed, &a0, sizeof a0);
+        std::memcpy(mixed + 4, &a1, sizeof a1);
+        std::memcpy(mixed + 8, &a2, sizeof a2);
+        store(i, mixed);
     }
+}
+
+void RefinementPlan::Refine(const std::vector<RefineLane>& in, std::vector<RefineLane>& out) const {
+    out.resize(OutputCount());
+    RefineLane* target = out.data();
+    Mix(in.data(), [target](uint32_t i, const float* mixed) {
+        std::memcpy(target[i].f, mixed, sizeof target[i].f);
+    });
+}
+
+void RefinementPlan::Refine(const std::vector<RefineLane>& in, HeadVertex* out) const {
+    Mix(in.data(), [out](uint32_t i, const float* f) {
+        HeadVertex& v = out[i];
+        v.position = {f[0], f[1], f[2]};
+        v.normal = {f[3], f[4], f[5]};
+        v.frontUV = {f[6], f[7]};
+        v.sideUV = {f[8], f[9]};
+        v.modelUV = {f[10], f[11]};
+    });
 }
 
 void RefinementPlan::RefineColours(const uint32_t* in, uint32_t* out) const {
@@ -172,18 +209,6 @@ void PackLanes(const std::vector<HeadVertex>& vertices, std::vector<RefineLane>&
     }
 }
 
-void UnpackLanes(const std::vector<RefineLane>& lanes, std::vector<HeadVertex>& vertices) {
-    for (size_t i = 0; i < lanes.size(); ++i) {
-        HeadVertex& v = vertices[i];
-        const float* f = lanes[i].f;
-        v.position = {f[0], f[1], f[2]};
-        v.normal = {f[3], f[4], f[5]};
-        v.frontUV = {f[6], f[7]};
-        v.sideUV = {f[8], f[9]};
-        v.modelUV = {f[10], f[11]};
-    }
-}
-
 void MeshRefiner::Refine(const Mesh& in, const RefinementPlan* const* plans, int planCount,
                          Mesh& out) {
     // Each stage's index list must fill exactly four triangles per input triangle; a table made
@@ -195,12 +220,6 @@ void MeshRefiner::Refine(const Mesh& in, const RefinementPlan* const* plans, int
             throw InvalidArgumentException();
         }
         inputFaces = plans[s]->Indices().size() / 3;
-    }
-    PackLanes(in.vertices, m_lanes[0]);
-    int current = 0;
-    for (int s = 0; s < planCount; ++s) {
-        plans[s]->Refine(m_lanes[current], m_lanes[1 - current]);
-        current = 1 - current;
     }
     const RefinementPlan& last = *plans[planCount - 1];
     const uint32_t outCount = last.OutputCount();
@@ -230,8 +249,7 @@ void MeshRefiner::Refine(const Mesh& in, const RefinementPlan* const* plans, int
     }
 
     const bool reshaped = out.vertices.size() != outCount ||
-                          out.indices.size() != last.Indices().size() ||
-                          out.fvf != kHeadVertexFvf;
+                          out.indices.size() != last.Indices().size() || out.fvf != kHeadVertexFvf;
     if (reshaped) {
         out.vertices.assign(outCount, HeadVertex{});
         out.indices.resize(last.Indices().size());
@@ -246,7 +264,14 @@ void MeshRefiner::Refine(const Mesh& in, const RefinementPlan* const* plans, int
         m_indicesTarget = &out;
     }
     out.numMaterials = in.numMaterials;
-    UnpackLanes(m_lanes[current], out.vertices);
+    // Intermediate stages mix packed lanes; the last one writes the output vertices directly.
+    PackLanes(in.vertices, m_lanes[0]);
+    int current = 0;
+    for (int s = 0; s + 1 < planCount; ++s) {
+        plans[s]->Refine(m_lanes[current], m_lanes[1 - current]);
+        current = 1 - current;
+    }
+    last.Refine(m_lanes[current], out.vertices.data());
     for (uint32_t i = 0; i < outCount; ++i) {
         out.vertices[i].diffuse = m_outputColours[i];
     }

@@ -32,6 +32,8 @@ public:
     uint64_t Id() const { return m_id; }
 
     void Refine(const std::vector<RefineLane>& in, std::vector<RefineLane>& out) const;
+    // Writes the mixed floats into out's OutputCount() vertices; their colours stay.
+    void Refine(const std::vector<RefineLane>& in, HeadVertex* out) const;
     // Byte-wise colour mixing: red, green and blue add the integer part of weight x byte modulo
     // 256, alpha ends 0.
     void RefineColours(const uint32_t* in, uint32_t* out) const;
@@ -41,6 +43,7 @@ private:
         uint32_t source;
         float weight;
     };
+    template <typename Store> void Mix(const RefineLane* in, Store store) const;
     void AddVertexRule(const SubdivisionStage& stage, uint32_t i);
     void AddEdgeRule(const EdgeRule& rule);
 
@@ -55,8 +58,6 @@ private:
 float LoopVertexWeight(uint32_t valence);
 
 void PackLanes(const std::vector<HeadVertex>& vertices, std::vector<RefineLane>& lanes);
-// Writes the lanes' floats into vertices (which must have as many elements); colours untouched.
-void UnpackLanes(const std::vector<RefineLane>& lanes, std::vector<HeadVertex>& vertices);
 
 // Refines a mesh by one or two stages into out, reusing out's buffers and the scratch lanes.
 // The colours are mixed again only when the input colours changed since the last call.

@@ -145,5 +145,17 @@ TEST(DisplayMesh, LowDrawsTheEditableMeshAndRecomputesItsNormals) {
     EXPECT_NEAR(Length(doc.editableMesh->vertices[3].normal), 1.0f, 1e-5f);
 }
 
+TEST(DisplayMesh, DeviceRefinementDrawsACopyMarkedForNPatches) {
+    CVisomorfDoc doc;
+    test::MakeStripDocument(doc);
+    doc.hardwareNPatches = true;
+    doc.modelDetail = High;
+    doc.RebuildDisplayMesh();
+    ASSERT_NE(doc.displayedMesh, doc.editableMesh);
+    EXPECT_TRUE(doc.displayedMesh->options & MESH_NPATCHES);
+    EXPECT_EQ(doc.displayedMesh->VertexCount(), doc.editableMesh->VertexCount());
+    EXPECT_FALSE(doc.stage1Loaded); // the tables are not needed
+}
+
 } // namespace
 } // namespace vm
