@@ -21,8 +21,16 @@ public:
             throw InvalidArgumentException();
         }
         m_vertexRules.resize(m_inputCount);
+        // Every list cell serves one vertex, so the valences together cannot exceed the cells;
+        // a larger valence with a looping list would otherwise keep a walk going for billions
+        // of steps.
+        uint64_t cells = 0;
         for (uint32_t i = 0; i < m_inputCount; ++i) {
             m_vertexRules[i] = DecodeVertexRule(m_stage.rules[i]);
+            cells += m_vertexRules[i].valence & 0x7FFFFFFFu;
+        }
+        if (cells > m_stage.links.size()) {
+            throw InvalidArgumentException();
         }
     }
 

@@ -193,9 +193,15 @@ TEST(ApplySubdivisionStage, RefusesRulesOutsideTheMesh) {
     refused([](SubdivisionStage& s) { s.indices[5] = 9; });     // vertex beyond R
     refused([](SubdivisionStage& s) { s.indices.pop_back(); }); // not 4F triangles
     refused([](SubdivisionStage& s) { s.rules.resize(5); });    // fewer rules than N
-    // A looping list ends after its valence instead of running forever.
+    // A looping list ends after its valence instead of running forever...
     Hexagon h = MakeHexagon();
     h.stage.links[6].next = 1;
+    EXPECT_NO_THROW(ApplySubdivisionStage(h.stage, mesh));
+    // ...and a valence beyond the table's cells is refused rather than walked for billions of
+    // steps around such a loop.
+    h.stage.rules[0] = EncodeVertexRule({1, 0x7FFFFFF0, kRuleSharp, 0});
+    EXPECT_THROW(ApplySubdivisionStage(h.stage, mesh), InvalidArgumentException);
+    h.stage.rules[0] = EncodeVertexRule({1, 0x80000006, 0, 0}); // bit 31 is not part of it
     EXPECT_NO_THROW(ApplySubdivisionStage(h.stage, mesh));
 }
 

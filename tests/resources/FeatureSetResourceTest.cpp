@@ -125,6 +125,37 @@ TEST(FeatureSetResource, EveryPointIsBoundToItsOwnVertexAndUsed) {
     }
 }
 
+TEST(FeatureSetResource, LeftAndRightFeaturesMirrorEachOtherAndFollowTheCreases) {
+    const FeatureSet& set = Committed();
+    const auto& vertices = CommittedHead().mesh.vertices;
+    auto place = [&](int photo, int point) {
+        return vertices[set.points[photo][point].vertexIndex].position;
+    };
+    // Front features named Left... and Right... bind mirrored vertices, segment by segment.
+    const std::pair<int, int> pairs[] = {{1, 12}, {6, 4}, {8, 7}, {10, 9}, {14, 13}, {18, 17}};
+    for (const auto& [left, right] : pairs) {
+        const auto& a = set.features[Front][left].segments;
+        const auto& b = set.features[Front][right].segments;
+        ASSERT_EQ(a.size(), b.size());
+        for (size_t s = 0; s < a.size(); ++s) {
+            for (const auto& [p, q] :
+                 {std::pair{a[s].first, b[s].first}, std::pair{a[s].second, b[s].second}}) {
+                const Vec3 l = place(Front, p), r = place(Front, q);
+                EXPECT_EQ(l, (Vec3{-r.x, r.y, r.z}))
+                    << set.features[Front][left].name.toStdString();
+                EXPECT_LT(l.x, 0.0f);
+            }
+        }
+    }
+    // The lip line follows the lips crease list from corner to corner.
+    const uint32_t lipLine[] = {411, 413, 416, 415, 417, 414, 412};
+    const auto& lips = set.features[Front][5].segments;
+    for (size_t s = 0; s < lips.size(); ++s) {
+        EXPECT_EQ(set.points[Front][lips[s].first].vertexIndex, lipLine[s]);
+        EXPECT_EQ(set.points[Front][lips[s].second].vertexIndex, lipLine[s + 1]);
+    }
+}
+
 // Photo-plane coordinates of a vertex: front (x, y), side (y, z).
 std::pair<float, float> PlaneOf(int photo, const Vec3& p) {
     return photo == Front ? std::pair{p.x, p.y} : std::pair{p.y, p.z};

@@ -186,6 +186,42 @@ TEST(HeadMeshResource, CreaseListsFollowConnectedPaths) {
     }
 }
 
+TEST(HeadMeshResource, TrianglesFaceOutOfTheHead) {
+    // Closing the neck opening with a fan to its centre gives a closed surface whose signed
+    // volume is positive only when every triangle's cross(b - a, c - a) points outwards.
+    const Mesh& mesh = CommittedHead().mesh;
+    const WeldedMesh w = Weld(mesh);
+    auto volume = [](const Vec3& a, const Vec3& b, const Vec3& c) {
+        return (double(a.x) * (double(b.y) * c.z - double(b.z) * c.y) -
+                double(a.y) * (double(b.x) * c.z - double(b.z) * c.x) +
+                double(a.z) * (double(b.x) * c.y - double(b.y) * c.x)) /
+               6.0;
+    };
+    double total = 0;
+    for (size_t f = 0; f < mesh.indices.size(); f += 3) {
+        total += volume(mesh.vertices[mesh.indices[f]].position,
+                        mesh.vertices[mesh.indices[f + 1]].position,
+                        mesh.vertices[mesh.indices[f + 2]].position);
+    }
+    std::map<int, int> nextOnBoundary;
+    Vec3 centre{};
+    for (const auto& face : w.faces) {
+        for (int k = 0; k < 3; ++k) {
+            const int a = face[k], b = face[(k + 1) % 3];
+            if (w.edgeUse.at({std::min(a, b), std::max(a, b)}) == 1) {
+                nextOnBoundary[b] = a; // the cap runs the other way round
+                centre = centre + Vertices()[w.copies[a][0]].position * (1.0f / 16);
+            }
+        }
+    }
+    for (const auto& [a, b] : nextOnBoundary) {
+        total += volume(Vertices()[w.copies[a][0]].position, Vertices()[w.copies[b][0]].position,
+                        centre);
+    }
+    // A head of about 477 x 684 x 580 units holds well over 50 million cubic units.
+    EXPECT_GT(total, 5e7);
+}
+
 double SignedArea(const Vec2& a, const Vec2& b, const Vec2& c) {
     return 0.5 *
            ((double(b.x) - a.x) * (double(c.y) - a.y) - (double(b.y) - a.y) * (double(c.x) - a.x));

@@ -211,8 +211,7 @@ CheekPicks Cheeks(ViewDraft& d) {
 }
 
 std::vector<Pick> HairlineLeft(ViewDraft& d) {
-    return FromFront(
-        d, {{-36, 258, 2}, {-72, 246, 1}, {-106, 226, 0}, {-136, 196, 2}, {-156, 160, 0}});
+    return Tags(d.Layout(), {{"hair1", 2}, {"hair2", 1}, {"hair3", 0}, {"hair4", 2}, {"hair5", 0}});
 }
 
 std::vector<Pick> ForeheadLeft(ViewDraft& d) {
@@ -323,8 +322,8 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     const std::vector<Pick> hair = HairlineLeft(d);
     const Pick hairTop = Tag(l, "f2", 1);
     d.Polyline("Hairline", 0, Join(Join(Reversed(hair), {hairTop}), Mirrored(l, hair)), false);
-    const Pick peak = Take(d, SurfaceFromFront(-18, 250), 2);
-    const Pick peakSide = Take(d, SurfaceFromFront(-52, 256), 2);
+    const Pick peak = Take(d, SurfaceFromFront(-18, 280), 2);
+    const Pick peakSide = Take(d, SurfaceFromFront(-46, 292), 2);
     d.Polyline("Hairline widowspeak", 0,
                {peakSide, peak, hairTop, Mirrored(l, {peak})[0], Mirrored(l, {peakSide})[0]},
                false);

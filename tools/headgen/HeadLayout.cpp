@@ -117,6 +117,12 @@ const FacePoint kFace[] = {
     {"chin1", -30, -240},
     {"chin2", -40, -276},
     {"chin3", -28, -304},
+    // Hairline across the forehead, centre side first.
+    {"hair1", -36, 262},
+    {"hair2", -72, 250},
+    {"hair3", -106, 230},
+    {"hair4", -136, 200},
+    {"hair5", -158, 164},
 };
 
 struct EarPoint {

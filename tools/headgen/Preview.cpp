@@ -86,7 +86,8 @@ PreviewMesh LoopSubdivide(const PreviewMesh& mesh) {
 }
 
 void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const QString& path,
-                   const std::vector<D3>& marks, double zoom, D2 centre) {
+                   const std::vector<D3>& marks, double zoom, D2 centre,
+                   const std::vector<std::pair<D3, D3>>& lines) {
     const int size = 700;
     QImage image(size, size, QImage::Format_RGB32);
     image.fill(QColor(60, 64, 72));
@@ -133,6 +134,10 @@ void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const
         painter.setPen(edges ? QPen(QColor(20, 20, 20), 0.6) : QPen(colour, 0.8));
         painter.setBrush(colour);
         painter.drawPolygon(poly);
+    }
+    painter.setPen(QPen(QColor(40, 90, 230), 1.5));
+    for (const auto& [a, b] : lines) {
+        painter.drawLine(screen(view(a)), screen(view(b)));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(230, 40, 40));

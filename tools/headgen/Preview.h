@@ -4,6 +4,7 @@
 #include "Triangulation.h"
 
 #include <QString>
+#include <utility>
 #include <vector>
 
 namespace vm::headgen {
@@ -19,6 +20,7 @@ PreviewMesh LoopSubdivide(const PreviewMesh& mesh);
 // Flat-shaded orthographic view turned by yawDegrees about the vertical axis (0 = from the front),
 // optionally with the edges drawn. Marks, when given, are drawn as red dots.
 void RenderPreview(const PreviewMesh& mesh, double yawDegrees, bool edges, const QString& path,
-                   const std::vector<D3>& marks = {}, double zoom = 1.0, D2 centre = {});
+                   const std::vector<D3>& marks = {}, double zoom = 1.0, D2 centre = {},
+                   const std::vector<std::pair<D3, D3>>& lines = {});
 
 } // namespace vm::headgen

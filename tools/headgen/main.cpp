@@ -239,6 +239,22 @@ void WritePreviews(const Generated& g, const QString& dir) {
     RenderPreview(fine, 0, false, dir + "/face_high.png", {}, 2.2, {0, -90});
     RenderPreview(fine, 40, false, dir + "/face_high_turned.png", {}, 2.2, {-60, -90});
     RenderPreview(fine, 90, false, dir + "/face_high_side.png", {}, 2.2, {-150, -90});
+    // Each photo's feature points and segments over the head seen from that photo.
+    for (int photo = 0; photo < kPhotoCount; ++photo) {
+        std::vector<D3> marks;
+        for (const FeaturePoint& p : g.features.points[photo]) {
+            marks.push_back(g.head.layout.positions[g.stored.weldedOfStored[p.vertexIndex]]);
+        }
+        std::vector<std::pair<D3, D3>> lines;
+        for (const Feature& f : g.features.features[photo]) {
+            for (const auto& [a, b] : f.segments) {
+                lines.push_back({marks[a], marks[b]});
+            }
+        }
+        RenderPreview(fine, photo == Front ? 0 : 90, false,
+                      dir + (photo == Front ? "/features_front.png" : "/features_side.png"), marks,
+                      1.0, {}, lines);
+    }
     // The model texture layout, face triangles shaded.
     QImage layout(700, 700, QImage::Format_RGB32);
     layout.fill(Qt::white);
