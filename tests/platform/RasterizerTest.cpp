@@ -71,6 +71,63 @@ TEST(Rasterizer, CoverageMatchesPerPixelReference) {
     }
 }
 
+TEST(Rasterizer, SpansCoverExactlyThePixelsOfThePerPixelScan) {
+    // Slivers, level edges, corners on pixel centres and far off-target corners, scanned in
+    // row ranges that cut the triangle or miss it.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> eighth(-400, 800), pick(0, 5);
+    const int size = 64;
+    const RasterState state{DepthTest::Off, false, CullMode::None, 0};
+    for (int round = 0; round < 600; ++round) {
+        RasterVertex v[3];
+        for (auto& vertex : v) {
+            vertex = At(eighth(random) / 8.0f, eighth(random) / 8.0f);
+        }
+        switch (pick(random)) {
+        case 0:
+            v[1].y = v[0].y;
+            break;
+        case 1:
+            v[2].x = v[0].x;
+            break;
+        case 2:
+            v[0] = At(std::floor(v[0].x) + 0.5f, std::floor(v[0].y) + 0.5f);
+            v[1] = At(v[0].x + 7, v[0].y + 3); // edge through pixel centres
+            break;
+        case 3:
+            v[2] = At(v[2].x * 1000.0f, v[2].y * 1000.0f);
+            break;
+        default:
+            break;
+        }
+        TriangleSetup setup;
+        if (!setup.Prepare(state, v[0], v[1], v[2], size, size)) {
+            continue;
+        }
+        std::vector<int> scanned(size * size, 0);
+        setup.ForEachPixel([&](int x, int y) { scanned[y * size + x] = 1; });
+        const int rowBegin = round % 4 == 0 ? 0 : (round * 7) % size;
+        const int rowEnd = round % 4 == 0 ? size : rowBegin + (round * 13) % size;
+        std::vector<int> spanned(size * size, 0);
+        int lastRow = -1;
+        setup.ForEachSpan(rowBegin, rowEnd, [&](int y, int xBegin, int xEnd) {
+            ASSERT_GT(y, lastRow) << "round " << round;
+            ASSERT_LT(xBegin, xEnd);
+            lastRow = y;
+            for (int x = xBegin; x < xEnd; ++x) {
+                spanned[y * size + x] += 1;
+            }
+        });
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const int expected = y >= rowBegin && y < rowEnd ? scanned[y * size + x] : 0;
+                ASSERT_EQ(spanned[y * size + x], expected)
+                    << "round " << round << " pixel " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(Rasterizer, TrianglesSharingEdgesDrawEachPixelOnce) {
     // A fan around a pixel centre, with spokes through pixel centres and corners.
     const float cx = 8.5f, cy = 8.5f;
