@@ -1,9 +1,17 @@
 #include "export/TextureAtlas.h"
 
+#include "document/CVisomorfDoc.h"
+#include "export/ExportMesh.h"
+#include "platform/Rasterizer.h"
 #include "platform/SoftwareDevice.h"
 
 #include <QColor>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 
 namespace vm {
 namespace {
@@ -114,6 +122,203 @@ TEST(RenderTextureAtlas, DilatedCopyFillsTheMarginAndTheExactDrawWinsInside) {
             if (exact.pixel(x, y) != qRgb(255, 255, 255)) {
                 ASSERT_EQ(dilated.pixel(x, y), exact.pixel(x, y)) << x << "," << y;
             }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The atlas drawn the plain way, as the graphics device would: white, every enlarged triangle in
+// mesh order, then every exact one over them, each covered pixel shaded from scratch. However
+// the bake is organised, it must give exactly this picture.
+namespace plain {
+
+uint32_t Wrap(float index, uint32_t size) {
+    const double wrapped = std::fmod(static_cast<double>(index), static_cast<double>(size));
+    return static_cast<uint32_t>(wrapped < 0 ? wrapped + size : wrapped) % size;
+}
+
+uint32_t Lerp(uint32_t a, uint32_t b, uint32_t f) {
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const uint32_t ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        out |= (((ca * (256 - f) + cb * f) >> 8) & 0xFF) << shift;
+    }
+    return out;
+}
+
+uint32_t Sample(const Texture* texture, float u, float v) {
+    if (!texture || !std::isfinite(u) || !std::isfinite(v))
+        return 0;
+    const uint32_t width = texture->Width(), height = texture->Height();
+    const float x = u * width - 0.5f, y = v * height - 0.5f;
+    const float x0 = std::floor(x), y0 = std::floor(y);
+    const auto fx = static_cast<uint32_t>((x - x0) * 256.0f);
+    const auto fy = static_cast<uint32_t>((y - y0) * 256.0f);
+    const uint32_t ix[2] = {Wrap(x0, width), (Wrap(x0, width) + 1) % width};
+    const uint32_t iy[2] = {Wrap(y0, height), (Wrap(y0, height) + 1) % height};
+    auto texel = [&](int i, int j) {
+        uint32_t argb;
+        std::memcpy(&argb, texture->Row(iy[j]) + ix[i] * 4, 4);
+        return argb;
+    };
+    return Lerp(Lerp(texel(0, 0), texel(1, 0), fx), Lerp(texel(0, 1), texel(1, 1), fx), fy);
+}
+
+uint32_t Shade(uint32_t front, uint32_t side, const float* rgb) {
+    const float a = static_cast<float>(side >> 24) / 255.0f;
+    uint32_t out = 0xFF000000u;
+    for (int k = 0; k < 3; ++k) {
+        const int shift = 16 - 8 * k;
+        const float mixed = static_cast<float>((side >> shift) & 0xFF) * a +
+                            static_cast<float>((front >> shift) & 0xFF) * (1.0f - a);
+        const float lit = mixed * std::clamp(rgb[k], 0.0f, 255.0f) / 255.0f;
+        out |= static_cast<uint32_t>(std::clamp(lit, 0.0f, 255.0f) + 0.5f) << shift;
+    }
+    return out;
+}
+
+void Draw(QImage& image, const Mesh& mesh, const std::vector<Vec2>& places, const Texture* front,
+          const Texture* side) {
+    const RasterState state{DepthTest::Off, false, CullMode::None, 0};
+    const int width = image.width(), height = image.height();
+    for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
+        RasterVertex v[3];
+        float values[3][7];
+        for (int c = 0; c < 3; ++c) {
+            const HeadVertex& vertex = mesh.vertices[mesh.indices[f * 3 + c]];
+            const Vec2& place = places[mesh.indices[f * 3 + c]];
+            v[c].x = place.x * static_cast<float>(width);
+            v[c].y = (1.0f - place.y) * static_cast<float>(height);
+            const float corner[7] = {vertex.frontUV.x,
+                                     vertex.frontUV.y,
+                                     vertex.sideUV.x,
+                                     vertex.sideUV.y,
+                                     static_cast<float>((vertex.diffuse >> 16) & 0xFF),
+                                     static_cast<float>((vertex.diffuse >> 8) & 0xFF),
+                                     static_cast<float>(vertex.diffuse & 0xFF)};
+            std::copy(corner, corner + 7, values[c]);
+        }
+        // Each varying as a plane over the target, solved in double precision.
+        const double e1x = v[1].x - v[0].x, e1y = v[1].y - v[0].y;
+        const double e2x = v[2].x - v[0].x, e2y = v[2].y - v[0].y;
+        const double det = e1x * e2y - e2x * e1y;
+        TriangleSetup setup;
+        if (!setup.Prepare(state, v[0], v[1], v[2], width, height) || det == 0)
+            continue;
+        float at0[7], perX[7], perY[7];
+        for (int k = 0; k < 7; ++k) {
+            const double d1 = values[1][k] - values[0][k], d2 = values[2][k] - values[0][k];
+            const double px = (d1 * e2y - d2 * e1y) / det, py = (e1x * d2 - e2x * d1) / det;
+            perX[k] = static_cast<float>(px);
+            perY[k] = static_cast<float>(py);
+            at0[k] = static_cast<float>(values[0][k] - px * v[0].x - py * v[0].y);
+        }
+        setup.ForEachPixel([&](int x, int y) {
+            const float cx = x + 0.5f, cy = y + 0.5f;
+            float at[7];
+            for (int k = 0; k < 7; ++k)
+                at[k] = at0[k] + cx * perX[k] + cy * perY[k];
+            image.setPixel(x, y,
+                           Shade(Sample(front, at[0], at[1]), Sample(side, at[2], at[3]), at + 4));
+        });
+    }
+}
+
+QImage Atlas(const Mesh& mesh, const Texture* front, const Texture* side, int width, int height,
+             float factor) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(0xFFFFFFFFu);
+    if (factor != 1.0f)
+        Draw(image, mesh, DilatedAtlasPositions(mesh, factor), front, side);
+    std::vector<Vec2> exact;
+    for (const HeadVertex& vertex : mesh.vertices)
+        exact.push_back(vertex.modelUV);
+    Draw(image, mesh, exact, front, side);
+    return image;
+}
+
+} // namespace plain
+
+// Photos with fine detail everywhere; the side photo's alpha is 0 on its left, 255 on its right
+// and ramps in between, with a little noise, so every way of mixing the photos occurs.
+struct DetailedPhotos {
+    SoftwareDevice device;
+    std::shared_ptr<Texture> front, side;
+    explicit DetailedPhotos(uint32_t size)
+        : front(device.CreateTexture(size, size)), side(device.CreateTexture(size, size)) {
+        std::mt19937 random(5);
+        for (Texture* texture : {front.get(), side.get()}) {
+            TextureLock lock(*texture);
+            for (uint32_t y = 0; y < size; ++y)
+                for (uint32_t x = 0; x < size; ++x) {
+                    uint32_t argb = random() & 0x00FFFFFFu;
+                    if (texture == side.get()) {
+                        const int ramp = std::clamp(static_cast<int>(x * 765 / size) - 255, 0, 255);
+                        const int noise = static_cast<int>(random() % 9) - 4;
+                        argb |= static_cast<uint32_t>(ramp == 0 || ramp == 255
+                                                          ? ramp
+                                                          : std::clamp(ramp + noise, 1, 254))
+                                << 24;
+                    }
+                    std::memcpy(lock.Row(y) + x * 4, &argb, 4);
+                }
+        }
+    }
+};
+
+int CountDifferences(const QImage& a, const QImage& b) {
+    int differences = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            differences += a.pixel(x, y) != b.pixel(x, y);
+    return differences;
+}
+
+class AtlasOfTheHead : public ::testing::Test {
+protected:
+    CVisomorfDoc doc;
+    DetailedPhotos photos{256};
+    void SetUp() override { ASSERT_TRUE(doc.OnNewDocument()); }
+    Mesh ExportMeshAt(int32_t detail) {
+        doc.modelDetail = detail;
+        doc.RebuildDisplayMesh();
+        return BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
+    }
+    void ExpectSameAsPlainDrawing(const Mesh& mesh, int width, int height, float factor,
+                                  const char* what) {
+        const QImage baked =
+            RenderTextureAtlas(mesh, photos.front.get(), photos.side.get(),
+                               static_cast<uint32_t>(width), static_cast<uint32_t>(height), factor);
+        const QImage drawn =
+            plain::Atlas(mesh, photos.front.get(), photos.side.get(), width, height, factor);
+        ASSERT_EQ(baked.size(), drawn.size());
+        EXPECT_EQ(CountDifferences(baked.convertToFormat(QImage::Format_RGB32), drawn), 0)
+            << what << ", factor " << factor << ", " << width << " x " << height;
+    }
+};
+
+TEST_F(AtlasOfTheHead, BakeEqualsThePlainDrawingAtEveryDetail) {
+    for (int32_t detail : {Low, Medium, High}) {
+        const Mesh mesh = ExportMeshAt(detail);
+        for (float factor : {1.0f, DilationFactor(detail, true)})
+            ExpectSameAsPlainDrawing(mesh, 256, 256, factor, "head");
+    }
+    ExpectSameAsPlainDrawing(ExportMeshAt(Medium), 200, 72, 1.4f, "head, odd size");
+}
+
+TEST_F(AtlasOfTheHead, BakeEqualsThePlainDrawingForUnusualColoursAndPhotoPlaces) {
+    Mesh mesh = ExportMeshAt(Medium);
+    std::mt19937 random(3);
+    for (size_t v = 0; v < mesh.vertices.size(); ++v) {
+        HeadVertex& vertex = mesh.vertices[v];
+        // White corners on most triangles, some with other colours among them.
+        vertex.diffuse = v % 5 == 0 ? random() : 0xFFFFFFFFu;
+        // Photo places far outside the photo wrap around it.
+        vertex.sideUV = {(vertex.sideUV.x - 0.5f) * 7.0f, vertex.sideUV.y * -3.0f};
+    }
+    mesh.vertices[10].frontUV.x = 3.0e9f;
+    mesh.vertices[20].sideUV.y = -1.0e12f;
+    mesh.vertices[30].frontUV.x = std::numeric_limits<float>::quiet_NaN();
+    mesh.vertices[40].sideUV.x = std::numeric_limits<float>::infinity();
+    ExpectSameAsPlainDrawing(mesh, 256, 256, 1.4f, "unusual head");
 }
 
 TEST(DilatedAtlasPositions, CornersMoveFromTheCentroidAndTheLastTriangleWins) {
