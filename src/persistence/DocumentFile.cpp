@@ -52,7 +52,11 @@ bool Finite(const Vec3& v) {
 // ---- Mesh block --------------------------------------------------------------------------
 
 void WriteMeshBlock(Archive& ar, const Mesh& mesh) {
-    const QByteArray xfile = WriteXFile(mesh);
+    // Stored rather than squeezed: compressing would save a few dozen kilobytes of a file that
+    // mostly holds photos, and would make every save several times slower.
+    XFileWriteOptions options;
+    options.compressionLevel = 0;
+    const QByteArray xfile = WriteXFile(mesh, options);
     ar.WriteCount(static_cast<uint32_t>(xfile.size()));
     ar.WriteBytes(xfile.constData(), xfile.size());
 }

@@ -99,8 +99,6 @@ DocumentContent GatherDocumentContent(const CVisomorfDoc& doc) {
     return content;
 }
 
-namespace {
-
 DocumentSource SourceOf(const CVisomorfDoc& doc) {
     if (!doc.editableMesh)
         throw GeneralFailureException();
@@ -117,8 +115,6 @@ DocumentSource SourceOf(const CVisomorfDoc& doc) {
             doc.blendZone,
             doc.leftSide};
 }
-
-} // namespace
 
 void SaveDocument(const CVisomorfDoc& doc, const QString& path) {
     const DocumentSource source = SourceOf(doc);
