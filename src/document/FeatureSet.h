@@ -1,5 +1,7 @@
 #pragma once
 // Feature points and features of one photo, and the feature-set block that stores both photos'.
+#include "document/VertexWeights.h"
+
 #include <QString>
 #include <cstdint>
 #include <map>
@@ -16,8 +18,7 @@ struct FeaturePoint {
     int32_t level = 0;        // shown and draggable while level <= the document's pointsLevel
     // feature index -> indices of that feature's segments that end at this point
     std::map<int32_t, std::vector<int32_t>> segmentsByFeature;
-    // vertex index -> how strongly the vertex follows this point
-    std::map<uint32_t, float> weights;
+    VertexWeights weights;
 };
 
 struct Feature {

@@ -112,14 +112,19 @@ void ReadFeatureSetBlock(Archive& archive, FeatureSet& set) {
 }
 
 void WriteFeatureSetBlock(Archive& archive, const FeatureSet& set) {
+    WriteFeatureSetBlock(archive, set.points, set.features);
+}
+
+void WriteFeatureSetBlock(Archive& archive, const std::vector<FeaturePoint> (&points)[kPhotoCount],
+                          const std::vector<Feature> (&features)[kPhotoCount]) {
     for (int p = 0; p < kPhotoCount; ++p) {
-        archive.WriteCount(static_cast<uint32_t>(set.points[p].size()));
-        for (const FeaturePoint& point : set.points[p]) {
+        archive.WriteCount(static_cast<uint32_t>(points[p].size()));
+        for (const FeaturePoint& point : points[p]) {
             archive.WriteCount(point.vertexIndex);
             archive.WriteCount(static_cast<uint32_t>(point.level));
         }
-        archive.WriteCount(static_cast<uint32_t>(set.features[p].size()));
-        for (const Feature& feature : set.features[p]) {
+        archive.WriteCount(static_cast<uint32_t>(features[p].size()));
+        for (const Feature& feature : features[p]) {
             archive.WriteString(feature.name);
             archive.WriteCount(static_cast<uint32_t>(feature.parent));
             archive.WriteCount(static_cast<uint32_t>(feature.level));

@@ -15,5 +15,7 @@ void ReadFeatureSetBlock(Archive& archive, FeatureSet& set);
 // Writes exactly the stored fields: points (vertex, level), then features (name, parent,
 // level, segments), front photo first.
 void WriteFeatureSetBlock(Archive& archive, const FeatureSet& set);
+void WriteFeatureSetBlock(Archive& archive, const std::vector<FeaturePoint> (&points)[kPhotoCount],
+                          const std::vector<Feature> (&features)[kPhotoCount]);
 
 } // namespace vm

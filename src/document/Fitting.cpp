@@ -60,7 +60,7 @@ void CVisomorfDoc::ComputeVertexWeights(const HeadVertex* vertices, uint32_t cou
                 const float d = Distance(place, bound[k]);
                 if (d == 0) {
                     exact = true;
-                    list[k].weights.emplace_hint(list[k].weights.end(), j, 1.0f);
+                    list[k].weights.Set(j, 1.0f);
                 }
                 const float d2 = d * d;
                 inverse[k] = d == 0 ? 0 : 1.0f / (d2 * d2);
@@ -72,7 +72,7 @@ void CVisomorfDoc::ComputeVertexWeights(const HeadVertex* vertices, uint32_t cou
             for (size_t k = 0; k < list.size(); ++k) {
                 const auto w = static_cast<float>(inverse[k] / sum);
                 if (w > 0) {
-                    list[k].weights.emplace_hint(list[k].weights.end(), j, w);
+                    list[k].weights.Set(j, w);
                 }
             }
         }

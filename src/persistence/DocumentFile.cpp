@@ -52,7 +52,11 @@ bool Finite(const Vec3& v) {
 // ---- Mesh block --------------------------------------------------------------------------
 
 void WriteMeshBlock(Archive& ar, const Mesh& mesh) {
-    const QByteArray xfile = WriteXFile(mesh);
+    // Stored rather than squeezed: compressing would save a few dozen kilobytes of a file that
+    // mostly holds photos, and would make every save several times slower.
+    XFileWriteOptions options;
+    options.compressionLevel = 0;
+    const QByteArray xfile = WriteXFile(mesh, options);
     ar.WriteCount(static_cast<uint32_t>(xfile.size()));
     ar.WriteBytes(xfile.constData(), xfile.size());
 }
@@ -91,6 +95,7 @@ void EncodePhoto(Archive& ar, const QImage& image) {
     QIODevice& file = ar.Device();
     const qint64 start = file.pos();
     ar.WriteBytes("\0\0\0\0\0\0\0\0", 8);
+    ar.Flush();
     {
         CSubStream window(file);
         window.open(QIODevice::WriteOnly);
@@ -105,43 +110,45 @@ void EncodePhoto(Archive& ar, const QImage& image) {
     const quint64 length = static_cast<quint64>(end - start - 8);
     ar.WriteU32(static_cast<uint32_t>(length));
     ar.WriteU32(static_cast<uint32_t>(length >> 32));
+    ar.Flush();
     if (!file.seek(end))
         throw ArchiveException(ArchiveException::Cause::Generic);
 }
 
-void WritePhoto(Archive& ar, const Photo& photo) {
-    ar.WriteU8(photo.image.isNull() ? 0 : 1);
-    if (photo.image.isNull())
+void WritePhoto(Archive& ar, const QImage& image, const QByteArray& jpegBytes) {
+    ar.WriteU8(image.isNull() ? 0 : 1);
+    if (image.isNull())
         return;
-    if (photo.jpegBytes.isEmpty()) {
-        EncodePhoto(ar, photo.image);
+    if (jpegBytes.isEmpty()) {
+        EncodePhoto(ar, image);
         return;
     }
-    const quint64 length = static_cast<quint64>(photo.jpegBytes.size());
+    const quint64 length = static_cast<quint64>(jpegBytes.size());
     ar.WriteU32(static_cast<uint32_t>(length));
     ar.WriteU32(static_cast<uint32_t>(length >> 32));
-    ar.WriteBytes(photo.jpegBytes.constData(), photo.jpegBytes.size());
+    ar.WriteBytes(jpegBytes.constData(), jpegBytes.size());
 }
 
-void WritePhotoSection(Archive& ar, const DocumentContent& content, int p) {
-    for (const FeaturePoint& point : content.featureSet.points[p])
+void WritePhotoSection(Archive& ar, const DocumentSource& source, int p) {
+    for (const FeaturePoint& point : source.points[p])
         WriteWeights(ar, point);
-    ar.WriteFloat(content.modelOffset[p].x);
-    ar.WriteFloat(content.modelOffset[p].y);
-    const Box& box = content.box[p];
+    ar.WriteFloat(source.modelOffset[p].x);
+    ar.WriteFloat(source.modelOffset[p].y);
+    const Box& box = source.box[p];
     for (float edge : {box.left, box.top, box.right, box.bottom})
         ar.WriteFloat(edge);
-    ar.WriteCount(static_cast<uint32_t>(content.pointPositions[p].size()));
-    for (const Vec2& position : content.pointPositions[p]) {
+    ar.WriteCount(static_cast<uint32_t>(source.pointPositions[p].size()));
+    for (const Vec2& position : source.pointPositions[p]) {
         ar.WriteFloat(position.x);
         ar.WriteFloat(position.y);
     }
-    WritePhoto(ar, content.photos[p]);
+    WritePhoto(ar, *source.photos[p], *source.jpegBytes[p]);
 }
 
 void ReadWeights(Archive& ar, FeaturePoint& point, uint32_t vertexCount, int p) {
     const uint32_t count = ReadCheckedCount(ar, 6);
     point.weights.clear();
+    point.weights.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t vertex = ar.ReadCount();
         const float weight = ReadFiniteFloat(ar, "weight list");
@@ -150,7 +157,7 @@ void ReadWeights(Archive& ar, FeaturePoint& point, uint32_t vertexCount, int p) 
                        .arg(QLatin1String(kPhotoNames[p]))
                        .arg(vertex)
                        .arg(vertexCount));
-        point.weights[vertex] = weight; // a repeated vertex replaces the earlier value
+        point.weights.Set(vertex, weight); // a repeated vertex replaces the earlier value
     }
 }
 
@@ -226,20 +233,40 @@ void CheckPointsAgainstMesh(const DocumentContent& content) {
 
 } // namespace
 
-void WriteDocument(QIODevice& file, const DocumentContent& content) {
-    Archive ar(file, Archive::Mode::Store);
+DocumentSource SourceOf(const DocumentContent& content) {
+    return {content.featureSet.points,
+            content.featureSet.features,
+            content.mesh,
+            content.numMaterials,
+            content.modelOffset,
+            content.box,
+            content.pointPositions,
+            {&content.photos[Front].image, &content.photos[Side].image},
+            {&content.photos[Front].jpegBytes, &content.photos[Side].jpegBytes},
+            content.blendZoneWidth,
+            content.blendZone,
+            content.leftSide};
+}
+
+void WriteDocument(QIODevice& file, const DocumentSource& source) {
+    Archive ar(file, Archive::Mode::Store, true);
     ar.WriteCount(kDocumentVersion);
-    WriteFeatureSetBlock(ar, content.featureSet);
-    WriteMeshBlock(ar, content.mesh);
+    WriteFeatureSetBlock(ar, source.points, source.features);
+    WriteMeshBlock(ar, source.mesh);
     for (int p = 0; p < kPhotoCount; ++p)
-        WritePhotoSection(ar, content, p);
-    ar.WriteFloat(content.blendZoneWidth);
-    ar.WriteCount(static_cast<uint32_t>(content.blendZone.size()));
-    for (const Vec2& point : content.blendZone) {
+        WritePhotoSection(ar, source, p);
+    ar.WriteFloat(source.blendZoneWidth);
+    ar.WriteCount(static_cast<uint32_t>(source.blendZone.size()));
+    for (const Vec2& point : source.blendZone) {
         ar.WriteFloat(point.x);
         ar.WriteFloat(point.y);
     }
-    ar.WriteU8(content.leftSide ? 1 : 0);
+    ar.WriteU8(source.leftSide ? 1 : 0);
+    ar.Flush();
+}
+
+void WriteDocument(QIODevice& file, const DocumentContent& content) {
+    WriteDocument(file, SourceOf(content));
 }
 
 DocumentContent ReadDocument(QIODevice& file) {

@@ -30,11 +30,31 @@ struct DocumentContent {
     bool leftSide = false;
 };
 
+// What a file is written from: references into a document or a read content, so that saving
+// copies nothing (the weights alone are hundreds of thousands of map entries).
+struct DocumentSource {
+    const std::vector<FeaturePoint> (&points)[kPhotoCount];
+    const std::vector<Feature> (&features)[kPhotoCount];
+    const Mesh& mesh;
+    uint32_t numMaterials;
+    const Vec2 (&modelOffset)[kPhotoCount];
+    const Box (&box)[kPhotoCount];
+    const std::vector<Vec2> (&pointPositions)[kPhotoCount];
+    const QImage* photos[kPhotoCount];
+    const QByteArray* jpegBytes[kPhotoCount]; // empty: the photo did not come from JPEG data
+    float blendZoneWidth;
+    const std::vector<Vec2>& blendZone;
+    bool leftSide;
+};
+
+DocumentSource SourceOf(const DocumentContent& content);
+
 constexpr uint32_t kDocumentVersion = 1;
 
 // Writes the file from the current position of a seekable device. Photos that came from JPEG
 // data are written with those bytes unchanged; other photos are encoded as JPEG. Throws
 // ArchiveException or MessageException when the device or the encoder fails.
+void WriteDocument(QIODevice& file, const DocumentSource& source);
 void WriteDocument(QIODevice& file, const DocumentContent& content);
 
 // Reads a whole document from a seekable device. Every count and length is checked against

@@ -99,13 +99,30 @@ DocumentContent GatherDocumentContent(const CVisomorfDoc& doc) {
     return content;
 }
 
+DocumentSource SourceOf(const CVisomorfDoc& doc) {
+    if (!doc.editableMesh)
+        throw GeneralFailureException();
+    return {doc.points,
+            doc.features,
+            *doc.editableMesh,
+            doc.numMaterials,
+            doc.modelOffset,
+            doc.box,
+            doc.pointPositions,
+            {&doc.photos[Front], &doc.photos[Side]},
+            {&doc.photoJpegBytes[Front], &doc.photoJpegBytes[Side]},
+            doc.blendZoneWidth,
+            doc.blendZone,
+            doc.leftSide};
+}
+
 void SaveDocument(const CVisomorfDoc& doc, const QString& path) {
-    const DocumentContent content = GatherDocumentContent(doc);
+    const DocumentSource source = SourceOf(doc);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw MessageException(file.errorString());
     try {
-        WriteDocument(file, content);
+        WriteDocument(file, source);
     } catch (...) {
         file.cancelWriting();
         throw;

@@ -9,8 +9,9 @@ namespace vm {
 
 class CVisomorfDoc;
 
-// What the document holds that its file keeps.
+// What the document holds that its file keeps: a copy, and references for writing.
 DocumentContent GatherDocumentContent(const CVisomorfDoc& doc);
+DocumentSource SourceOf(const CVisomorfDoc& doc);
 
 // Writes the document to path through a temporary file beside it, which replaces the target
 // only when complete. Throws on failure; the previous file is then untouched. The document is

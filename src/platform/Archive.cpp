@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace vm {
 
@@ -40,13 +41,61 @@ QString DecodeWindows1252(const QByteArray& bytes) {
 
 // --- Writing ----------------------------------------------------------------------------------
 
+namespace {
+
+// Writes up to this size are collected before they reach the device.
+constexpr qint64 kCollectLimit = 64 * 1024;
+
+void WriteToDevice(QIODevice& device, const char* data, qint64 size) {
+    if (device.write(data, size) != size) {
+        throw ArchiveException(ArchiveException::Cause::Generic, device.errorString());
+    }
+}
+
+} // namespace
+
+Archive::~Archive() {
+    try {
+        Flush();
+    } catch (...) { // NOLINT(bugprone-empty-catch): a destructor cannot report; Flush can
+    }
+}
+
+QIODevice& Archive::Device() {
+    Flush();
+    return m_device;
+}
+
+void Archive::Flush() {
+    if (m_pendingSize == 0) {
+        return;
+    }
+    // Emptied even when the device refuses, so the destructor does not offer it again.
+    const auto size = static_cast<qint64>(std::exchange(m_pendingSize, 0));
+    WriteToDevice(m_device, m_pending.data(), size);
+}
+
 void Archive::WriteBytes(const void* data, qint64 size) {
     if (size <= 0) {
         return;
     }
-    if (m_device.write(static_cast<const char*>(data), size) != size) {
-        throw ArchiveException(ArchiveException::Cause::Generic, m_device.errorString());
+    const auto* bytes = static_cast<const char*>(data);
+    if (!m_collect) {
+        WriteToDevice(m_device, bytes, size);
+        return;
     }
+    if (static_cast<qint64>(m_pendingSize) + size > kCollectLimit) {
+        Flush();
+        if (size >= kCollectLimit) {
+            WriteToDevice(m_device, bytes, size);
+            return;
+        }
+    }
+    if (m_pending.empty()) {
+        m_pending.resize(kCollectLimit);
+    }
+    std::memcpy(m_pending.data() + m_pendingSize, bytes, static_cast<size_t>(size));
+    m_pendingSize += static_cast<size_t>(size);
 }
 
 void Archive::WriteU8(uint8_t v) {

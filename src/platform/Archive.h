@@ -5,17 +5,30 @@
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace vm {
 
 class Archive {
 public:
     enum class Mode { Store, Load };
-    Archive(QIODevice& device, Mode mode) : m_device(device), m_mode(mode) {}
+    // With collectWrites, small writes are gathered and handed to the device in large pieces
+    // (a device call per number costs more than the number's bytes); the device then sees them
+    // only on Flush, Device() or destruction.
+    Archive(QIODevice& device, Mode mode, bool collectWrites = false)
+        : m_device(device), m_mode(mode), m_collect(collectWrites) {}
+    // Hands over what is still collected; a failure there is lost, so writers call Flush.
+    ~Archive();
+    Archive(const Archive&) = delete;
+    Archive& operator=(const Archive&) = delete;
 
     bool IsStoring() const { return m_mode == Mode::Store; }
     bool IsLoading() const { return m_mode == Mode::Load; }
-    QIODevice& Device() { return m_device; }
+    // The device, with everything written so far handed to it.
+    QIODevice& Device();
+
+    // Hands collected writes to the device now; throws ArchiveException when it refuses them.
+    void Flush();
 
     void WriteU8(uint8_t v);
     void WriteU16(uint16_t v);
@@ -44,6 +57,9 @@ public:
 private:
     QIODevice& m_device;
     Mode m_mode;
+    bool m_collect;
+    std::vector<char> m_pending; // collected bytes not yet handed to the device
+    size_t m_pendingSize = 0;
 };
 
 } // namespace vm

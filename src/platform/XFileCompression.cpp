@@ -1,5 +1,6 @@
 #include "platform/XFileCompression.h"
 
+#include "platform/Exceptions.h"
 #include "platform/XFileFormat.h"
 
 #include <algorithm>
@@ -46,9 +47,8 @@ struct InflateStream {
 
 struct DeflateStream {
     z_stream z{};
-    DeflateStream() {
-        if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kRawDeflate, 8,
-                         Z_DEFAULT_STRATEGY) != Z_OK) {
+    explicit DeflateStream(int level) {
+        if (deflateInit2(&z, level, Z_DEFLATED, kRawDeflate, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
             throw MemoryException();
         }
     }
@@ -139,10 +139,12 @@ QByteArray InflateXFileBody(const char* data, qsizetype size) {
     return output;
 }
 
-QByteArray DeflateXFileBody(const QByteArray& body, bool chainBlocks) {
+QByteArray DeflateXFileBody(const QByteArray& body, bool chainBlocks, int level) {
+    if (level < 0 || level > 9)
+        throw CDXException(hr::kInvalidCall);
     QByteArray out;
     PutU32(out, static_cast<uint32_t>(body.size() + xfile::kHeaderSize));
-    DeflateStream stream;
+    DeflateStream stream(level);
     z_stream& z = stream.z;
     std::unique_ptr<Bytef[]> buffer(new Bytef[deflateBound(&z, xfile::kMaxBlockSize)]);
     for (qsizetype start = 0; start < body.size(); start += xfile::kMaxBlockSize) {
@@ -150,7 +152,8 @@ QByteArray DeflateXFileBody(const QByteArray& body, bool chainBlocks) {
             static_cast<uInt>(std::min<qsizetype>(xfile::kMaxBlockSize, body.size() - start));
         const auto* block = reinterpret_cast<const Bytef*>(body.constData() + start);
         deflateReset(&z);
-        if (chainBlocks && start > 0) {
+        // Stored blocks never refer back, so they need no history.
+        if (chainBlocks && start > 0 && level > 0) {
             deflateSetDictionary(&z, block - kWindowSize, kWindowSize);
         }
         z.next_in = const_cast<Bytef*>(block);

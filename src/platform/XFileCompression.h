@@ -13,6 +13,7 @@ QByteArray InflateXFileBody(const char* data, qsizetype size);
 // Deflates the bytes that follow the header into the container, 32 KiB per block. With
 // chainBlocks each block uses the previous block's output as its dictionary (better ratio,
 // readable only by readers that keep the history); without it every block stands alone.
-QByteArray DeflateXFileBody(const QByteArray& body, bool chainBlocks);
+// level is zlib's: 0 stores the blocks as they are (fastest), 9 compresses hardest.
+QByteArray DeflateXFileBody(const QByteArray& body, bool chainBlocks, int level = 6);
 
 } // namespace vm

@@ -538,7 +538,9 @@ QByteArray WriteXFile(const Mesh& mesh, const XFileWriteOptions& options) {
     sink->EndObject();
     const bool compressed = options.format == XFileFormat::CompressedText ||
                             options.format == XFileFormat::CompressedBinary;
-    return HeaderFor(options) + (compressed ? DeflateXFileBody(body, options.chainBlocks) : body);
+    return HeaderFor(options) +
+           (compressed ? DeflateXFileBody(body, options.chainBlocks, options.compressionLevel)
+                       : body);
 }
 
 } // namespace vm

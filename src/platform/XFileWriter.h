@@ -24,6 +24,8 @@ struct XFileWriteOptions {
     // Compressed formats: each 32 KiB block uses the previous block as its deflate
     // dictionary. Independent blocks (false) also suit readers that keep no history.
     bool chainBlocks = true;
+    // Compressed formats: zlib's level, 0 (blocks stored as they are, fastest) to 9.
+    int compressionLevel = 6;
 };
 
 // Throws CDXException(D3DERR_INVALIDCALL) for a mesh that no reader could take back: no

@@ -137,5 +137,17 @@ TEST_F(WeightsTest, ParentCycleInADamagedFeatureSetDoesNotRecurseForEver) {
     EXPECT_EQ(map.size(), 3u);
 }
 
+TEST(VertexWeights, KeepVertexOrderAndOneWeightPerVertexWhateverTheOrderOfSetting) {
+    VertexWeights weights{{7, 0.5f}, {2, 0.25f}, {9, 1.0f}, {2, 0.75f}, {0, 0.125f}};
+    const std::vector<VertexWeights::value_type> expected{
+        {0, 0.125f}, {2, 0.75f}, {7, 0.5f}, {9, 1.0f}};
+    EXPECT_EQ(std::vector<VertexWeights::value_type>(weights.begin(), weights.end()), expected);
+    EXPECT_EQ(weights.at(2), 0.75f);
+    EXPECT_EQ(weights.count(3), 0u);
+    EXPECT_THROW(static_cast<void>(weights.at(3)), std::out_of_range);
+    weights.Set(3, 0.0f);
+    EXPECT_EQ(weights.find(3) - weights.begin(), 2);
+}
+
 } // namespace
 } // namespace vm

@@ -29,7 +29,7 @@ QImage Picture(int w, int h, QRgb colour) {
     return image;
 }
 
-FeaturePoint Point(uint32_t vertex, int32_t level, std::map<uint32_t, float> weights) {
+FeaturePoint Point(uint32_t vertex, int32_t level, VertexWeights weights) {
     FeaturePoint p;
     p.vertexIndex = vertex;
     p.level = level;
@@ -194,7 +194,7 @@ TEST(DocumentFile, ARepeatedWeightIndexReplacesTheEarlierValue) {
     edited.replace(front, 2, QByteArray("\x03\x00", 2));
     edited.insert(front + 2 + 12, QByteArray("\x01\x00", 2) + LeFloat(0.75f));
     const DocumentContent back = Read(edited);
-    const std::map<uint32_t, float> expected{{0, 1.0f}, {1, 0.75f}};
+    const VertexWeights expected{{0, 1.0f}, {1, 0.75f}};
     EXPECT_EQ(back.featureSet.points[0][0].weights, expected);
 }
 

@@ -149,5 +149,34 @@ TEST(Archive, WriteToAFullOrClosedDeviceFails) {
     EXPECT_THROW(archive.WriteU32(1), ArchiveException);
 }
 
+TEST(Archive, CollectedWritesKeepTheirOrderAndReachTheDeviceOnFlush) {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    const QByteArray large(100 * 1024, 'x'); // more than is ever collected
+    {
+        Archive archive(buffer, Archive::Mode::Store, true);
+        archive.WriteU16(0x0201);
+        EXPECT_TRUE(data.isEmpty());
+        archive.WriteBytes(large.constData(), large.size());
+        archive.WriteU8(3);
+        EXPECT_EQ(data.size(), 2 + large.size()); // the small write before the large one went first
+        archive.Flush();
+        EXPECT_EQ(data.size(), 3 + large.size());
+        archive.WriteU8(4);
+        EXPECT_EQ(archive.Device().size(), 4 + large.size()); // the device is handed everything
+        archive.WriteU8(5);
+    }
+    ASSERT_EQ(data.size(), 5 + large.size());
+    EXPECT_EQ(data.left(2), Bytes({1, 2}));
+    EXPECT_EQ(data.right(3), Bytes({3, 4, 5}));
+
+    QBuffer closed;
+    Archive refused(closed, Archive::Mode::Store, true);
+    refused.WriteU32(1);
+    EXPECT_THROW(refused.Flush(), ArchiveException);
+    EXPECT_NO_THROW(refused.Flush()); // what was refused is not offered again
+}
+
 } // namespace
 } // namespace vm

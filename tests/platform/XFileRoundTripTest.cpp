@@ -1,4 +1,5 @@
 // Writing a mesh and reading it back, in every encoding the reader takes.
+#include "platform/Exceptions.h"
 #include "platform/XFileCompression.h"
 #include "platform/XFileReader.h"
 #include "platform/XFileTestMeshes.h"
@@ -64,20 +65,28 @@ TEST(XFileRoundTripTest, SingleMaterialMeshWritesNoMaterialListAndReadsAsOne) {
     ExpectSameMesh(mesh, ReadXFile(text));
 }
 
-TEST(XFileRoundTripTest, MultiBlockCompressionChainedAndIndependent) {
+TEST(XFileRoundTripTest, MultiBlockCompressionChainedAndIndependentAtEveryLevel) {
     const Mesh mesh = test::GridMesh(60, 50); // about 300 KiB of binary body
-    for (bool chain : {true, false}) {
-        XFileWriteOptions options;
-        options.chainBlocks = chain;
-        const QByteArray file = WriteXFile(mesh, options);
-        ExpectSameMesh(mesh, ReadXFile(file));
-        // The size field counts the header and the whole inflated body.
-        options.format = XFileFormat::Binary;
-        const QByteArray plain = WriteXFile(mesh, options);
-        ASSERT_GT(plain.size(), 4 * 32768);
-        const QByteArray body = InflateXFileBody(file.constData() + 16, file.size() - 16);
-        EXPECT_EQ(body, plain.mid(16)) << "chain " << chain;
-    }
+    for (int level : {0, 1, 6, 9})
+        for (bool chain : {true, false}) {
+            XFileWriteOptions options;
+            options.chainBlocks = chain;
+            options.compressionLevel = level;
+            const QByteArray file = WriteXFile(mesh, options);
+            ExpectSameMesh(mesh, ReadXFile(file));
+            // The size field counts the header and the whole inflated body.
+            options.format = XFileFormat::Binary;
+            const QByteArray plain = WriteXFile(mesh, options);
+            ASSERT_GT(plain.size(), 4 * 32768);
+            const QByteArray body = InflateXFileBody(file.constData() + 16, file.size() - 16);
+            EXPECT_EQ(body, plain.mid(16)) << "chain " << chain << " level " << level;
+            if (level == 0) {
+                EXPECT_GT(file.size(), plain.size()); // stored, not squeezed
+            }
+        }
+    XFileWriteOptions beyond;
+    beyond.compressionLevel = 10;
+    EXPECT_THROW(WriteXFile(mesh, beyond), CDXException);
 }
 
 TEST(XFileRoundTripTest, IndependentBlocksDecodeWithoutHistory) {
