@@ -57,7 +57,7 @@ const char* TextureFormatName(TextureFormat format) {
 
 Texture::Texture(uint32_t width, uint32_t height, TextureFormat format)
     : m_width(width), m_height(height), m_format(format),
-      m_pitch(size_t{width} * BytesPerTexel(format)), m_bytes(m_pitch * height, 0) {}
+      m_pitch(size_t{width} * BytesPerTexel(format)), m_bytes(m_pitch * height) {}
 
 Texture::~Texture() {
     if (m_memoryInUse) {

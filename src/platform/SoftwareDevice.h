@@ -1,6 +1,8 @@
 #pragma once
 // The graphics device of the model: capabilities and textures held in system memory.
 // Nothing here needs a screen; the 3D view uploads the texture bytes to OpenGL itself.
+#include "platform/PixelMemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -85,7 +87,7 @@ private:
     uint32_t m_height;
     TextureFormat m_format;
     size_t m_pitch;
-    std::vector<uint8_t> m_bytes;
+    PixelBuffer m_bytes;
     bool m_locked = false;
     uint64_t m_revision = 0;
     std::shared_ptr<uint64_t> m_memoryInUse; // the device's account, shared with the device

@@ -1,6 +1,7 @@
 #include "texture/PhotoTexture.h"
 
 #include "platform/Exceptions.h"
+#include "platform/PixelMemory.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -159,7 +160,30 @@ bool IsPaintedFormat(TextureFormat format) {
     return WriteTexelColour(probe, format, 0, 0, 0);
 }
 
+// The common case: 32-bit photo pixels into 32-bit texels of the same byte order, alpha 0.
+bool ConvertWordsDirectly(const QImage& photo, TextureLock& lock, TextureFormat format) {
+    const QImage::Format layout = photo.format();
+    if (format != TextureFormat::A8R8G8B8 ||
+        (layout != QImage::Format_RGB32 && layout != QImage::Format_ARGB32) ||
+        QSysInfo::ByteOrder != QSysInfo::LittleEndian) {
+        return false;
+    }
+    const int width = photo.width();
+    for (int y = 0; y < photo.height(); ++y) {
+        const auto* in = reinterpret_cast<const uint32_t*>(photo.constScanLine(y));
+        uint8_t* out = lock.Row(uint32_t(y));
+        for (int x = 0; x < width; ++x) {
+            const uint32_t texel = in[x] & 0x00FFFFFFu;
+            std::memcpy(out + size_t(x) * 4, &texel, 4);
+        }
+    }
+    return true;
+}
+
 void ConvertPhoto(const QImage& photo, TextureLock& lock, TextureFormat format) {
+    if (ConvertWordsDirectly(photo, lock, format)) {
+        return;
+    }
     const int width = photo.width();
     RgbRow row(size_t(width), 0);
     if (IsDirect(photo.format())) {
@@ -215,6 +239,18 @@ bool JpegIsComplete(const QByteArray& bytes) {
     return false;
 }
 
+// An image of the size and layout the reader announces, in pixel memory, for the reader to
+// decode into; the reader makes its own when it decodes something else.
+QImage PreparedTarget(QImageReader& reader) {
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (!size.isValid() || format == QImage::Format_Invalid ||
+        qint64(size.width()) * size.height() * 4 > qint64(kDecodeLimitMegabytes) << 20) {
+        return {};
+    }
+    return NewPixelImage(size.width(), size.height(), format);
+}
+
 // Decodes bytes; formatHint is a format name to try when the content alone does not tell.
 bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& photo,
                  QString& error) {
@@ -226,7 +262,7 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QByteArray format = reader.format();
     const bool isJpeg = format == "jpeg" || format == "jpg";
-    QImage image;
+    QImage image = PreparedTarget(reader);
     if (!reader.read(&image)) {
         error = reader.errorString();
         return false;

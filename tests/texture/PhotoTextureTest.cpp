@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -256,6 +257,28 @@ TEST_F(PhotoFiles, OrientedJpegIsUprightAndKeepsItsOriginalBytes) {
     EXPECT_EQ(photo.jpegBytes, bytes);
     // Decoding the kept bytes again gives the same upright photo.
     EXPECT_EQ(DecodePhotoData(photo.jpegBytes).image, photo.image);
+}
+
+TEST_F(PhotoFiles, LargePhotosDecodeAsTheReaderAloneDecodesThem) {
+    // Large enough to be decoded into memory of our own rather than the reader's.
+    QImage stored(1400, 900, QImage::Format_RGB32);
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width(); ++x)
+            stored.setPixel(x, y, qRgb(x & 255, y & 255, (x * y) & 255));
+    const QByteArray oriented = JpegWithOrientation6(stored);
+    const QString paths[] = {Write(stored, "large.jpg", "jpeg"), Write(stored, "large.png", "png"),
+                             WriteBytes(oriented, "turned.jpg")};
+    for (const QString& path : paths) {
+        QImageReader plain(path);
+        plain.setAutoTransform(true);
+        const QImage expected = plain.read();
+        const Photo photo = DecodePhotoFile(path);
+        EXPECT_EQ(photo.image, expected) << path.toStdString();
+        const auto texture = CreatePhotoTexture(device, photo.image);
+        const QRgb corner = expected.pixel(expected.width() - 1, expected.height() - 1);
+        EXPECT_EQ(Argb(*texture, uint32_t(expected.width() - 1), uint32_t(expected.height() - 1)),
+                  corner & 0x00FFFFFFu);
+    }
 }
 
 TEST_F(PhotoFiles, FailuresNameTheDecodersReasonAndTheFullPath) {

@@ -3,6 +3,8 @@
 #include "platform/Exceptions.h"
 #include "texture/PhotoTexture.h"
 
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -55,6 +57,17 @@ TEST(SoftwareDevice, CreatedTexturesHaveTheActualLayoutAndStartZeroed) {
         for (size_t i = 0; i < texture->Pitch(); ++i) {
             ASSERT_EQ(texture->Row(y)[i], 0) << y << "," << i;
         }
+    }
+    // Photo-sized textures come from elsewhere; they start zeroed too, also in memory that a
+    // texture before them filled.
+    for (int round = 0; round < 2; ++round) {
+        SoftwareDevice large;
+        const auto photo = large.CreateTexture(2000, 1100);
+        const uint8_t* bits = photo->Bits();
+        EXPECT_TRUE(
+            std::all_of(bits, bits + photo->SizeInBytes(), [](uint8_t b) { return b == 0; }));
+        TextureLock lock(*photo);
+        std::memset(lock.Row(0), 0xAB, photo->SizeInBytes());
     }
 }
 
