@@ -8,6 +8,7 @@
 #include "platform/XFileWriter.h"
 
 #include <QImageWriter>
+#include <bit>
 #include <cmath>
 
 namespace vm {
@@ -82,12 +83,27 @@ void ReadMeshBlock(Archive& ar, DocumentContent& content) {
 
 // ---- Photo sections ----------------------------------------------------------------------
 
+void PutLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// The whole list is encoded first and written at once: a document holds tens of thousands of
+// weights, too many for a call to the archive each.
 void WriteWeights(Archive& ar, const FeaturePoint& point) {
     ar.WriteCount(static_cast<uint32_t>(point.weights.size()));
+    std::vector<uint8_t> encoded;
+    encoded.reserve(point.weights.size() * 10);
     for (const auto& [vertex, weight] : point.weights) {
-        ar.WriteCount(vertex);
-        ar.WriteFloat(weight);
+        if (vertex < 0xFFFF) {
+            PutLittleEndian(encoded, vertex, 2);
+        } else {
+            PutLittleEndian(encoded, 0xFFFF, 2);
+            PutLittleEndian(encoded, vertex, 4);
+        }
+        PutLittleEndian(encoded, std::bit_cast<uint32_t>(weight), 4);
     }
+    ar.WriteBytes(encoded.data(), static_cast<qint64>(encoded.size()));
 }
 
 // Encodes the photo as JPEG after an 8-byte length that is filled in once the size is known.
