@@ -110,8 +110,10 @@ public:
         return Filter(fx, fy, WrapIndex(x0, m_width), WrapIndex(y0, m_height));
     }
 
+    bool Bound() const { return m_bits != nullptr; }
     uint32_t Width() const { return m_width; }
     uint32_t Height() const { return m_height; }
+    const uint8_t* Row(uint32_t y) const { return m_bits + y * m_pitch; }
 
 private:
     void Bind(const uint8_t* bits, size_t pitch, uint32_t width, uint32_t height) {
@@ -187,14 +189,10 @@ enum Varying { FrontU, FrontV, SideU, SideV, Red, Green, Blue, VaryingCount };
 
 // The varyings of one triangle as planes over the target: value = at0 + x * perX + y * perY.
 // The atlas projection is orthographic, so this affine form is exact. white: every corner's
-// colour is white, so the colour planes are 255 everywhere. The same planes once more in the
-// order of the vector code: photo places (front u, v, side u, v) and colours (blue, green, red,
-// nothing), as at0, perX, perY.
+// colour is white, so the colour planes are 255 everywhere.
 struct AtlasTriangle {
     float at0[VaryingCount], perX[VaryingCount], perY[VaryingCount];
     bool white;
-    alignas(16) float places[3][4];
-    alignas(16) float colours[3][4];
 };
 
 RasterVertex AtlasVertex(const HeadVertex& vertex, const Vec2& place, uint32_t width,
@@ -233,12 +231,6 @@ bool MakeTriangle(const RasterVertex& v0, const RasterVertex& v1, const RasterVe
     for (const RasterVertex* v : {&v0, &v1, &v2})
         for (int k = Red; k <= Blue; ++k)
             out.white = out.white && v->varyings[k] == 255.0f;
-    const float* planes[3] = {out.at0, out.perX, out.perY};
-    for (int p = 0; p < 3; ++p) {
-        std::copy(planes[p] + FrontU, planes[p] + SideV + 1, out.places[p]);
-        const float colours[4] = {planes[p][Blue], planes[p][Green], planes[p][Red], 0.0f};
-        std::copy(colours, colours + 4, out.colours[p]);
-    }
     return true;
 }
 
@@ -276,30 +268,49 @@ uint32_t BlendTexel(uint32_t front, uint32_t side, const float* rgb) {
     return LightTexel(mixed, rgb);
 }
 
-// The triangles of one draw: every vertex placed on the target, and for every face the rows
-// it may touch (a row more on either side than its corners, for the snapping).
+// Pixels a face may touch, inclusive: a pixel more on every side than its corners, for the
+// snapping. Empty (left > right) for corners that are not numbers.
+struct PixelBox {
+    int left, top, right, bottom;
+};
+
+// The triangles of one draw: every vertex placed on the target, and every face's box.
 struct AtlasPass {
     std::vector<RasterVertex> vertices;
-    std::vector<std::pair<int, int>> faceRows; // first and last row
+    std::vector<PixelBox> boxes;
 
     AtlasPass(const Mesh& mesh, const std::vector<Vec2>& places, uint32_t width, uint32_t height)
-        : vertices(mesh.vertices.size()), faceRows(mesh.FaceCount()) {
+        : vertices(mesh.vertices.size()), boxes(mesh.FaceCount()) {
         for (size_t v = 0; v < vertices.size(); ++v)
             vertices[v] = AtlasVertex(mesh.vertices[v], places[v], width, height);
-        for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
-            double top = std::numeric_limits<double>::infinity(), bottom = -top;
-            for (int c = 0; c < 3; ++c) {
-                const float y = vertices[mesh.indices[f * 3 + c]].y;
-                if (!std::isfinite(y)) {
-                    top = 1, bottom = 0; // not drawn at all
-                    break;
-                }
-                top = std::min<double>(top, y), bottom = std::max<double>(bottom, y);
-            }
-            const double limit = static_cast<double>(height) + 1;
-            faceRows[f] = {static_cast<int>(std::clamp(std::floor(top) - 1, -1.0, limit)),
-                           static_cast<int>(std::clamp(std::ceil(bottom) + 1, -1.0, limit))};
-        }
+        for (uint32_t f = 0; f < mesh.FaceCount(); ++f)
+            boxes[f] = Box(vertices[mesh.indices[f * 3]], vertices[mesh.indices[f * 3 + 1]],
+                           vertices[mesh.indices[f * 3 + 2]], width, height);
+    }
+
+    static PixelBox Box(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
+                        uint32_t width, uint32_t height) {
+        for (const RasterVertex* v : {&a, &b, &c})
+            if (!std::isfinite(v->x) || !std::isfinite(v->y))
+                return {0, 0, -1, -1};
+        auto edge = [](double value, uint32_t size) {
+            return static_cast<int>(std::clamp(value, -1.0, static_cast<double>(size)));
+        };
+        return {edge(std::floor(std::min({a.x, b.x, c.x})) - 1, width),
+                edge(std::floor(std::min({a.y, b.y, c.y})) - 1, height),
+                edge(std::ceil(std::max({a.x, b.x, c.x})) + 1, width),
+                edge(std::ceil(std::max({a.y, b.y, c.y})) + 1, height)};
+    }
+};
+
+// The shading of one row of one triangle: the parts of the planes that only depend on the row.
+struct RowPlanes {
+    const AtlasTriangle& triangle;
+    float rowTerm[VaryingCount];
+    RowPlanes(const AtlasTriangle& t, int y) : triangle(t) {
+        const float cy = static_cast<float>(y) + 0.5f;
+        for (int k = 0; k < VaryingCount; ++k)
+            rowTerm[k] = cy * t.perY[k];
     }
 };
 
@@ -328,12 +339,11 @@ public:
     void BakeRows(int rowBegin, int rowEnd) {
         std::memset(Written(rowBegin), 0,
                     static_cast<size_t>(rowEnd - rowBegin) * static_cast<size_t>(m_width));
-        for (const AtlasPass& pass : m_passes)
-            for (uint32_t f = m_mesh.FaceCount(); f-- > 0;) {
-                const auto [first, last] = pass.faceRows[f];
-                if (last >= rowBegin && first < rowEnd)
-                    DrawFace(pass, f, rowBegin, rowEnd);
-            }
+        DrawPass(m_passes.front(), rowBegin, rowEnd, nullptr);
+        if (m_passes.size() > 1) {
+            const WrittenTiles tiles(*this, rowBegin, rowEnd);
+            DrawPass(m_passes.back(), rowBegin, rowEnd, &tiles);
+        }
         for (int y = rowBegin; y < rowEnd; ++y) {
             const uint8_t* written = Written(y);
             uint8_t* row = m_bits + static_cast<size_t>(y) * m_pitch;
@@ -346,8 +356,55 @@ public:
 private:
     static constexpr uint32_t kWhite = 0xFFFFFFFFu;
 
+    // Which 8 x 8 tiles of a band are written all over: an enlarged triangle whose box lies in
+    // such tiles only has nothing left to draw, which inside the head is nearly every one.
+    class WrittenTiles {
+    public:
+        WrittenTiles(const AtlasBake& bake, int rowBegin, int rowEnd)
+            : m_rowBegin(rowBegin), m_rowEnd(rowEnd), m_columns((bake.m_width + kSize - 1) / kSize),
+              m_full(static_cast<size_t>((rowEnd - rowBegin + kSize - 1) / kSize) *
+                         static_cast<size_t>(m_columns),
+                     1) {
+            for (int y = rowBegin; y < rowEnd; ++y) {
+                const uint8_t* written = bake.Written(y);
+                uint8_t* full = &m_full[static_cast<size_t>((y - rowBegin) / kSize) *
+                                        static_cast<size_t>(m_columns)];
+                for (int x = 0; x < bake.m_width; ++x)
+                    full[x / kSize] &= written[x];
+            }
+        }
+        bool Covers(const PixelBox& box) const {
+            const int top = std::max(box.top, m_rowBegin),
+                      bottom = std::min(box.bottom, m_rowEnd - 1);
+            const int left = std::max(box.left, 0) / kSize;
+            const int right = std::min(box.right / kSize, m_columns - 1);
+            for (int ty = (top - m_rowBegin) / kSize; ty <= (bottom - m_rowBegin) / kSize; ++ty)
+                for (int tx = left; tx <= right; ++tx)
+                    if (!m_full[static_cast<size_t>(ty) * static_cast<size_t>(m_columns) +
+                                static_cast<size_t>(tx)])
+                        return false;
+            return true;
+        }
+
+    private:
+        static constexpr int kSize = 8;
+        int m_rowBegin, m_rowEnd, m_columns;
+        std::vector<uint8_t> m_full;
+    };
+
     uint8_t* Written(int y) const {
         return m_written.get() + static_cast<size_t>(y) * static_cast<size_t>(m_width);
+    }
+
+    void DrawPass(const AtlasPass& pass, int rowBegin, int rowEnd, const WrittenTiles* tiles) {
+        for (uint32_t f = m_mesh.FaceCount(); f-- > 0;) {
+            const PixelBox& box = pass.boxes[f];
+            if (box.left > box.right || box.bottom < rowBegin || box.top >= rowEnd)
+                continue;
+            if (tiles && tiles->Covers(box))
+                continue;
+            DrawFace(pass, f, rowBegin, rowEnd);
+        }
     }
 
     void DrawFace(const AtlasPass& pass, uint32_t f, int rowBegin, int rowEnd) {
@@ -368,34 +425,22 @@ private:
         });
     }
 
+    // Shades the pixels of the span nothing has written yet, four at a time.
     void DrawSpan(const AtlasTriangle& t, int y, int xBegin, int xEnd) {
         uint8_t* const written = Written(y);
         int x = SkipWritten(written, xBegin, xEnd);
         if (x == xEnd)
             return;
-        uint8_t* const row = m_bits + static_cast<size_t>(y) * m_pitch;
-        const float cy = static_cast<float>(y) + 0.5f;
-        float rowTerm[VaryingCount];
-        for (int k = 0; k < VaryingCount; ++k)
-            rowTerm[k] = cy * t.perY[k];
-#if defined(__SSE2__)
-        const __m128 down = _mm_set1_ps(cy);
-        const __m128 placesRow = _mm_mul_ps(down, _mm_load_ps(t.places[2]));
-        const __m128 coloursRow = _mm_mul_ps(down, _mm_load_ps(t.colours[2]));
-#endif
-        for (; x < xEnd; ++x) {
-            if (written[x]) {
-                x = SkipWritten(written, x, xEnd) - 1;
-                continue;
-            }
-            written[x] = 1;
-            const float cx = static_cast<float>(x) + 0.5f;
-#if defined(__SSE2__)
-            const uint32_t colour = ShadeVector(t, cx, placesRow, coloursRow, rowTerm);
-#else
-            const uint32_t colour = Shade(t, cx, rowTerm);
-#endif
-            std::memcpy(row + static_cast<size_t>(x) * 4, &colour, 4);
+        uint32_t* const row =
+            reinterpret_cast<uint32_t*>(m_bits + static_cast<size_t>(y) * m_pitch);
+        const RowPlanes planes(t, y);
+        while (x < xEnd) {
+            int count = 1;
+            while (count < 4 && x + count < xEnd && !written[x + count])
+                ++count;
+            std::memset(written + x, 1, static_cast<size_t>(count));
+            ShadeFour(planes, x, count, row);
+            x = SkipWritten(written, x + count, xEnd);
         }
     }
 
@@ -411,6 +456,162 @@ private:
             ++x;
         return x;
     }
+
+#if defined(__SSE2__)
+    // Pixels x to x + 3 of the row (the first count of them to be written), one in each lane:
+    // lane by lane the very operations of Shade, so the same colours. Photo places far outside
+    // the photos (or not numbers) go through Shade itself.
+    void ShadeFour(const RowPlanes& planes, int x, int count, uint32_t* row) const {
+        const AtlasTriangle& t = planes.triangle;
+        const __m128 cx = _mm_add_ps(
+            _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3))),
+            _mm_set1_ps(0.5f));
+        auto at = [&](int k) {
+            return _mm_add_ps(
+                _mm_add_ps(_mm_set1_ps(t.at0[k]), _mm_mul_ps(cx, _mm_set1_ps(t.perX[k]))),
+                _mm_set1_ps(planes.rowTerm[k]));
+        };
+        QuadPlace sideAt, frontAt;
+        if (!Locate(m_side, at(SideU), at(SideV), sideAt) ||
+            !Locate(m_front, at(FrontU), at(FrontV), frontAt)) {
+            for (int i = x; i < x + count; ++i)
+                row[i] = Shade(t, static_cast<float>(i) + 0.5f, planes.rowTerm);
+            return;
+        }
+        const __m128i side = Fetch(m_side, sideAt);
+        const __m128i alpha = _mm_srli_epi32(side, 24);
+        const __m128i opaque = _mm_set1_epi32(255);
+        // The front photo does not show where the side alpha is 255; its texel then only
+        // meets a weight of 0.
+        const __m128i front = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, opaque)) == 0xFFFF
+                                  ? _mm_setzero_si128()
+                                  : Fetch(m_front, frontAt);
+        const __m128 full = _mm_set1_ps(255.0f), zero = _mm_setzero_ps();
+        const __m128 a = _mm_div_ps(_mm_cvtepi32_ps(alpha), full);
+        const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), a);
+        __m128i colours = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+        const int shifts[3] = {16, 8, 0};
+        for (int k = 0; k < 3; ++k) {
+            const __m128 mixed = _mm_add_ps(_mm_mul_ps(Channel(side, shifts[k]), a),
+                                            _mm_mul_ps(Channel(front, shifts[k]), rest));
+            // max(lo, v) and min(hi, v) pick as std::clamp does, even for NaN.
+            const __m128 weight = t.white ? full : _mm_min_ps(full, _mm_max_ps(zero, at(Red + k)));
+            const __m128 lit = _mm_div_ps(_mm_mul_ps(mixed, weight), full);
+            const __m128 rounded =
+                _mm_add_ps(_mm_min_ps(full, _mm_max_ps(zero, lit)), _mm_set1_ps(0.5f));
+            // A NaN channel ends as 0, as the scalar conversion leaves it.
+            const __m128i value = _mm_and_si128(_mm_cvttps_epi32(rounded),
+                                                _mm_castps_si128(_mm_cmpord_ps(rounded, rounded)));
+            colours = _mm_or_si128(colours, _mm_slli_epi32(value, shifts[k]));
+        }
+        if (count == 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), colours);
+            return;
+        }
+        alignas(16) uint32_t out[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(out), colours);
+        std::copy(out, out + count, row + x);
+    }
+
+    // Where four samples lie in a photo: texel columns and rows to either side (wrapped) and
+    // the 8-bit weights of the second ones.
+    struct QuadPlace {
+        __m128i x0, x1, y0, y1, fx, fy;
+    };
+
+    // False where Shade would take other steps than the vector code: texel positions beyond
+    // +-2^30 or not numbers, or more than a texel outside the photo.
+    static bool Locate(const PhotoSampler& photo, __m128 u, __m128 v, QuadPlace& place) {
+        if (!photo.Bound())
+            return true;
+        const __m128 x = _mm_sub_ps(_mm_mul_ps(u, _mm_set1_ps(static_cast<float>(photo.Width()))),
+                                    _mm_set1_ps(0.5f));
+        const __m128 y = _mm_sub_ps(_mm_mul_ps(v, _mm_set1_ps(static_cast<float>(photo.Height()))),
+                                    _mm_set1_ps(0.5f));
+        const __m128 magnitude = _mm_set1_ps(1073741824.0f);
+        const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        if (_mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(_mm_and_ps(x, sign), magnitude),
+                                       _mm_cmplt_ps(_mm_and_ps(y, sign), magnitude))) != 0xF)
+            return false;
+        return Near(x, photo.Width(), place.x0, place.x1, place.fx) &&
+               Near(y, photo.Height(), place.y0, place.y1, place.fy);
+    }
+
+    // floor(position) wrapped into [0, size), its neighbour and the weight, for floors from -1
+    // to size - 1.
+    static bool Near(__m128 position, uint32_t size, __m128i& first, __m128i& second,
+                     __m128i& weight) {
+        __m128i floor = _mm_cvttps_epi32(position);
+        floor = _mm_add_epi32(floor, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(floor),
+                                                                   position))); // -1 if above
+        weight = _mm_cvttps_epi32(
+            _mm_mul_ps(_mm_sub_ps(position, _mm_cvtepi32_ps(floor)), _mm_set1_ps(256.0f)));
+        const __m128i limit = _mm_set1_epi32(static_cast<int32_t>(size));
+        const __m128i inside = _mm_and_si128(_mm_cmpgt_epi32(floor, _mm_set1_epi32(-2)),
+                                             _mm_cmplt_epi32(floor, limit));
+        if (_mm_movemask_epi8(inside) != 0xFFFF)
+            return false;
+        const __m128i before = _mm_cmplt_epi32(floor, _mm_setzero_si128());
+        first = _mm_or_si128(_mm_and_si128(before, _mm_sub_epi32(limit, _mm_set1_epi32(1))),
+                             _mm_andnot_si128(before, floor));
+        second = _mm_add_epi32(first, _mm_set1_epi32(1));
+        second = _mm_andnot_si128(_mm_cmpeq_epi32(second, limit), second);
+        return true;
+    }
+
+    // The four filtered samples; 0 without a photo.
+    static __m128i Fetch(const PhotoSampler& photo, const QuadPlace& place) {
+        if (!photo.Bound())
+            return _mm_setzero_si128();
+        alignas(16) int32_t x0[4], x1[4], y0[4], y1[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(x0), place.x0);
+        _mm_store_si128(reinterpret_cast<__m128i*>(x1), place.x1);
+        _mm_store_si128(reinterpret_cast<__m128i*>(y0), place.y0);
+        _mm_store_si128(reinterpret_cast<__m128i*>(y1), place.y1);
+        const uint8_t* upper[4];
+        const uint8_t* lower[4];
+        for (int i = 0; i < 4; ++i) {
+            upper[i] = photo.Row(static_cast<uint32_t>(y0[i]));
+            lower[i] = photo.Row(static_cast<uint32_t>(y1[i]));
+        }
+        auto texels = [](const uint8_t* const(&rows)[4], const int32_t(&columns)[4]) {
+            auto texel = [&](int i) {
+                int32_t value;
+                std::memcpy(&value, rows[i] + static_cast<size_t>(columns[i]) * 4, 4);
+                return value;
+            };
+            return _mm_setr_epi32(texel(0), texel(1), texel(2), texel(3));
+        };
+        const __m128i top = Lerp(texels(upper, x0), texels(upper, x1), place.fx);
+        const __m128i bottom = Lerp(texels(lower, x0), texels(lower, x1), place.fx);
+        return Lerp(top, bottom, place.fy);
+    }
+
+    // PhotoSampler's a + (b - a) * f / 256 per byte, for four texels: the 16-bit halves of
+    // each word are the lanes, so products and sums stay below 2^16 as they do there.
+    static __m128i Lerp(__m128i a, __m128i b, __m128i f) {
+        const __m128i f2 = _mm_or_si128(f, _mm_slli_epi32(f, 16));
+        const __m128i g2 = _mm_sub_epi16(_mm_set1_epi16(256), f2);
+        const __m128i low = _mm_set1_epi32(0x00FF00FF);
+        const __m128i rb = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(a, low), g2),
+                                                        _mm_mullo_epi16(_mm_and_si128(b, low), f2)),
+                                          8);
+        const __m128i ag =
+            _mm_andnot_si128(low, _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(a, 8), g2),
+                                                _mm_mullo_epi16(_mm_srli_epi16(b, 8), f2)));
+        return _mm_or_si128(rb, ag);
+    }
+
+    static __m128 Channel(__m128i argb, int shift) {
+        return _mm_cvtepi32_ps(
+            _mm_and_si128(_mm_srl_epi32(argb, _mm_cvtsi32_si128(shift)), _mm_set1_epi32(0xFF)));
+    }
+#else
+    void ShadeFour(const RowPlanes& planes, int x, int count, uint32_t* row) const {
+        for (int i = x; i < x + count; ++i)
+            row[i] = Shade(planes.triangle, static_cast<float>(i) + 0.5f, planes.rowTerm);
+    }
+#endif
 
     // The colour at the pixel centre (cx, y + 0.5). The side photo goes first: where its alpha
     // is 0 or 255 only one photo shows, and the blend gives that photo's colour exactly.
@@ -433,74 +634,6 @@ private:
         return BlendTexel(front, side, colour);
     }
 
-#if defined(__SSE2__)
-    // Shade with the four photo coordinates in one vector and the three colour channels in
-    // another: lane by lane the very operations of Shade, so the same colour. Photo places far
-    // outside the photos (or not numbers) go through Shade itself.
-    uint32_t ShadeVector(const AtlasTriangle& t, float cx, __m128 placesRow, __m128 coloursRow,
-                         const float* rowTerm) const {
-        const __m128 across = _mm_set1_ps(cx);
-        const __m128 places = _mm_add_ps(
-            _mm_add_ps(_mm_load_ps(t.places[0]), _mm_mul_ps(across, _mm_load_ps(t.places[1]))),
-            placesRow);
-        const __m128 texels = _mm_sub_ps(_mm_mul_ps(places, m_photoSizes), _mm_set1_ps(0.5f));
-        const __m128 magnitude = _mm_and_ps(texels, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
-        if (_mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(1073741824.0f))) != 0xF)
-            return Shade(t, cx, rowTerm);
-        __m128i floors = _mm_cvttps_epi32(texels);
-        floors = _mm_add_epi32(
-            floors, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(floors), texels))); // -1
-        const __m128i weights = _mm_cvttps_epi32(
-            _mm_mul_ps(_mm_sub_ps(texels, _mm_cvtepi32_ps(floors)), _mm_set1_ps(256.0f)));
-        alignas(16) int32_t at[4], weight[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at), floors);
-        _mm_store_si128(reinterpret_cast<__m128i*>(weight), weights);
-        const uint32_t side = m_side.SampleNear(at[2], at[3], static_cast<uint32_t>(weight[2]),
-                                                static_cast<uint32_t>(weight[3]));
-        const uint32_t alpha = side >> 24;
-        if (t.white && alpha == 255)
-            return side | 0xFF000000u;
-        const uint32_t front =
-            alpha == 255 ? 0
-                         : m_front.SampleNear(at[0], at[1], static_cast<uint32_t>(weight[0]),
-                                              static_cast<uint32_t>(weight[1]));
-        if (t.white && alpha == 0)
-            return front | 0xFF000000u;
-        const __m128 colour =
-            t.white ? _mm_set1_ps(255.0f)
-                    : _mm_add_ps(_mm_add_ps(_mm_load_ps(t.colours[0]),
-                                            _mm_mul_ps(across, _mm_load_ps(t.colours[1]))),
-                                 coloursRow);
-        if (alpha == 255 || alpha == 0)
-            return LightVector(Channels(alpha == 255 ? side : front), colour);
-        const float a = static_cast<float>(alpha) / 255.0f;
-        return LightVector(_mm_add_ps(_mm_mul_ps(Channels(side), _mm_set1_ps(a)),
-                                      _mm_mul_ps(Channels(front), _mm_set1_ps(1.0f - a))),
-                           colour);
-    }
-
-    // Blue, green, red and alpha as floats.
-    static __m128 Channels(uint32_t argb) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i bytes = _mm_cvtsi32_si128(static_cast<int32_t>(argb));
-        return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero));
-    }
-
-    // LightTexel on vectors. max(lo, v) and min(hi, v) pick as std::clamp does, even for NaN;
-    // a NaN channel ends as 0, as the scalar conversion leaves it.
-    static uint32_t LightVector(__m128 mixed, __m128 rgb) {
-        const __m128 zero = _mm_setzero_ps(), full = _mm_set1_ps(255.0f);
-        const __m128 weight = _mm_min_ps(full, _mm_max_ps(zero, rgb));
-        const __m128 lit = _mm_div_ps(_mm_mul_ps(mixed, weight), full);
-        const __m128 rounded =
-            _mm_add_ps(_mm_min_ps(full, _mm_max_ps(zero, lit)), _mm_set1_ps(0.5f));
-        __m128i bytes = _mm_and_si128(_mm_cvttps_epi32(rounded),
-                                      _mm_castps_si128(_mm_cmpord_ps(rounded, rounded)));
-        bytes = _mm_packus_epi16(_mm_packs_epi32(bytes, bytes), bytes);
-        return (static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFFu) | 0xFF000000u;
-    }
-#endif
-
     const Mesh& m_mesh;
     const PhotoSampler& m_front;
     const PhotoSampler& m_side;
@@ -509,11 +642,6 @@ private:
     const size_t m_pitch;
     std::unique_ptr<uint8_t[]> m_written; // 1 where a triangle has drawn
     std::vector<AtlasPass> m_passes;      // exact first
-#if defined(__SSE2__)
-    const __m128 m_photoSizes =
-        _mm_setr_ps(static_cast<float>(m_front.Width()), static_cast<float>(m_front.Height()),
-                    static_cast<float>(m_side.Width()), static_cast<float>(m_side.Height()));
-#endif
 };
 
 // Runs bake(band) for every band in [0, bandCount), spread over the processor's cores; the
