@@ -193,6 +193,9 @@ enum Varying { FrontU, FrontV, SideU, SideV, Red, Green, Blue, VaryingCount };
 struct AtlasTriangle {
     float at0[VaryingCount], perX[VaryingCount], perY[VaryingCount];
     bool white;
+    // Roughly how many texel columns and rows the front and the side photo places move in
+    // the few target rows a prefetch looks ahead.
+    int32_t ahead[4];
 };
 
 RasterVertex AtlasVertex(const HeadVertex& vertex, const Vec2& place, uint32_t width,
@@ -355,6 +358,7 @@ public:
 
 private:
     static constexpr uint32_t kWhite = 0xFFFFFFFFu;
+    static constexpr float kRowsAhead = 2;
 
     // Which 8 x 8 tiles of a band are written all over: an enlarged triangle whose box lies in
     // such tiles only has nothing left to draw, which inside the head is nearly every one.
@@ -420,6 +424,15 @@ private:
         if (!setup.Prepare(state, v0, v1, v2, m_width, m_height) ||
             !MakeTriangle(v0, v1, v2, triangle))
             return;
+        const float sizes[4] = {
+            static_cast<float>(m_front.Width()), static_cast<float>(m_front.Height()),
+            static_cast<float>(m_side.Width()), static_cast<float>(m_side.Height())};
+        for (int k = 0; k < 4; ++k) {
+            const float texels = triangle.perY[FrontU + k] * sizes[k] * kRowsAhead;
+            triangle.ahead[k] = std::isfinite(texels)
+                                    ? static_cast<int32_t>(std::clamp(texels, -65536.0f, 65536.0f))
+                                    : 0;
+        }
         setup.ForEachSpan(rowBegin, rowEnd, [&](int y, int xBegin, int xEnd) {
             DrawSpan(triangle, y, xBegin, xEnd);
         });
@@ -435,12 +448,25 @@ private:
             reinterpret_cast<uint32_t*>(m_bits + static_cast<size_t>(y) * m_pitch);
         const RowPlanes planes(t, y);
         while (x < xEnd) {
-            int count = 1;
-            while (count < 4 && x + count < xEnd && !written[x + count])
-                ++count;
-            std::memset(written + x, 1, static_cast<size_t>(count));
-            ShadeFour(planes, x, count, row);
-            x = SkipWritten(written, x + count, xEnd);
+            uint32_t four = 0;
+            if (x + 4 <= xEnd)
+                std::memcpy(&four, written + x, 4);
+            if (x + 4 <= xEnd && four == 0) {
+                constexpr uint32_t kFourWritten = 0x01010101u;
+                std::memcpy(written + x, &kFourWritten, 4);
+                ShadeFour(planes, x, 4, row);
+                x += 4;
+            } else {
+                int count = 1;
+                while (count < 4 && x + count < xEnd && !written[x + count])
+                    ++count;
+                for (int i = 0; i < count; ++i)
+                    written[x + i] = 1;
+                ShadeFour(planes, x, count, row);
+                x += count;
+            }
+            if (x < xEnd && written[x])
+                x = SkipWritten(written, x, xEnd);
         }
     }
 
@@ -478,14 +504,14 @@ private:
                 row[i] = Shade(t, static_cast<float>(i) + 0.5f, planes.rowTerm);
             return;
         }
-        const __m128i side = Fetch(m_side, sideAt);
+        const __m128i side = Fetch(m_side, sideAt, t.ahead + 2);
         const __m128i alpha = _mm_srli_epi32(side, 24);
         const __m128i opaque = _mm_set1_epi32(255);
         // The front photo does not show where the side alpha is 255; its texel then only
         // meets a weight of 0.
         const __m128i front = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, opaque)) == 0xFFFF
                                   ? _mm_setzero_si128()
-                                  : Fetch(m_front, frontAt);
+                                  : Fetch(m_front, frontAt, t.ahead);
         const __m128 full = _mm_set1_ps(255.0f), zero = _mm_setzero_ps();
         const __m128 a = _mm_div_ps(_mm_cvtepi32_ps(alpha), full);
         const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), a);
@@ -560,7 +586,10 @@ private:
     }
 
     // The four filtered samples; 0 without a photo.
-    static __m128i Fetch(const PhotoSampler& photo, const QuadPlace& place) {
+    // The four filtered samples; 0 without a photo. Also asks the memory for the texels the
+    // same pixels will want a few rows further down, where the triangle's next spans go:
+    // photo texels are read all over the place, and would otherwise be waited for.
+    static __m128i Fetch(const PhotoSampler& photo, const QuadPlace& place, const int32_t* ahead) {
         if (!photo.Bound())
             return _mm_setzero_si128();
         alignas(16) int32_t x0[4], x1[4], y0[4], y1[4];
@@ -568,6 +597,19 @@ private:
         _mm_store_si128(reinterpret_cast<__m128i*>(x1), place.x1);
         _mm_store_si128(reinterpret_cast<__m128i*>(y0), place.y0);
         _mm_store_si128(reinterpret_cast<__m128i*>(y1), place.y1);
+        const auto lastColumn = static_cast<int32_t>(photo.Width()) - 1;
+        const auto lastRow = static_cast<int32_t>(photo.Height()) - 1;
+        for (int i : {0, 3}) {
+            const int32_t column = std::clamp(x0[i] + ahead[0], 0, lastColumn);
+            const int32_t row = std::clamp(y0[i] + ahead[1], 0, lastRow);
+            const size_t offset = static_cast<size_t>(column) * 4;
+            _mm_prefetch(
+                reinterpret_cast<const char*>(photo.Row(static_cast<uint32_t>(row)) + offset),
+                _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(
+                             photo.Row(static_cast<uint32_t>(std::min(row + 1, lastRow))) + offset),
+                         _MM_HINT_T0);
+        }
         const uint8_t* upper[4];
         const uint8_t* lower[4];
         for (int i = 0; i < 4; ++i) {

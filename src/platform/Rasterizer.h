@@ -135,13 +135,11 @@ public:
         : m_q(FloorDiv(n, d)), m_r(n - m_q * d), m_d(d), m_qStep(FloorDiv(step, d)),
           m_rStep(step - m_qStep * d) {}
     int64_t Value() const { return m_q; }
-    void Advance() {
-        m_q += m_qStep;
+    void Advance() { // without a branch: whether the remainder carries is anybody's guess
         m_r += m_rStep;
-        if (m_r >= m_d) {
-            ++m_q;
-            m_r -= m_d;
-        }
+        const bool carry = m_r >= m_d;
+        m_q += m_qStep + static_cast<int64_t>(carry);
+        m_r -= carry ? m_d : 0;
     }
 
 private:
