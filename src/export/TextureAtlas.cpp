@@ -329,10 +329,19 @@ struct AtlasPass {
 struct RowPlanes {
     const AtlasTriangle& triangle;
     float rowTerm[VaryingCount];
+#if defined(__SSE2__)
+    __m128 start[VaryingCount], across[VaryingCount], down[VaryingCount]; // in every lane
+#endif
     RowPlanes(const AtlasTriangle& t, int y) : triangle(t) {
         const float cy = static_cast<float>(y) + 0.5f;
-        for (int k = 0; k < VaryingCount; ++k)
+        for (int k = 0; k < VaryingCount; ++k) {
             rowTerm[k] = cy * t.perY[k];
+#if defined(__SSE2__)
+            start[k] = _mm_set1_ps(t.at0[k]);
+            across[k] = _mm_set1_ps(t.perX[k]);
+            down[k] = _mm_set1_ps(rowTerm[k]);
+#endif
+        }
     }
 };
 
@@ -371,9 +380,14 @@ public:
         for (int y = rowBegin; y < rowEnd; ++y) {
             const uint8_t* written = Written(y);
             uint8_t* row = m_bits + static_cast<size_t>(y) * m_pitch;
-            for (int x = 0; x < m_width; ++x)
+            for (int x = 0; x < m_width; ++x) {
+                if (x % 8 == 0 && x + 8 <= m_width && AllWritten(written + x)) {
+                    x += 7;
+                    continue;
+                }
                 if (!written[x])
                     std::memcpy(row + static_cast<size_t>(x) * 4, &kWhite, 4);
+            }
         }
     }
 
@@ -394,7 +408,10 @@ private:
                 const uint8_t* written = bake.Written(y);
                 uint8_t* full = &m_full[static_cast<size_t>((y - rowBegin) / kSize) *
                                         static_cast<size_t>(m_columns)];
-                for (int x = 0; x < bake.m_width; ++x)
+                int x = 0;
+                for (; x + kSize <= bake.m_width; x += kSize)
+                    full[x / kSize] &= static_cast<uint8_t>(AllWritten(written + x));
+                for (; x < bake.m_width; ++x)
                     full[x / kSize] &= written[x];
             }
         }
@@ -494,14 +511,17 @@ private:
         }
     }
 
+    // Whether the eight pixels from written on are all written.
+    static bool AllWritten(const uint8_t* written) {
+        uint64_t eight;
+        std::memcpy(&eight, written, 8);
+        return eight == 0x0101010101010101u;
+    }
+
     // The first pixel at or after x that no triangle has written yet, or end.
     static int SkipWritten(const uint8_t* written, int x, int end) {
-        constexpr uint64_t kAllWritten = 0x0101010101010101u;
-        for (uint64_t eight; x + 8 <= end; x += 8) {
-            std::memcpy(&eight, written + x, 8);
-            if (eight != kAllWritten)
-                break;
-        }
+        while (x + 8 <= end && AllWritten(written + x))
+            x += 8;
         while (x < end && written[x])
             ++x;
         return x;
@@ -517,25 +537,26 @@ private:
             _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3))),
             _mm_set1_ps(0.5f));
         auto at = [&](int k) {
-            return _mm_add_ps(
-                _mm_add_ps(_mm_set1_ps(t.at0[k]), _mm_mul_ps(cx, _mm_set1_ps(t.perX[k]))),
-                _mm_set1_ps(planes.rowTerm[k]));
+            return _mm_add_ps(_mm_add_ps(planes.start[k], _mm_mul_ps(cx, planes.across[k])),
+                              planes.down[k]);
         };
-        QuadPlace sideAt, frontAt;
-        if (!Locate(m_side, at(SideU), at(SideV), sideAt) ||
-            !Locate(m_front, at(FrontU), at(FrontV), frontAt)) {
+        auto byTheScalarWay = [&] {
             for (int i = x; i < x + count; ++i)
                 row[i] = Shade(t, static_cast<float>(i) + 0.5f, planes.rowTerm);
-            return;
-        }
+        };
+        QuadPlace sideAt, frontAt;
+        if (!Locate(m_side, at(SideU), at(SideV), sideAt))
+            return byTheScalarWay();
         const __m128i side = Fetch(m_side, sideAt, t.ahead + 2);
         const __m128i alpha = _mm_srli_epi32(side, 24);
-        const __m128i opaque = _mm_set1_epi32(255);
         // The front photo does not show where the side alpha is 255; its texel then only
         // meets a weight of 0.
-        const __m128i front = _mm_movemask_epi8(_mm_cmpeq_epi32(alpha, opaque)) == 0xFFFF
-                                  ? _mm_setzero_si128()
-                                  : Fetch(m_front, frontAt, t.ahead);
+        __m128i front = _mm_setzero_si128();
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
+            if (!Locate(m_front, at(FrontU), at(FrontV), frontAt))
+                return byTheScalarWay();
+            front = Fetch(m_front, frontAt, t.ahead);
+        }
         const __m128 full = _mm_set1_ps(255.0f), zero = _mm_setzero_ps();
         const __m128 a = _mm_div_ps(_mm_cvtepi32_ps(alpha), full);
         const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), a);
