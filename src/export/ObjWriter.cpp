@@ -3,8 +3,11 @@
 #include "platform/Exceptions.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <string_view>
 
 namespace vm {
 
@@ -28,19 +31,40 @@ ExportNames MakeExportNames(const QString& objPath) {
     return names;
 }
 
-QByteArray FormatG(float value) {
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
-                                      static_cast<double>(value), std::chars_format::general, 6);
-    QByteArray text(buffer.data(), static_cast<qsizetype>(result.ptr - buffer.data()));
-    const qsizetype e = text.indexOf('e');
-    if (e < 0)
-        return text;
+namespace {
+
+// Room for any number FormatG writes ("-1.23457e-308" and the like).
+constexpr size_t kNumberRoom = 32;
+
+// FormatG's text of value written at out; returns its end.
+char* WriteG(char* out, float value) {
+    char* end = std::to_chars(out, out + kNumberRoom, static_cast<double>(value),
+                              std::chars_format::general, 6)
+                    .ptr;
+    char* const e = std::find(out, end, 'e');
+    if (e == end)
+        return end;
     // The exponent is "e", a sign and at least two digits; widen it to three.
-    const qsizetype digits = text.size() - (e + 2);
-    if (digits < 3)
-        text.insert(e + 2, QByteArray(3 - digits, '0'));
-    return text;
+    const ptrdiff_t digits = end - (e + 2);
+    if (digits < 3) {
+        const ptrdiff_t pad = 3 - digits;
+        std::memmove(e + 2 + pad, e + 2, static_cast<size_t>(digits));
+        std::fill(e + 2, e + 2 + pad, '0');
+        end += pad;
+    }
+    return end;
+}
+
+char* WriteText(char* out, std::string_view text) {
+    return std::copy(text.begin(), text.end(), out);
+}
+
+} // namespace
+
+QByteArray FormatG(float value) {
+    std::array<char, kNumberRoom> buffer{};
+    return QByteArray(buffer.data(),
+                      static_cast<qsizetype>(WriteG(buffer.data(), value) - buffer.data()));
 }
 
 namespace {
@@ -72,18 +96,33 @@ QByteArray ObjText(const Mesh& mesh, const QString& mtlName) {
     out.reserve(static_cast<qsizetype>(mesh.vertices.size()) * 64 +
                 static_cast<qsizetype>(mesh.FaceCount()) * 48 + 64);
     AppendLine(out, {"mtllib ", QFile::encodeName(mtlName)});
-    for (const HeadVertex& v : mesh.vertices)
-        AppendLine(out, {"v ", FormatG(v.position.x), " ", FormatG(v.position.y), " ",
-                         FormatG(v.position.z)});
-    for (const HeadVertex& v : mesh.vertices)
-        AppendLine(out, {"vt ", FormatG(v.modelUV.x), " ", FormatG(v.modelUV.y)});
+    // Lines are put together in a buffer of their own: a head has tens of thousands of them.
+    std::array<char, 4 * kNumberRoom> line;
+    auto append = [&](const char* end) {
+        out.append(line.data(), static_cast<qsizetype>(end - line.data()));
+    };
+    for (const HeadVertex& v : mesh.vertices) {
+        char* end = WriteG(WriteText(line.data(), "v "), v.position.x);
+        end = WriteG(WriteText(end, " "), v.position.y);
+        end = WriteG(WriteText(end, " "), v.position.z);
+        append(WriteText(end, "\r\n"));
+    }
+    for (const HeadVertex& v : mesh.vertices) {
+        char* end = WriteG(WriteText(line.data(), "vt "), v.modelUV.x);
+        end = WriteG(WriteText(end, " "), v.modelUV.y);
+        append(WriteText(end, "\r\n"));
+    }
     for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
-        out.append("usemtl head\r\nf");
+        char* end = WriteText(line.data(), "usemtl head\r\nf");
         for (int corner = 0; corner < 3; ++corner) {
-            const QByteArray index = QByteArray::number(mesh.indices[f * 3 + corner] + 1);
-            out.append(' ').append(index).append('/').append(index);
+            char index[16];
+            char* const indexEnd = std::to_chars(index, index + sizeof index,
+                                                 uint64_t{mesh.indices[f * 3 + corner]} + 1)
+                                       .ptr;
+            const std::string_view number(index, static_cast<size_t>(indexEnd - index));
+            end = WriteText(WriteText(WriteText(WriteText(end, " "), number), "/"), number);
         }
-        out.append("\r\n");
+        append(WriteText(end, "\r\n"));
     }
     return out;
 }
