@@ -325,24 +325,27 @@ struct AtlasPass {
     }
 };
 
-// The shading of one row of one triangle: the parts of the planes that only depend on the row.
-struct RowPlanes {
+// The planes of one triangle in every lane of a vector, for shading four pixels at once.
+struct TrianglePlanes {
     const AtlasTriangle& triangle;
-    float rowTerm[VaryingCount];
 #if defined(__SSE2__)
-    __m128 start[VaryingCount], across[VaryingCount], down[VaryingCount]; // in every lane
+    __m128 start[VaryingCount], across[VaryingCount], down[VaryingCount];
 #endif
-    RowPlanes(const AtlasTriangle& t, int y) : triangle(t) {
-        const float cy = static_cast<float>(y) + 0.5f;
-        for (int k = 0; k < VaryingCount; ++k) {
-            rowTerm[k] = cy * t.perY[k];
+    explicit TrianglePlanes(const AtlasTriangle& t) : triangle(t) {
 #if defined(__SSE2__)
+        for (int k = 0; k < VaryingCount; ++k) {
             start[k] = _mm_set1_ps(t.at0[k]);
             across[k] = _mm_set1_ps(t.perX[k]);
-            down[k] = _mm_set1_ps(rowTerm[k]);
-#endif
+            down[k] = _mm_set1_ps(t.perY[k]);
         }
+#endif
     }
+};
+
+// Pixels of one triangle waiting to be shaded together, from the ends of its spans.
+struct PixelGroup {
+    int32_t x[4], y[4];
+    int count = 0;
 };
 
 // Bakes the atlas band by band; every pixel is decided within its own row, so bands are
@@ -474,41 +477,55 @@ private:
                                     ? static_cast<int32_t>(std::clamp(texels, -65536.0f, 65536.0f))
                                     : 0;
         }
+        const TrianglePlanes planes(triangle);
+        PixelGroup pending;
         setup.ForEachSpan(rowBegin, rowEnd, [&](int y, int xBegin, int xEnd) {
-            DrawSpan(triangle, y, xBegin, xEnd);
+            DrawSpan(planes, y, xBegin, xEnd, pending);
         });
+        if (pending.count > 0)
+            ShadeGroup(planes, pending);
     }
 
-    // Shades the pixels of the span nothing has written yet, four at a time.
-    void DrawSpan(const AtlasTriangle& t, int y, int xBegin, int xEnd) {
+    // Shades the pixels of the span nothing has written yet: four side by side at once, the
+    // odd ones together with those of the triangle's next spans.
+    void DrawSpan(const TrianglePlanes& planes, int y, int xBegin, int xEnd, PixelGroup& pending) {
         uint8_t* const written = Written(y);
         int x = SkipWritten(written, xBegin, xEnd);
-        if (x == xEnd)
-            return;
-        uint32_t* const row =
-            reinterpret_cast<uint32_t*>(m_bits + static_cast<size_t>(y) * m_pitch);
-        const RowPlanes planes(t, y);
         while (x < xEnd) {
-            uint32_t four = 0;
+            uint32_t four = 1;
             if (x + 4 <= xEnd)
                 std::memcpy(&four, written + x, 4);
-            if (x + 4 <= xEnd && four == 0) {
+            if (four == 0) {
                 constexpr uint32_t kFourWritten = 0x01010101u;
                 std::memcpy(written + x, &kFourWritten, 4);
-                ShadeFour(planes, x, 4, row);
+                ShadeRun(planes, x, y);
                 x += 4;
             } else {
-                int count = 1;
-                while (count < 4 && x + count < xEnd && !written[x + count])
-                    ++count;
-                for (int i = 0; i < count; ++i)
-                    written[x + i] = 1;
-                ShadeFour(planes, x, count, row);
-                x += count;
+                written[x] = 1;
+                pending.x[pending.count] = x;
+                pending.y[pending.count] = y;
+                if (++pending.count == 4) {
+                    ShadeGroup(planes, pending);
+                    pending.count = 0;
+                }
+                ++x;
             }
             if (x < xEnd && written[x])
                 x = SkipWritten(written, x, xEnd);
         }
+    }
+
+    uint32_t* Row(int y) const {
+        return reinterpret_cast<uint32_t*>(m_bits + static_cast<size_t>(y) * m_pitch);
+    }
+
+    // Shade for pixel (x, y) alone.
+    uint32_t ShadePixel(const AtlasTriangle& t, int x, int y) const {
+        const float cy = static_cast<float>(y) + 0.5f;
+        float rowTerm[VaryingCount];
+        for (int k = 0; k < VaryingCount; ++k)
+            rowTerm[k] = cy * t.perY[k];
+        return Shade(t, static_cast<float>(x) + 0.5f, rowTerm);
     }
 
     // Whether the eight pixels from written on are all written.
@@ -528,25 +545,55 @@ private:
     }
 
 #if defined(__SSE2__)
-    // Pixels x to x + 3 of the row (the first count of them to be written), one in each lane:
-    // lane by lane the very operations of Shade, so the same colours. Photo places far outside
-    // the photos (or not numbers) go through Shade itself.
-    void ShadeFour(const RowPlanes& planes, int x, int count, uint32_t* row) const {
-        const AtlasTriangle& t = planes.triangle;
+    // Pixels x to x + 3 of row y.
+    void ShadeRun(const TrianglePlanes& planes, int x, int y) const {
         const __m128 cx = _mm_add_ps(
             _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3))),
             _mm_set1_ps(0.5f));
+        const __m128 cy = _mm_set1_ps(static_cast<float>(y) + 0.5f);
+        uint32_t* const row = Row(y);
+        __m128i colours;
+        if (ShadeLanes(planes, cx, cy, colours)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), colours);
+            return;
+        }
+        for (int i = x; i < x + 4; ++i)
+            row[i] = ShadePixel(planes.triangle, i, y);
+    }
+
+    // The pixels of the group; lanes past its count repeat its last pixel.
+    void ShadeGroup(const TrianglePlanes& planes, PixelGroup& group) const {
+        for (int i = group.count; i < 4; ++i)
+            group.x[i] = group.x[group.count - 1], group.y[i] = group.y[group.count - 1];
+        const __m128 half = _mm_set1_ps(0.5f);
+        const __m128 cx = _mm_add_ps(
+            _mm_cvtepi32_ps(_mm_setr_epi32(group.x[0], group.x[1], group.x[2], group.x[3])), half);
+        const __m128 cy = _mm_add_ps(
+            _mm_cvtepi32_ps(_mm_setr_epi32(group.y[0], group.y[1], group.y[2], group.y[3])), half);
+        __m128i colours;
+        if (!ShadeLanes(planes, cx, cy, colours)) {
+            for (int i = 0; i < group.count; ++i)
+                Row(group.y[i])[group.x[i]] = ShadePixel(planes.triangle, group.x[i], group.y[i]);
+            return;
+        }
+        alignas(16) uint32_t out[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(out), colours);
+        for (int i = 0; i < group.count; ++i)
+            Row(group.y[i])[group.x[i]] = out[i];
+    }
+
+    // The colours of the pixel centres (cx, cy), one pixel in each lane: lane by lane the very
+    // operations of Shade, so the same colours. False, and nothing shaded, where a photo place
+    // is far outside the photo (or not a number): Shade itself then has to do it.
+    bool ShadeLanes(const TrianglePlanes& planes, __m128 cx, __m128 cy, __m128i& colours) const {
+        const AtlasTriangle& t = planes.triangle;
         auto at = [&](int k) {
             return _mm_add_ps(_mm_add_ps(planes.start[k], _mm_mul_ps(cx, planes.across[k])),
-                              planes.down[k]);
-        };
-        auto byTheScalarWay = [&] {
-            for (int i = x; i < x + count; ++i)
-                row[i] = Shade(t, static_cast<float>(i) + 0.5f, planes.rowTerm);
+                              _mm_mul_ps(cy, planes.down[k]));
         };
         QuadPlace sideAt, frontAt;
         if (!Locate(m_side, at(SideU), at(SideV), sideAt))
-            return byTheScalarWay();
+            return false;
         const __m128i side = Fetch(m_side, sideAt, t.ahead + 2);
         const __m128i alpha = _mm_srli_epi32(side, 24);
         // The front photo does not show where the side alpha is 255; its texel then only
@@ -554,13 +601,13 @@ private:
         __m128i front = _mm_setzero_si128();
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
             if (!Locate(m_front, at(FrontU), at(FrontV), frontAt))
-                return byTheScalarWay();
+                return false;
             front = Fetch(m_front, frontAt, t.ahead);
         }
         const __m128 full = _mm_set1_ps(255.0f), zero = _mm_setzero_ps();
         const __m128 a = _mm_div_ps(_mm_cvtepi32_ps(alpha), full);
         const __m128 rest = _mm_sub_ps(_mm_set1_ps(1.0f), a);
-        __m128i colours = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+        colours = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
         const int shifts[3] = {16, 8, 0};
         for (int k = 0; k < 3; ++k) {
             const __m128 mixed = _mm_add_ps(_mm_mul_ps(Channel(side, shifts[k]), a),
@@ -575,13 +622,7 @@ private:
                                                 _mm_castps_si128(_mm_cmpord_ps(rounded, rounded)));
             colours = _mm_or_si128(colours, _mm_slli_epi32(value, shifts[k]));
         }
-        if (count == 4) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), colours);
-            return;
-        }
-        alignas(16) uint32_t out[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(out), colours);
-        std::copy(out, out + count, row + x);
+        return true;
     }
 
     // Where four samples lie in a photo: texel columns and rows to either side (wrapped) and
@@ -694,9 +735,13 @@ private:
             _mm_and_si128(_mm_srl_epi32(argb, _mm_cvtsi32_si128(shift)), _mm_set1_epi32(0xFF)));
     }
 #else
-    void ShadeFour(const RowPlanes& planes, int x, int count, uint32_t* row) const {
-        for (int i = x; i < x + count; ++i)
-            row[i] = Shade(planes.triangle, static_cast<float>(i) + 0.5f, planes.rowTerm);
+    void ShadeRun(const TrianglePlanes& planes, int x, int y) const {
+        for (int i = x; i < x + 4; ++i)
+            Row(y)[i] = ShadePixel(planes.triangle, i, y);
+    }
+    void ShadeGroup(const TrianglePlanes& planes, const PixelGroup& group) const {
+        for (int i = 0; i < group.count; ++i)
+            Row(group.y[i])[group.x[i]] = ShadePixel(planes.triangle, group.x[i], group.y[i]);
     }
 #endif
 
