@@ -133,6 +133,7 @@ public:
     uint32_t Width() const { return m_width; }
     uint32_t Height() const { return m_height; }
     const uint8_t* Row(uint32_t y) const { return m_bits + y * m_pitch; }
+    size_t Pitch() const { return m_pitch; }
 
 private:
     void Bind(const uint8_t* bits, size_t pitch, uint32_t width, uint32_t height) {
@@ -212,9 +213,9 @@ enum Varying { FrontU, FrontV, SideU, SideV, Red, Green, Blue, VaryingCount };
 struct AtlasTriangle {
     float at0[VaryingCount], perX[VaryingCount], perY[VaryingCount];
     bool white;
-    // Roughly how many texel columns and rows the front and the side photo places move in
-    // the few target rows a prefetch looks ahead.
-    int32_t ahead[4];
+    // Roughly how far (in bytes) the front and the side photo places move in the few target
+    // rows a prefetch looks ahead.
+    int64_t ahead[2];
 };
 
 RasterVertex AtlasVertex(const HeadVertex& vertex, const Vec2& place, uint32_t width,
@@ -468,14 +469,16 @@ private:
         if (!setup.Prepare(state, v0, v1, v2, m_width, m_height) ||
             !MakeTriangle(v0, v1, v2, triangle))
             return;
-        const float sizes[4] = {
-            static_cast<float>(m_front.Width()), static_cast<float>(m_front.Height()),
-            static_cast<float>(m_side.Width()), static_cast<float>(m_side.Height())};
-        for (int k = 0; k < 4; ++k) {
-            const float texels = triangle.perY[FrontU + k] * sizes[k] * kRowsAhead;
-            triangle.ahead[k] = std::isfinite(texels)
-                                    ? static_cast<int32_t>(std::clamp(texels, -65536.0f, 65536.0f))
-                                    : 0;
+        const PhotoSampler* photos[2] = {&m_front, &m_side};
+        for (int p = 0; p < 2; ++p) {
+            auto texels = [&](int k, uint32_t size) {
+                const float steps = triangle.perY[k] * static_cast<float>(size) * kRowsAhead;
+                return std::isfinite(steps) ? static_cast<int64_t>(std::clamp(steps, -1e5f, 1e5f))
+                                            : 0;
+            };
+            triangle.ahead[p] = texels(FrontU + 2 * p, photos[p]->Width()) * 4 +
+                                texels(FrontV + 2 * p, photos[p]->Height()) *
+                                    static_cast<int64_t>(photos[p]->Pitch());
         }
         const TrianglePlanes planes(triangle);
         PixelGroup pending;
@@ -594,7 +597,7 @@ private:
         QuadPlace sideAt, frontAt;
         if (!Locate(m_side, at(SideU), at(SideV), sideAt))
             return false;
-        const __m128i side = Fetch(m_side, sideAt, t.ahead + 2);
+        const __m128i side = Fetch(m_side, sideAt, t.ahead[1]);
         const __m128i alpha = _mm_srli_epi32(side, 24);
         // The front photo does not show where the side alpha is 255; its texel then only
         // meets a weight of 0.
@@ -602,7 +605,7 @@ private:
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, _mm_set1_epi32(255))) != 0xFFFF) {
             if (!Locate(m_front, at(FrontU), at(FrontV), frontAt))
                 return false;
-            front = Fetch(m_front, frontAt, t.ahead);
+            front = Fetch(m_front, frontAt, t.ahead[0]);
         }
         const __m128 full = _mm_set1_ps(255.0f), zero = _mm_setzero_ps();
         const __m128 a = _mm_div_ps(_mm_cvtepi32_ps(alpha), full);
@@ -640,17 +643,13 @@ private:
                                     _mm_set1_ps(0.5f));
         const __m128 y = _mm_sub_ps(_mm_mul_ps(v, _mm_set1_ps(static_cast<float>(photo.Height()))),
                                     _mm_set1_ps(0.5f));
-        const __m128 magnitude = _mm_set1_ps(1073741824.0f);
-        const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-        if (_mm_movemask_ps(_mm_and_ps(_mm_cmplt_ps(_mm_and_ps(x, sign), magnitude),
-                                       _mm_cmplt_ps(_mm_and_ps(y, sign), magnitude))) != 0xF)
-            return false;
         return Near(x, photo.Width(), place.x0, place.x1, place.fx) &&
                Near(y, photo.Height(), place.y0, place.y1, place.fy);
     }
 
     // floor(position) wrapped into [0, size), its neighbour and the weight, for floors from -1
-    // to size - 1.
+    // to size - 1. Positions that are no numbers, or beyond the 32-bit integers, convert to
+    // -2^31 (or, corrected, 2^31 - 1) and so fail the test as well.
     static bool Near(__m128 position, uint32_t size, __m128i& first, __m128i& second,
                      __m128i& weight) {
         __m128i floor = _mm_cvttps_epi32(position);
@@ -675,7 +674,7 @@ private:
     // The four filtered samples; 0 without a photo. Also asks the memory for the texels the
     // same pixels will want a few rows further down, where the triangle's next spans go:
     // photo texels are read all over the place, and would otherwise be waited for.
-    static __m128i Fetch(const PhotoSampler& photo, const QuadPlace& place, const int32_t* ahead) {
+    static __m128i Fetch(const PhotoSampler& photo, const QuadPlace& place, int64_t ahead) {
         if (!photo.Bound())
             return _mm_setzero_si128();
         alignas(16) int32_t x0[4], x1[4], y0[4], y1[4];
@@ -683,25 +682,19 @@ private:
         _mm_store_si128(reinterpret_cast<__m128i*>(x1), place.x1);
         _mm_store_si128(reinterpret_cast<__m128i*>(y0), place.y0);
         _mm_store_si128(reinterpret_cast<__m128i*>(y1), place.y1);
-        const auto lastColumn = static_cast<int32_t>(photo.Width()) - 1;
-        const auto lastRow = static_cast<int32_t>(photo.Height()) - 1;
-        for (int i : {0, 3}) {
-            const int32_t column = std::clamp(x0[i] + ahead[0], 0, lastColumn);
-            const int32_t row = std::clamp(y0[i] + ahead[1], 0, lastRow);
-            const size_t offset = static_cast<size_t>(column) * 4;
-            _mm_prefetch(
-                reinterpret_cast<const char*>(photo.Row(static_cast<uint32_t>(row)) + offset),
-                _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(
-                             photo.Row(static_cast<uint32_t>(std::min(row + 1, lastRow))) + offset),
-                         _MM_HINT_T0);
-        }
         const uint8_t* upper[4];
         const uint8_t* lower[4];
         for (int i = 0; i < 4; ++i) {
             upper[i] = photo.Row(static_cast<uint32_t>(y0[i]));
             lower[i] = photo.Row(static_cast<uint32_t>(y1[i]));
         }
+        // Only a hint: an address outside the photo is never read.
+        for (int i : {0, 3})
+            for (const uint8_t* row : {upper[i], lower[i]})
+                _mm_prefetch(reinterpret_cast<const char*>(
+                                 reinterpret_cast<uintptr_t>(row + static_cast<size_t>(x0[i]) * 4) +
+                                 static_cast<uintptr_t>(ahead)),
+                             _MM_HINT_T0);
         auto texels = [](const uint8_t* const(&rows)[4], const int32_t(&columns)[4]) {
             auto texel = [&](int i) {
                 int32_t value;
