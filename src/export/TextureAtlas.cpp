@@ -412,7 +412,7 @@ public:
 
 private:
     static constexpr uint32_t kWhite = 0xFFFFFFFFu;
-    static constexpr float kRowsAhead = 2;
+    static constexpr float kRowsAhead = 4;
 
     // Which 8 x 8 tiles of a band are written all over: an enlarged triangle whose box lies in
     // such tiles only has nothing left to draw, which inside the head is nearly every one.
