@@ -684,6 +684,9 @@ private:
             _mm_prefetch(reinterpret_cast<const char*>(
                              start + static_cast<uint32_t>(_mm256_extract_epi32(offsets, 7))),
                          _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(
+                             start + static_cast<uint32_t>(_mm256_extract_epi32(offsets, 4))),
+                         _MM_HINT_T0);
         }
         const __m256i top =
             LerpWide(_mm256_i32gather_epi32(base, upperLeft, 1),
