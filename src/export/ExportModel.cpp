@@ -7,6 +7,9 @@
 #include "export/TextureAtlas.h"
 #include "platform/Exceptions.h"
 
+#include <future>
+#include <system_error>
+
 namespace vm {
 
 uint32_t ExportTextureSize(int sizeIndex) {
@@ -18,11 +21,30 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
         throw GeneralFailureException();
     const ExportNames names = MakeExportNames(objPath);
     const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
-    WriteObj(mesh, objPath, names.mtlName);
-    WriteMtl(names.mtlPath, names.jpegName);
-    const QImage atlas =
-        RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(), options.width,
-                           options.height, DilationFactor(doc.modelDetail, options.dilate));
+    // The texture needs neither text file, so it bakes while they are written. It is saved only
+    // after both, and a failure of theirs is reported first, as if they had been written before.
+    auto writeTextFiles = [&] {
+        WriteObj(mesh, objPath, names.mtlName);
+        WriteMtl(names.mtlPath, names.jpegName);
+    };
+    std::future<void> textFiles;
+    try {
+        textFiles = std::async(std::launch::async, writeTextFiles);
+    } catch (const std::system_error&) {
+        writeTextFiles(); // no thread to spare: one after the other
+    }
+    QImage atlas;
+    try {
+        atlas = RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(),
+                                   options.width, options.height,
+                                   DilationFactor(doc.modelDetail, options.dilate));
+    } catch (...) {
+        if (textFiles.valid())
+            textFiles.get();
+        throw;
+    }
+    if (textFiles.valid())
+        textFiles.get();
     SaveJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
 }
 
