@@ -114,6 +114,32 @@ TEST_F(ExportOfTheHead, FailingTextureLeavesTheTextFilesAndReportsTheJpegPath) {
     EXPECT_TRUE(QFile::exists(dir.filePath("face.mtl")));
 }
 
+TEST_F(ExportOfTheHead, TextFileFailuresComeFirstAndNothingFollowsThem) {
+    // The texture bakes while the text files are written; their failures must still win.
+    ExportOptions options;
+    options.width = options.height = 64;
+    QDir().mkdir(dir.filePath("head.obj"));
+    try {
+        ExportDocument(doc, dir.filePath("head.obj"), High, options);
+        FAIL();
+    } catch (const MessageException& e) {
+        EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + dir.filePath("head.obj"));
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("head.mtl")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("head.jpg")));
+    // The MTL failing stops the export before the texture, although that is baked already.
+    QDir().mkdir(dir.filePath("face.mtl"));
+    options.width = options.height = 0; // a texture that fails to bake as well
+    try {
+        ExportDocument(doc, dir.filePath("face.obj"), Low, options);
+        FAIL();
+    } catch (const MessageException& e) {
+        EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + dir.filePath("face.mtl"));
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath("face.obj")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("face.jpg")));
+}
+
 TEST_F(ExportOfTheHead, TextureIsBakedFromThePhotosAtTheChosenSize) {
     ExportOptions options;
     options.width = options.height = 256;
