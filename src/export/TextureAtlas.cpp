@@ -1,6 +1,7 @@
 #include "export/TextureAtlas.h"
 
 #include "platform/Exceptions.h"
+#include "platform/PixelMemory.h"
 #include "platform/Rasterizer.h"
 #include "platform/SoftwareDevice.h"
 #include "texture/PhotoTexture.h"
@@ -28,29 +29,10 @@
 #define VM_AVX2 __attribute__((target("avx2")))
 #endif
 #endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace vm {
 
 namespace {
-
-// Memory fresh from the system costs a fault per 4 KiB page when first touched, which for a
-// large atlas and its mask takes longer than the drawing; huge pages are a few faults instead.
-// Memory the heap hands out again is there already, and then the advice changes nothing.
-void PreferHugePages(void* data, size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-    const auto start = reinterpret_cast<uintptr_t>(data);
-    const uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t end = (start + bytes) & ~(kHugePage - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    (void)data, (void)bytes;
-#endif
-}
 
 // Threads for the bake: one per core.
 int WorkerCount() {
@@ -368,9 +350,7 @@ public:
         : m_mesh(mesh), m_front(front), m_side(side), m_width(image.width()),
           m_height(image.height()), m_bits(image.bits()),
           m_pitch(static_cast<size_t>(image.bytesPerLine())),
-          m_written(new uint8_t[static_cast<size_t>(m_width) * static_cast<size_t>(m_height)]) {
-        PreferHugePages(m_written.get(),
-                        static_cast<size_t>(m_width) * static_cast<size_t>(m_height));
+          m_written(static_cast<size_t>(m_width) * static_cast<size_t>(m_height)) {
         const auto width = static_cast<uint32_t>(m_width), height = static_cast<uint32_t>(m_height);
         std::vector<Vec2> exact(mesh.vertices.size());
         for (size_t v = 0; v < mesh.vertices.size(); ++v)
@@ -454,10 +434,10 @@ private:
     };
 
     uint8_t* Written(int y) {
-        return m_written.get() + static_cast<size_t>(y) * static_cast<size_t>(m_width);
+        return m_written.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width);
     }
     const uint8_t* Written(int y) const {
-        return m_written.get() + static_cast<size_t>(y) * static_cast<size_t>(m_width);
+        return m_written.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width);
     }
 
     void DrawPass(const AtlasPass& pass, int rowBegin, int rowEnd, const WrittenTiles* tiles) {
@@ -944,9 +924,9 @@ private:
     const int m_width, m_height;
     uint8_t* const m_bits;
     const size_t m_pitch;
-    std::unique_ptr<uint8_t[]> m_written; // 1 where a triangle has drawn
-    std::vector<AtlasPass> m_passes;      // exact first
-    bool m_eightLanes = false;            // ShadeRunOfEight may be used
+    PixelBuffer m_written;           // 1 where a triangle has drawn
+    std::vector<AtlasPass> m_passes; // exact first
+    bool m_eightLanes = false;       // ShadeRunOfEight may be used
 };
 
 // Runs bake(band) for every band in [0, bandCount), spread over the processor's cores; the
@@ -992,10 +972,11 @@ QImage RenderTextureAtlas(const Mesh& mesh, const Texture* front, const Texture*
     for (uint32_t index : mesh.indices)
         if (index >= mesh.vertices.size())
             throw InvalidArgumentException();
-    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    // Fresh memory of this size costs more to fault in page by page than the drawing itself.
+    QImage image =
+        NewPixelImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     if (image.isNull())
         throw CDXException(hr::kOutOfMemory);
-    PreferHugePages(image.bits(), static_cast<size_t>(image.sizeInBytes()));
     const PhotoSampler frontSampler(front), sideSampler(side);
     AtlasBake bake(mesh, frontSampler, sideSampler, image, dilationFactor);
     // Several bands per core keep the cores busy to the end although the head covers some
