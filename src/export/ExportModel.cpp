@@ -21,23 +21,31 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
         throw GeneralFailureException();
     const ExportNames names = MakeExportNames(objPath);
     const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
-    // The texture needs neither text file, so it bakes while they are written. It is saved only
-    // after both, and a failure of theirs is reported first, as if they had been written before.
     auto writeTextFiles = [&] {
         WriteObj(mesh, objPath, names.mtlName);
         WriteMtl(names.mtlPath, names.jpegName);
     };
+    // The bake has every core to itself. The text files are then written while the texture is
+    // encoded, which takes one core; the texture file comes last, and only once the text files
+    // are there, so their failures are reported first, as when the files are made in turn.
+    QImage atlas;
+    try {
+        atlas = RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(),
+                                   options.width, options.height,
+                                   DilationFactor(doc.modelDetail, options.dilate));
+    } catch (...) {
+        writeTextFiles();
+        throw;
+    }
     std::future<void> textFiles;
     try {
         textFiles = std::async(std::launch::async, writeTextFiles);
     } catch (const std::system_error&) {
         writeTextFiles(); // no thread to spare: one after the other
     }
-    QImage atlas;
+    QByteArray jpeg;
     try {
-        atlas = RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(),
-                                   options.width, options.height,
-                                   DilationFactor(doc.modelDetail, options.dilate));
+        jpeg = EncodeJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
     } catch (...) {
         if (textFiles.valid())
             textFiles.get();
@@ -45,7 +53,7 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
     }
     if (textFiles.valid())
         textFiles.get();
-    SaveJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
+    WriteJpegFile(jpeg, names.jpegPath);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -13,23 +14,32 @@ bool HasJpegEncoder() {
     return QImageWriter::supportedMimeTypes().contains(QByteArrayLiteral("image/jpeg"));
 }
 
+QString SaveFailure(const QString& path) {
+    return QStringLiteral("Error saving texture:\r\n%1").arg(path);
+}
+
 } // namespace
 
-void SaveJpeg(const QImage& image, int quality, const QString& path) {
+QByteArray EncodeJpeg(const QImage& image, int quality, const QString& path) {
     if (!HasJpegEncoder())
         throw MessageException(QString::fromLatin1(kJpegCodecMessage));
-    const QString failure = QStringLiteral("Error saving texture:\r\n%1").arg(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw MessageException(failure);
-    QImageWriter writer(&file, QByteArrayLiteral("jpeg"));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));
     writer.setQuality(quality);
-    if (image.isNull() || !writer.write(image)) {
-        file.cancelWriting();
-        throw MessageException(failure);
-    }
-    if (!file.commit())
-        throw MessageException(failure);
+    if (image.isNull() || !writer.write(image))
+        throw MessageException(SaveFailure(path));
+    return buffer.data();
+}
+
+void WriteJpegFile(const QByteArray& bytes, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw MessageException(SaveFailure(path));
+}
+
+void SaveJpeg(const QImage& image, int quality, const QString& path) {
+    WriteJpegFile(EncodeJpeg(image, quality, path), path);
 }
 
 } // namespace vm

@@ -12,4 +12,9 @@ inline constexpr const char* kJpegCodecMessage = "Error accessing image/jpeg cod
 // encoding or writing fails (no partial file is left behind).
 void SaveJpeg(const QImage& image, int quality, const QString& path);
 
+// The two halves of SaveJpeg, so that encoding can run beside other work: EncodeJpeg returns the
+// file's bytes (path only names the file in its message), WriteJpegFile puts them in place.
+QByteArray EncodeJpeg(const QImage& image, int quality, const QString& path);
+void WriteJpegFile(const QByteArray& bytes, const QString& path);
+
 } // namespace vm
