@@ -20,6 +20,13 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
     if (!doc.displayedMesh || !doc.editableMesh)
         throw GeneralFailureException();
     const ExportNames names = MakeExportNames(objPath);
+    // The atlas memory is put in place while the export mesh is built.
+    std::future<QImage> canvas;
+    try {
+        canvas = std::async(std::launch::async, NewAtlasCanvas, options.width, options.height);
+    } catch (const std::system_error&) {
+        // No thread to spare: the bake makes its own.
+    }
     const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
     auto writeTextFiles = [&] {
         WriteObj(mesh, objPath, names.mtlName);
@@ -32,7 +39,8 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
     try {
         atlas = RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(),
                                    options.width, options.height,
-                                   DilationFactor(doc.modelDetail, options.dilate));
+                                   DilationFactor(doc.modelDetail, options.dilate),
+                                   canvas.valid() ? canvas.get() : QImage());
     } catch (...) {
         writeTextFiles();
         throw;

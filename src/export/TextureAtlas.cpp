@@ -965,16 +965,37 @@ void BakeBandsInParallel(int bandCount, const std::function<void(int)>& bake) {
 
 } // namespace
 
+namespace {
+
+bool ValidAtlasSize(uint32_t width, uint32_t height) {
+    return width > 0 && height > 0 && width <= 16384 && height <= 16384;
+}
+
+// Fresh memory of this size costs more to fault in page by page than the drawing itself.
+QImage NewAtlasImage(uint32_t width, uint32_t height) {
+    return NewPixelImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+}
+
+} // namespace
+
+QImage NewAtlasCanvas(uint32_t width, uint32_t height) {
+    if (!ValidAtlasSize(width, height))
+        return {};
+    QImage canvas = NewAtlasImage(width, height);
+    canvas.fill(0xFFFFFFFFu); // puts every page in place
+    return canvas;
+}
+
 QImage RenderTextureAtlas(const Mesh& mesh, const Texture* front, const Texture* side,
-                          uint32_t width, uint32_t height, float dilationFactor) {
-    if (width == 0 || height == 0 || width > 16384 || height > 16384)
+                          uint32_t width, uint32_t height, float dilationFactor, QImage canvas) {
+    if (!ValidAtlasSize(width, height))
         throw CDXException(hr::kInvalidCall);
     for (uint32_t index : mesh.indices)
         if (index >= mesh.vertices.size())
             throw InvalidArgumentException();
-    // Fresh memory of this size costs more to fault in page by page than the drawing itself.
-    QImage image =
-        NewPixelImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    const bool fits = canvas.format() == QImage::Format_RGB32 &&
+                      canvas.size() == QSize(static_cast<int>(width), static_cast<int>(height));
+    QImage image = fits ? std::move(canvas) : NewAtlasImage(width, height);
     if (image.isNull())
         throw CDXException(hr::kOutOfMemory);
     const PhotoSampler frontSampler(front), sideSampler(side);

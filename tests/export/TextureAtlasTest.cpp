@@ -122,6 +122,14 @@ TEST(RenderTextureAtlas, DilatedCopyFillsTheMarginAndTheExactDrawWinsInside) {
             if (exact.pixel(x, y) != qRgb(255, 255, 255)) {
                 ASSERT_EQ(dilated.pixel(x, y), exact.pixel(x, y)) << x << "," << y;
             }
+    // A canvas made beforehand gives the same picture; one of another size is not drawn into.
+    QImage canvas = NewAtlasCanvas(64, 64);
+    canvas.setPixel(0, 0, qRgb(1, 2, 3)); // nothing of what was there survives
+    EXPECT_EQ(RenderTextureAtlas(mesh, front.get(), side.get(), 64, 64, 1.8f, canvas), dilated);
+    const QImage small = NewAtlasCanvas(32, 64);
+    EXPECT_EQ(RenderTextureAtlas(mesh, front.get(), side.get(), 64, 64, 1.8f, small), dilated);
+    EXPECT_EQ(small.pixel(31, 50), qRgb(255, 255, 255));
+    EXPECT_TRUE(NewAtlasCanvas(0, 64).isNull());
 }
 
 // ---------------------------------------------------------------------------------------------
