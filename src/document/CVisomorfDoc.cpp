@@ -156,6 +156,11 @@ void CVisomorfDoc::UpdateAllViews(CDocumentView* sender, int hint) {
     }
 }
 
+bool CVisomorfDoc::IsDragInProgress() const {
+    return std::any_of(m_views.begin(), m_views.end(),
+                       [](const CDocumentView* view) { return view->IsDragging(); });
+}
+
 CDocumentView* CVisomorfDoc::Find3DView() const {
     for (CDocumentView* view : m_views) {
         if (view->Is3DView()) {

@@ -38,6 +38,9 @@ public:
     // Front or Side for a photo view, -1 for any other view.
     virtual int PhotoViewIndex() const { return -1; }
     virtual bool Is3DView() const { return false; }
+    // True between the press that starts a drag and its release or cancel. While any view
+    // drags, commands that replace or rewind the model are refused.
+    virtual bool IsDragging() const { return false; }
 
     // 3D view only.
     virtual bool EditMode() const { return false; }
@@ -74,6 +77,7 @@ public:
     const std::vector<CDocumentView*>& Views() const { return m_views; }
     void UpdateAllViews(CDocumentView* sender = nullptr, int hint = 0);
     CDocumentView* Find3DView() const;
+    bool IsDragInProgress() const;
     void FitPhotoViewsToWindow(int photo); // photo -1: every photo view
 
     // ---- Hooks the application sets ----
@@ -95,6 +99,8 @@ public:
     CommandState GetCommandState(CommandId id) const;
     // Like OnCommand, but a failure is shown through reportFailure.
     bool RunCommand(CommandId id);
+    // Undo, Redo, photo loading and the 3D reset: refused while a view drags.
+    static bool RewindsOrReplacesModel(CommandId id);
 
     // ---- Fitting ----
     void ComputeVertexWeights(const HeadVertex* vertices, uint32_t count);

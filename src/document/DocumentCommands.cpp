@@ -123,7 +123,23 @@ bool CVisomorfDoc::RunEdit3DCommand(CommandId id) {
     return true;
 }
 
+bool CVisomorfDoc::RewindsOrReplacesModel(CommandId id) {
+    switch (id) {
+    case CommandId::Undo:
+    case CommandId::Redo:
+    case CommandId::LoadFront:
+    case CommandId::LoadSide:
+    case CommandId::Edit3DReset:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CVisomorfDoc::OnCommand(CommandId id) {
+    if (RewindsOrReplacesModel(id) && IsDragInProgress()) {
+        return true; // a drag holds weights and a snapshot of the model as it is now
+    }
     switch (id) {
     case CommandId::Undo:
         Undo();
@@ -177,6 +193,9 @@ bool CVisomorfDoc::RunCommand(CommandId id) {
 }
 
 CommandState CVisomorfDoc::GetCommandState(CommandId id) const {
+    if (RewindsOrReplacesModel(id) && IsDragInProgress()) {
+        return {false, CheckMark::None};
+    }
     switch (id) {
     case CommandId::Undo:
         return {CanUndo(), CheckMark::None};

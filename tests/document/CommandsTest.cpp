@@ -149,6 +149,33 @@ TEST_F(CommandsTest, SubdivisionSettingsCancelChangesNothing) {
     EXPECT_EQ(doc.stage1.creaseListCount, 0);
 }
 
+TEST_F(CommandsTest, CommandsThatRewindOrReplaceTheModelWaitWhileAViewDrags) {
+    doc.SaveSnapshot();
+    doc.MovePoints(Front, {{0, 1.0f}}, {}, 5, 0);
+    doc.CommitChange();
+    int asked = 0;
+    doc.choosePhotoFile = [&asked](int) {
+        ++asked;
+        return QString();
+    };
+    side.dragging = true;
+    const Vec2 moved = doc.pointPositions[Front][0];
+    for (CommandId id : {CommandId::Undo, CommandId::Redo, CommandId::LoadFront,
+                         CommandId::LoadSide, CommandId::Edit3DReset}) {
+        EXPECT_FALSE(State(id).enabled) << static_cast<int>(id);
+        EXPECT_TRUE(doc.OnCommand(id));
+    }
+    EXPECT_EQ(doc.pointPositions[Front][0].x, moved.x);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(view3d.resets, 0);
+    EXPECT_TRUE(State(CommandId::ViewBox).enabled); // display switches stay usable
+
+    side.dragging = false;
+    EXPECT_TRUE(State(CommandId::Undo).enabled);
+    doc.OnCommand(CommandId::Undo);
+    EXPECT_NE(doc.pointPositions[Front][0].x, moved.x);
+}
+
 TEST_F(CommandsTest, LoadPhotoCommandRefitsOnlyThatPhotosViewsEvenWhenCancelled) {
     doc.choosePhotoFile = [](int) { return QString(); };
     doc.OnCommand(CommandId::LoadSide);

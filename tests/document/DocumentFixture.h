@@ -107,7 +107,9 @@ public:
     void FixDirection() override { ++fixes; }
     void ResetModifications() override { ++resets; }
     void EditModificationSettings() override { ++settings; }
+    bool IsDragging() const override { return dragging; }
 
+    bool dragging = false;
     int updates = 0, fits = 0, fixes = 0, resets = 0, settings = 0;
     CDocumentView* lastSender = nullptr;
     int lastHint = -1;
