@@ -1,0 +1,515 @@
+#include "views/photo/CImageView.h"
+
+#include "views/FailureReport.h"
+#include "views/photo/CMagnifierDlg.h"
+#include "views/photo/DragSteps.h"
+#include "views/photo/OverlayHitTest.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstdint>
+
+namespace vm {
+
+CImageView::CImageView(CVisomorfDoc& doc, QWidget* parent)
+    : QAbstractScrollArea(parent), m_doc(doc) {
+    // Both bars always visible; they are disabled, never hidden, when not needed.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    horizontalScrollBar()->setEnabled(false);
+    verticalScrollBar()->setEnabled(false);
+    // The paint covers the whole viewport: no erase, so drags and zooms do not flicker.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    m_doc.AddView(this);
+}
+
+CImageView::~CImageView() {
+    if (IsDragging()) {
+        try {
+            m_doc.RestoreSnapshot();
+        } catch (const std::exception&) {
+            // The document keeps the last step; nothing can be shown from a destructor.
+        }
+    }
+    m_doc.RemoveView(this);
+}
+
+void CImageView::SetMagnifier(CMagnifierDlg* magnifier) {
+    m_pMagnifier = magnifier;
+}
+
+void CImageView::InvalidateMagnifier() {
+    if (m_pMagnifier && m_pMagnifier->isVisible()) {
+        m_pMagnifier->update();
+    }
+}
+
+void CImageView::RepaintWithMagnifier() {
+    viewport()->update();
+    InvalidateMagnifier();
+}
+
+// ---- Document notifications ----
+
+void CImageView::OnUpdate(CDocumentView* sender, int /*hint*/) {
+    if (sender != this) {
+        // A drag holds weights, a snapshot and indices of the model as it was: it cannot go on.
+        CancelEditing();
+        ClearOverlayHover();
+    }
+    ResetScrollSizes();
+    RepaintWithMagnifier();
+}
+
+void CImageView::FitToWindow() {
+    RefreshGeometry();
+    m_viewport.Fit();
+    ResetScrollSizes();
+    RepaintWithMagnifier();
+}
+
+void CImageView::RefreshGeometry() {
+    m_viewport.SetPhotoSize(m_doc.GetPhotoSize(GetPhotoIndex()));
+    m_viewport.SetClientSize(viewport()->size());
+}
+
+void CImageView::ResetScrollSizes() {
+    RefreshGeometry();
+    const QScopedValueRollback<bool> guard(m_bSyncingBars, true);
+    const QSize scaled = m_viewport.ScaledSize();
+    const QSize client = m_viewport.ClientSize();
+    const QPoint limit = m_viewport.ScrollLimit();
+    const QPoint position = m_viewport.ScrollPosition();
+    struct Axis {
+        QScrollBar* bar;
+        int limit, page, total, position;
+        bool enabled;
+    };
+    const Axis axes[] = {
+        {horizontalScrollBar(), limit.x(), client.width(), scaled.width(), position.x(),
+         m_viewport.HorizontalBarEnabled()},
+        {verticalScrollBar(), limit.y(), client.height(), scaled.height(), position.y(),
+         m_viewport.VerticalBarEnabled()},
+    };
+    for (const Axis& axis : axes) {
+        axis.bar->setRange(0, axis.limit);
+        axis.bar->setPageStep(std::max(1, axis.page));
+        // A line is a tenth of a page of a tenth of the photo.
+        axis.bar->setSingleStep(std::max(1, axis.total / 100));
+        axis.bar->setValue(axis.position);
+        axis.bar->setEnabled(axis.enabled);
+    }
+    viewport()->update();
+}
+
+void CImageView::scrollContentsBy(int /*dx*/, int /*dy*/) {
+    if (m_bSyncingBars) {
+        return;
+    }
+    m_viewport.ScrollTo(QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+    RepaintWithMagnifier();
+}
+
+// ---- Painting ----
+
+void CImageView::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), palette().color(QPalette::Button));
+    const QPoint origin = m_viewport.Origin();
+    DrawContent(painter, origin.x(), origin.y(), m_viewport.Scale());
+}
+
+const QImage& CImageView::PaintablePhoto() {
+    const QImage& photo = m_doc.photos[GetPhotoIndex()];
+    const QImage::Format format = photo.format();
+    if (photo.isNull() || format == QImage::Format_RGB32 ||
+        format == QImage::Format_ARGB32_Premultiplied) {
+        return photo;
+    }
+    // Other formats would be converted whole inside every stretch: convert once per photo.
+    if (m_paintablePhotoKey != photo.cacheKey() || m_paintablePhoto.isNull()) {
+        m_paintablePhoto = photo.convertToFormat(
+            photo.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        m_paintablePhotoKey = photo.cacheKey();
+    }
+    return m_paintablePhoto;
+}
+
+void CImageView::DrawContent(QPainter& surface, int ax, int ay, float scale) {
+    const int i = GetPhotoIndex();
+    OverlayPainter overlay(surface, QPoint(ax, ay), scale);
+    overlay.DrawPhoto(PaintablePhoto(), m_doc.GetPhotoSize(i));
+    try {
+        if (m_doc.showBox) {
+            const Feature* outline = m_doc.features[i].empty() ? nullptr : &m_doc.features[i][0];
+            overlay.DrawBox(m_doc.box[i], outline, m_doc.pointPositions[i], m_nHotHandle);
+        }
+        if (m_doc.showFeatures) {
+            overlay.DrawFeatures(m_doc.features[i], m_doc.points[i], m_doc.pointPositions[i],
+                                 m_doc.pointsLevel, Hover());
+        }
+    } catch (const std::exception&) {
+        // A damaged feature set: the overlays stop at the bad index; a paint stays silent.
+    }
+}
+
+// ---- Zoom and size ----
+
+void CImageView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    ResetScrollSizes();
+    // A zoom chosen with the wheel lasts until the pane is resized.
+    FitToWindow();
+}
+
+void CImageView::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    RefreshGeometry();
+    m_viewport.WheelZoom(static_cast<int16_t>(event->angleDelta().y()));
+    ResetScrollSizes();
+    HandleMouseMoveIdle(event->position().toPoint());
+    RepaintWithMagnifier();
+}
+
+// ---- Hover ----
+
+Vec2 CImageView::PhotoPosition(QPoint clientPoint) const {
+    const QPointF p = m_viewport.WindowToPhoto(clientPoint);
+    return {static_cast<float>(p.x()), static_cast<float>(p.y())};
+}
+
+float CImageView::Tolerance() const {
+    return HitTolerance(m_viewport.Scale());
+}
+
+void CImageView::SetHoverCursor(Qt::CursorShape shape) {
+    viewport()->setCursor(shape);
+}
+
+void CImageView::ClearOverlayHover() {
+    m_nHotHandle = m_nHotPoint = m_nHotFeature = -1;
+}
+
+bool CImageView::UpdateHover(QPoint clientPoint) {
+    const int i = GetPhotoIndex();
+    const Vec2 p = PhotoPosition(clientPoint);
+    const float t = Tolerance();
+    const int oldHandle = m_nHotHandle;
+    m_nHotHandle = m_doc.showBox ? HitTestBox(m_doc.box[i], p, t) : -1;
+    if (m_nHotHandle != oldHandle) {
+        RepaintWithMagnifier();
+    }
+    if (m_nHotHandle != -1) {
+        SetHoverCursor(BoxPartCursor(m_nHotHandle));
+        m_nHotPoint = m_nHotFeature = -1;
+        return true;
+    }
+    const int oldPoint = m_nHotPoint;
+    const int oldFeature = m_nHotFeature;
+    m_nHotPoint = m_nHotFeature = -1;
+    if (m_doc.showFeatures) {
+        const auto& positions = m_doc.pointPositions[i];
+        m_nHotPoint = HitTestPoint(m_doc.points[i], positions, m_doc.pointsLevel, p, t);
+        if (m_nHotPoint == -1) {
+            m_nHotFeature = HitTestFeature(m_doc.features[i], positions, m_doc.pointsLevel, p, t);
+        }
+    }
+    if (m_nHotPoint != oldPoint || m_nHotFeature != oldFeature) {
+        RepaintWithMagnifier();
+    }
+    if (m_nHotPoint == -1 && m_nHotFeature == -1) {
+        return false;
+    }
+    SetHoverCursor(Qt::SizeAllCursor);
+    return true;
+}
+
+void CImageView::HandleMouseMoveIdle(QPoint clientPoint) {
+    bool hovered = false;
+    try {
+        hovered = UpdateHover(clientPoint);
+    } catch (const std::exception&) {
+        // An index outside the point list is refused; hovering shows nothing rather than a
+        // message on every mouse move.
+        ClearOverlayHover();
+        RepaintWithMagnifier();
+    }
+    if (!hovered) {
+        viewport()->unsetCursor();
+    }
+    InvalidateMagnifier();
+}
+
+bool CImageView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Leave) {
+        OnMouseLeave();
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CImageView::OnMouseLeave() {
+    ClearOverlayHover();
+    RepaintWithMagnifier();
+}
+
+// ---- Mouse and keys ----
+
+void CImageView::Capture() {
+    viewport()->grabMouse();
+}
+
+void CImageView::ReleaseCapture() {
+    if (QWidget::mouseGrabber() == viewport()) {
+        viewport()->releaseMouse();
+    }
+}
+
+void CImageView::ReportEditFailure(const std::exception& failure) {
+    CancelEditing();
+    ReportFailure(failure, this);
+}
+
+void CImageView::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        if (IsDragging()) {
+            CancelEditing();
+        } else if (m_bPanning) {
+            EndPanning();
+        }
+        return;
+    }
+    if (event->button() != Qt::LeftButton || CaptureHeld() || IsDragging() || m_bPanning) {
+        return; // a press while any window holds the mouse is not an edit
+    }
+    setFocus(Qt::MouseFocusReason);
+    try {
+        if (!BeginDrag(pos)) {
+            StartPanning(pos);
+        }
+    } catch (const std::exception& failure) {
+        ReportEditFailure(failure);
+    }
+}
+
+void CImageView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (IsDragging()) {
+        try {
+            DragTo(pos);
+        } catch (const std::exception& failure) {
+            ReportEditFailure(failure);
+        }
+    } else if (m_bPanning) {
+        PanStep(pos);
+    } else {
+        HandleMouseMoveIdle(pos);
+    }
+}
+
+void CImageView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    if (IsDragging()) {
+        try {
+            DragTo(pos);
+            EndDrag();
+        } catch (const std::exception& failure) {
+            ReportEditFailure(failure);
+        }
+    } else if (m_bPanning) {
+        PanStep(pos);
+        EndPanning();
+    }
+}
+
+void CImageView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && (IsDragging() || m_bPanning)) {
+        if (IsDragging()) {
+            CancelEditing();
+        } else {
+            EndPanning();
+        }
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void CImageView::OnCaptureLost() {
+    if (IsDragging()) {
+        CancelEditing();
+    }
+    if (m_bPanning) {
+        EndPanning();
+    }
+}
+
+void CImageView::hideEvent(QHideEvent* event) {
+    OnCaptureLost();
+    QAbstractScrollArea::hideEvent(event);
+}
+
+void CImageView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        OnCaptureLost();
+    }
+    QAbstractScrollArea::changeEvent(event);
+}
+
+void CImageView::focusOutEvent(QFocusEvent* event) {
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
+        OnCaptureLost();
+    }
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+// ---- Drags of the box, points and features ----
+
+int CImageView::ChooseDragMode(QPoint clientPoint) {
+    const int i = GetPhotoIndex();
+    const Vec2 p = PhotoPosition(clientPoint);
+    const float t = Tolerance();
+    if (m_doc.showBox) {
+        m_nHotHandle = HitTestBox(m_doc.box[i], p, t);
+        if (m_nHotHandle == kBoxEdge) {
+            return kMoveBox;
+        }
+        if (m_nHotHandle != -1) {
+            return kResizeBox;
+        }
+    }
+    if (!m_doc.showFeatures) {
+        return kNoDrag;
+    }
+    const auto& positions = m_doc.pointPositions[i];
+    m_nHotPoint = HitTestPoint(m_doc.points[i], positions, m_doc.pointsLevel, p, t);
+    if (m_nHotPoint != -1) {
+        m_nHotFeature = -1;
+        m_pointWeights.clear();
+        m_vertexWeights.clear();
+        m_doc.CollectPointWeights(i, m_nHotPoint, m_pointWeights);
+        m_doc.CollectVertexWeights(i, m_pointWeights, m_vertexWeights);
+        return kMovePoints;
+    }
+    m_nHotFeature = HitTestFeature(m_doc.features[i], positions, m_doc.pointsLevel, p, t);
+    if (m_nHotFeature == -1) {
+        return kNoDrag;
+    }
+    if (m_nHotFeature == m_doc.wholeObjectFeature) {
+        return kMoveBox; // the head's outline carries the box with everything in it
+    }
+    m_pointWeights.clear();
+    m_vertexWeights.clear();
+    m_doc.CollectFeatureWeights(i, m_nHotFeature, m_pointWeights);
+    m_doc.CollectVertexWeights(i, m_pointWeights, m_vertexWeights);
+    return kMovePoints;
+}
+
+bool CImageView::BeginDrag(QPoint clientPoint) {
+    const int mode = ChooseDragMode(clientPoint);
+    if (mode == kNoDrag) {
+        return false;
+    }
+    m_doc.SaveSnapshot();
+    m_nDragHandle = m_nHotHandle;
+    m_bDragChanged = false;
+    m_ptLast = clientPoint;
+    m_nDragMode = mode;
+    Capture();
+    return true;
+}
+
+void CImageView::DragTo(QPoint clientPoint) {
+    const float scale = m_viewport.Scale();
+    const QPointF delta = DragDelta(clientPoint, m_ptLast, scale);
+    if (delta.x() == 0 && delta.y() == 0) {
+        return;
+    }
+    const int i = GetPhotoIndex();
+    if (m_nDragMode == kMovePoints) {
+        m_doc.MovePoints(i, m_pointWeights, m_vertexWeights, static_cast<float>(delta.x()),
+                         static_cast<float>(delta.y()));
+        m_ptLast = clientPoint;
+    } else {
+        const BoxStep step =
+            m_nDragMode == kMoveBox
+                ? MoveBoxStep(m_doc.box[i], clientPoint, m_ptLast, scale)
+                : ResizeBoxStep(m_doc.box[i], m_nDragHandle, clientPoint, m_ptLast, scale);
+        m_ptLast = step.reference;
+        m_doc.SetBox(i, step.box.left, step.box.top, step.box.right, step.box.bottom);
+    }
+    m_bDragChanged = true;
+    m_doc.RebuildDisplayMesh();
+    RepaintWithMagnifier();
+    m_doc.RequestRedraw3D();
+}
+
+void CImageView::EndDrag() {
+    const bool changed = m_bDragChanged;
+    m_nDragMode = kNoDrag;
+    ReleaseCapture();
+    ResetScrollSizes();
+    if (!changed) {
+        m_doc.RestoreSnapshot(); // a click is not an edit: no history entry, not modified
+        return;
+    }
+    m_doc.CommitChange();
+    m_doc.SetModifiedFlag(true);
+    m_doc.UpdateAllViews(this);
+}
+
+void CImageView::CancelDrag() {
+    if (m_nDragMode == kNoDrag) {
+        return;
+    }
+    m_nDragMode = kNoDrag;
+    ReleaseCapture();
+    ResetScrollSizes();
+    m_doc.RestoreSnapshot();
+    m_doc.RebuildDisplayMesh();
+    RepaintWithMagnifier();
+    m_doc.RequestRedraw3D();
+    m_doc.UpdateAllViews(this);
+}
+
+void CImageView::CancelEditing() {
+    try {
+        CancelDrag();
+    } catch (const std::exception& failure) {
+        ReportFailure(failure, this);
+    }
+}
+
+// ---- Panning ----
+
+void CImageView::StartPanning(QPoint clientPoint) {
+    if (CaptureHeld()) {
+        return;
+    }
+    m_bPanning = true;
+    m_ptLast = clientPoint;
+    Capture();
+}
+
+void CImageView::PanStep(QPoint clientPoint) {
+    m_viewport.PanBy(clientPoint - m_ptLast);
+    m_ptLast = clientPoint;
+    ResetScrollSizes();
+    RepaintWithMagnifier();
+}
+
+void CImageView::EndPanning() {
+    m_bPanning = false;
+    ReleaseCapture();
+}
+
+} // namespace vm
