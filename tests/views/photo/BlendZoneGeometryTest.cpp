@@ -1,6 +1,7 @@
 // Blend zone hit tests (with the extensions) and drag steps with their limits.
-#include "platform/Exceptions.h"
 #include "views/photo/BlendZoneGeometry.h"
+
+#include "platform/Exceptions.h"
 
 #include <gtest/gtest.h>
 

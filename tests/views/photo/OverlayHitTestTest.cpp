@@ -1,7 +1,8 @@
 // Hit tests of the box, points and features; box resize steps with their limit.
+#include "views/photo/OverlayHitTest.h"
+
 #include "platform/Exceptions.h"
 #include "views/photo/DragSteps.h"
-#include "views/photo/OverlayHitTest.h"
 
 #include <gtest/gtest.h>
 
@@ -77,8 +78,7 @@ TEST(HitTestFeature, SkipsHiddenLevelsAndRefusesSegmentEndsOutsideThePositions) 
     EXPECT_EQ(HitTestFeature(s.features, s.positions, 0, {20, 51}, 2), -1);
     s.features[0].segments.push_back({3, 7});
     EXPECT_EQ(HitTestFeature(s.features, s.positions, 1, {20, 51}, 2), 0); // hit before it
-    EXPECT_THROW(HitTestFeature(s.features, s.positions, 1, {90, 90}, 2),
-                 InvalidArgumentException);
+    EXPECT_THROW(HitTestFeature(s.features, s.positions, 1, {90, 90}, 2), InvalidArgumentException);
 }
 
 TEST(ResizeBoxStep, LeftEdgeStopsTenPixelsShortAndWaitsForTheMouse) {

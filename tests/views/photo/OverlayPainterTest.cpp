@@ -1,8 +1,9 @@
 // Pixels drawn for the photo, markers, dotted lines, hover colours and the blend zone.
+#include "views/photo/OverlayPainter.h"
+
 #include "PictureCompare.h"
 #include "views/photo/BlendZoneGeometry.h"
 #include "views/photo/OverlayHitTest.h"
-#include "views/photo/OverlayPainter.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -143,7 +144,8 @@ TEST(OverlayPainter, HoveredFeatureTurnsItsOwnPointsRedNotItsChildrens) {
     QImage none = Surface(40, 40);
     {
         QPainter painter(&none);
-        OverlayPainter(painter, {0, 0}, 1.0f).DrawFeatures(o.features, o.points, o.positions, -1, {});
+        OverlayPainter(painter, {0, 0}, 1.0f)
+            .DrawFeatures(o.features, o.points, o.positions, -1, {});
     }
     EXPECT_EQ(none, Surface(40, 40));
 }
