@@ -296,3 +296,48 @@ TEST_F(PhotoViewEditing, ViewsAttachAndDetachAndTwoSideViewsShareTheData) {
 
 } // namespace
 } // namespace vm::test
+
+namespace vm::test {
+namespace {
+
+TEST_F(PhotoViewEditing, SegmentEndOutsideThePointsIsRefusedNotRead) {
+    auto view = Show<CFrontView>();
+    ShowFeaturesOnly();
+    doc.features[Front][1].segments.push_back({0, 100000});
+    const QPoint empty(5, 5); // nothing there: every feature is tried
+    Move(*view, empty, Qt::NoButton);
+    EXPECT_EQ(view->Hover().feature, -1);
+    EXPECT_TRUE(failures.isEmpty()); // hovering stays quiet
+    QImage image(view->viewport()->size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        const QPoint origin = view->Viewport().Origin();
+        view->DrawContent(painter, origin.x(), origin.y(), view->Viewport().Scale());
+    }
+    const ModelState before = State();
+    Press(*view, empty);
+    EXPECT_EQ(failures.size(), 1);
+    EXPECT_FALSE(view->IsDragging());
+    EXPECT_FALSE(view->IsPanning());
+    Release(*view, empty);
+    EXPECT_TRUE(State() == before);
+}
+
+TEST_F(PhotoViewEditing, WheelDuringResizeKeepsTheGrabbedHandle) {
+    auto view = Show<CFrontView>();
+    const Box before = doc.box[Front];
+    const QPoint handle = At(*view, {before.right, before.bottom});
+    Press(*view, handle);
+    ASSERT_TRUE(view->IsDragging());
+    Wheel(*view, handle, -120); // the handle slides away from under the mouse
+    EXPECT_NE(view->Hover().handle, 2);
+    Move(*view, handle + QPoint(-4, -4));
+    Release(*view, handle + QPoint(-4, -4));
+    EXPECT_LT(doc.box[Front].right, before.right);
+    EXPECT_LT(doc.box[Front].bottom, before.bottom);
+    EXPECT_EQ(doc.box[Front].left, before.left);
+    EXPECT_EQ(doc.box[Front].top, before.top);
+}
+
+} // namespace
+} // namespace vm::test
