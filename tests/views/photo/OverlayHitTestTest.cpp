@@ -115,11 +115,5 @@ TEST(ResizeBoxStep, CornerMovesTwoEdgesAndEachStopsOnItsOwn) {
     EXPECT_THROW(ResizeBoxStep(box, 8, {0, 1}, {0, 0}, 1.0f), InvalidArgumentException);
 }
 
-TEST(MoveBoxStep, MovesAllEdgesByTheScaledDelta) {
-    const BoxStep step = MoveBoxStep({100, 50, 200, 150}, {13, -4}, {10, 0}, 2.0f);
-    EXPECT_EQ(step.box, (Box{101.5f, 48, 201.5f, 148}));
-    EXPECT_EQ(step.reference, QPoint(13, -4));
-}
-
 } // namespace
 } // namespace vm

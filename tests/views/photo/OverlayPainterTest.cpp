@@ -47,25 +47,6 @@ TEST(OverlayPainter, MarkerIsFiveByFiveWithWhiteRim) {
     }
 }
 
-TEST(OverlayPainter, DottedLineAlternatesColourAndWhiteOnOneRow) {
-    QImage image = Surface(40, 9);
-    {
-        QPainter painter(&image);
-        OverlayPainter(painter, {0, 0}, 1.0f).DottedLine({2, 4}, {30, 4}, QColor(kRed));
-    }
-    int red = 0, white = 0;
-    for (int x = 2; x < 30; ++x) {
-        const QRgb p = Pixel(image, x, 4);
-        EXPECT_TRUE(p == kRed || p == kWhite) << x;
-        red += p == kRed;
-        white += p == kWhite;
-        EXPECT_EQ(Pixel(image, x, 3), kGrey);
-        EXPECT_EQ(Pixel(image, x, 5), kGrey);
-    }
-    EXPECT_GE(red, 5);
-    EXPECT_GE(white, 5);
-}
-
 TEST(OverlayPainter, PhotoIsStretchedByNearestNeighbourAndEmptyPhotoIsWhite) {
     QImage photo(4, 2, QImage::Format_RGB32);
     const QRgb colours[] = {qRgb(10, 0, 0), qRgb(0, 20, 0), qRgb(0, 0, 30), qRgb(40, 40, 0)};
@@ -148,27 +129,6 @@ TEST(OverlayPainter, HoveredFeatureTurnsItsOwnPointsRedNotItsChildrens) {
             .DrawFeatures(o.features, o.points, o.positions, -1, {});
     }
     EXPECT_EQ(none, Surface(40, 40));
-}
-
-TEST(OverlayPainter, BoxEdgeHoverColoursOutlineAndEveryHandle) {
-    Overlays o;
-    QImage image = Surface(60, 60);
-    {
-        QPainter painter(&image);
-        OverlayPainter(painter, {0, 0}, 1.0f)
-            .DrawBox({5, 5, 45, 45}, &o.features[0], o.positions, kBoxEdge);
-    }
-    for (int handle = 0; handle < kBoxHandleCount; ++handle) {
-        const Vec2 h = BoxHandlePosition({5, 5, 45, 45}, handle);
-        EXPECT_EQ(MarkerFill(image, QPoint(static_cast<int>(h.x), static_cast<int>(h.y))), kRed);
-    }
-    EXPECT_EQ(Pixel(image, 16, 5) == kRed || Pixel(image, 17, 5) == kRed, true);
-    // The whole-object outline is drawn with the box, in black.
-    bool blackOnOutline = false;
-    for (int x = 12; x < 28; ++x) {
-        blackOnOutline = blackOnOutline || Pixel(image, x, 10) == kBlack;
-    }
-    EXPECT_TRUE(blackOnOutline);
 }
 
 TEST(OverlayPainter, BlendZonePicture) {

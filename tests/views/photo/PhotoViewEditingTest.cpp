@@ -265,18 +265,6 @@ TEST_F(PhotoViewEditing, PanningMovesTheSheetAndWheelZoomsUntilTheNextResize) {
     EXPECT_TRUE(view->horizontalScrollBar()->isVisible());
 }
 
-TEST_F(PhotoViewEditing, ZeroSizedPaneStaysUsable) {
-    auto view = Show<CFrontView>();
-    const float fitted = view->Viewport().Scale();
-    view->resize(10, 10); // smaller than the scroll bars: an empty client area
-    QApplication::processEvents();
-    EXPECT_GT(view->Viewport().Scale(), 0.0f);
-    Wheel(*view, {0, 0}, 120);
-    view->resize(740, 940);
-    QApplication::processEvents();
-    EXPECT_FLOAT_EQ(view->Viewport().Scale(), fitted);
-}
-
 TEST_F(PhotoViewEditing, ViewsAttachAndDetachAndTwoSideViewsShareTheData) {
     auto front = Show<CFrontView>();
     auto side = Show<CSideView>();
