@@ -27,6 +27,9 @@ CImageView::CImageView(CVisomorfDoc& doc, QWidget* parent)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    // The wheel zooms wherever it turns over the pane, the bars included; it never scrolls.
+    horizontalScrollBar()->installEventFilter(this);
+    verticalScrollBar()->installEventFilter(this);
     m_doc.AddView(this);
 }
 
@@ -171,10 +174,25 @@ void CImageView::resizeEvent(QResizeEvent* event) {
 
 void CImageView::wheelEvent(QWheelEvent* event) {
     event->accept();
+    ZoomByWheel(event->angleDelta().y(), event->position().toPoint());
+}
+
+bool CImageView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel &&
+        (watched == horizontalScrollBar() || watched == verticalScrollBar())) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        const QPoint global = wheel->globalPosition().toPoint();
+        ZoomByWheel(wheel->angleDelta().y(), viewport()->mapFromGlobal(global));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void CImageView::ZoomByWheel(int wheelDelta, QPoint clientPoint) {
     RefreshGeometry();
-    m_viewport.WheelZoom(static_cast<int16_t>(event->angleDelta().y()));
+    m_viewport.WheelZoom(static_cast<int16_t>(wheelDelta));
     ResetScrollSizes();
-    HandleMouseMoveIdle(event->position().toPoint());
+    HandleMouseMoveIdle(clientPoint);
     RepaintWithMagnifier();
 }
 

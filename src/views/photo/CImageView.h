@@ -84,6 +84,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The mouse left the viewport.
     virtual void OnMouseLeave();
 
@@ -99,6 +100,8 @@ private:
     void PanStep(QPoint clientPoint);
     void EndPanning();
     void RefreshGeometry();
+    // clientPoint: window pixels of the viewport where the wheel turned.
+    void ZoomByWheel(int wheelDelta, QPoint clientPoint);
     const QImage& PaintablePhoto();
 
     CVisomorfDoc& m_doc;

@@ -257,6 +257,13 @@ TEST_F(PhotoViewEditing, PanningMovesTheSheetAndWheelZoomsUntilTheNextResize) {
     EXPECT_EQ(view->Viewport().ScrollPosition(), scroll + QPoint(30, 20));
     EXPECT_EQ(view->horizontalScrollBar()->value(), scroll.x() + 30);
 
+    // Over a scroll bar the wheel zooms too.
+    QWheelEvent onBar(QPointF(5, 5), view->horizontalScrollBar()->mapToGlobal(QPointF(5, 5)),
+                      QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(view->horizontalScrollBar(), &onBar);
+    EXPECT_EQ(view->Viewport().ZoomStep(), step + 4);
+
     view->resize(760, 900);
     QApplication::processEvents();
     EXPECT_LT(view->Viewport().Scale(), fitted + 0.01f);
