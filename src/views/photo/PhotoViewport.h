@@ -37,8 +37,14 @@ public:
     // Scroll positions and limits, window pixels.
     QPoint ScrollPosition() const { return m_scroll; }
     QPoint ScrollLimit() const;
-    bool HorizontalBarEnabled() const { return ScaledSize().width() > m_clientSize.width(); }
-    bool VerticalBarEnabled() const { return ScaledSize().height() > m_clientSize.height(); }
+    // An axis gets an enabled bar when the photo overflows it; a pane too small to hold bars
+    // at all has both disabled.
+    bool HorizontalBarEnabled() const {
+        return !m_clientSize.isEmpty() && ScaledSize().width() > m_clientSize.width();
+    }
+    bool VerticalBarEnabled() const {
+        return !m_clientSize.isEmpty() && ScaledSize().height() > m_clientSize.height();
+    }
     // Clamped to 0..limit on each axis.
     void ScrollTo(QPoint position);
     // Adds a delta on the axes that have a bar; returns whether the position changed.

@@ -67,6 +67,8 @@ TEST(PhotoViewport, EmptyClientAreaKeepsAUsableScale) {
     EXPECT_EQ(viewport.ZoomStep(), 11);
     const QPointF p = viewport.WindowToPhoto({10, 10});
     EXPECT_TRUE(std::isfinite(p.x()) && std::isfinite(p.y()));
+    EXPECT_FALSE(viewport.HorizontalBarEnabled());
+    EXPECT_FALSE(viewport.VerticalBarEnabled());
 
     PhotoViewport never;
     never.SetClientSize({0, 0});
