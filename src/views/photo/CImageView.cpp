@@ -66,6 +66,8 @@ void CImageView::OnUpdate(CDocumentView* sender, int /*hint*/) {
         // A drag holds weights, a snapshot and indices of the model as it was: it cannot go on.
         CancelEditing();
         ClearOverlayHover();
+        m_pointWeights.clear();
+        m_vertexWeights.clear();
     }
     ResetScrollSizes();
     RepaintWithMagnifier();

@@ -24,6 +24,13 @@ CSideView::~CSideView() {
     }
 }
 
+void CSideView::OnUpdate(CDocumentView* sender, int hint) {
+    if (sender != this) {
+        m_nHotBlendVertex = m_nHotBlendLine = -1; // the zone may have other vertices now
+    }
+    CImageView::OnUpdate(sender, hint);
+}
+
 void CSideView::DrawContent(QPainter& surface, int ax, int ay, float scale) {
     CImageView::DrawContent(surface, ax, ay, scale);
     const CVisomorfDoc& doc = Document();

@@ -12,6 +12,7 @@ public:
     ~CSideView() override;
 
     int GetPhotoIndex() const override { return Side; }
+    void OnUpdate(CDocumentView* sender, int hint) override;
     void DrawContent(QPainter& surface, int ax, int ay, float scale) override;
     bool IsDragging() const override { return m_bBlendDrag || CImageView::IsDragging(); }
 
