@@ -6,8 +6,8 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
-  zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
-  assimp-utils xvfb xauth
+  zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
+  assimp-utils xvfb xauth nodejs npm
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
