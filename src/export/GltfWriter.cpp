@@ -149,8 +149,13 @@ GltfGeometry BuildGltfGeometry(const Mesh& mesh) {
         AppendFloat(out, v.modelUV.x);
         AppendFloat(out, 1.0f - v.modelUV.y);
     }
-    for (uint32_t index : mesh.indices)
-        AppendU16(out, static_cast<uint16_t>(index));
+    // Mirroring z turns each triangle's turn as seen from outside; swapping two corners turns
+    // it back to glTF's counter-clockwise front faces.
+    for (size_t f = 0; f + 2 < mesh.indices.size(); f += 3) {
+        AppendU16(out, static_cast<uint16_t>(mesh.indices[f]));
+        AppendU16(out, static_cast<uint16_t>(mesh.indices[f + 2]));
+        AppendU16(out, static_cast<uint16_t>(mesh.indices[f + 1]));
+    }
     PadTo4(out, '\0');
     return geometry;
 }

@@ -6,8 +6,9 @@
 // -z. glTF is right-handed in metres, y up, and a model faces +z. A model position (x, y, z)
 // becomes (x, y, -z) * GltfMetresPerUnit: mirroring z alone turns the handedness and the face
 // together, and keeps the head's left and right where a viewer in front of it sees them. The
-// mirror also turns our clockwise front faces into glTF's counter-clockwise ones, so the
-// triangles keep their corner order. Texture v runs downwards in glTF: v' = 1 - v.
+// mirror also reverses each triangle's turn, so every triangle (a, b, c) is written (a, c, b)
+// to stay counter-clockwise seen from outside, as glTF's front faces are. Texture v runs
+// downwards in glTF: v' = 1 - v.
 #include "platform/Mesh.h"
 #include "platform/VMath.h"
 
@@ -37,7 +38,8 @@ Vec3 GltfPosition(const Vec3& modelPosition, float metresPerUnit);
 Vec3 GltfNormal(const Vec3& modelNormal);
 
 // The mesh's binary data in the order the JSON describes it: positions, normals, texture
-// coordinates (each tightly packed float32), then the 16-bit indices padded to four bytes.
+// coordinates (each tightly packed float32), then the 16-bit indices (two corners of each
+// triangle swapped) padded to four bytes.
 struct GltfGeometry {
     QByteArray bytes;
     uint32_t vertexCount = 0;
