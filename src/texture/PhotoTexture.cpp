@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/PixelMemory.h"
+#include "texture/JpegOrientation.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -262,6 +263,7 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QByteArray format = reader.format();
     const bool isJpeg = format == "jpeg" || format == "jpg";
+    const QImageIOHandler::Transformations turn = reader.transformation();
     QImage image = PreparedTarget(reader);
     if (!reader.read(&image)) {
         error = reader.errorString();
@@ -270,6 +272,17 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     if (isJpeg && !JpegIsComplete(bytes)) {
         error = QStringLiteral("Unable to read image data: the JPEG data ends too early");
         return false;
+    }
+    if (isJpeg && turn != QImageIOHandler::TransformationNone) {
+        // The photo is kept as upright JPEG data and is what that data decodes to, so that the
+        // picture measured now is the one every reader of a saved document sees.
+        try {
+            return DecodeBytes(UprightJpeg(bytes, turn, image), QByteArrayLiteral("jpeg"), photo,
+                               error);
+        } catch (const MessageException& e) {
+            error = e.Message();
+            return false;
+        }
     }
     photo.image = std::move(image);
     photo.jpegBytes = isJpeg ? bytes : QByteArray();

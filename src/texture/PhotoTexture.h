@@ -20,9 +20,9 @@ inline constexpr const char* kImageTooLargeMessage =
 // Message shown when a photo's pixel layout cannot be converted.
 inline constexpr const char* kUnsupportedImageMessage = "Unsupported image format";
 
-// A decoded photo. When it was decoded from a JPEG file, jpegBytes holds that file's bytes
-// unchanged (orientation tag included, so decoding them again gives the same upright image);
-// otherwise jpegBytes is empty.
+// A decoded photo. When it was decoded from a JPEG file, jpegBytes holds JPEG data stored
+// upright: the file's bytes unchanged when it asks for no turn, else the file turned upright
+// (see JpegOrientation.h), and image is what jpegBytes decode to. Otherwise jpegBytes is empty.
 struct Photo {
     QImage image;
     QByteArray jpegBytes;
