@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace vm {
@@ -252,9 +254,33 @@ QImage PreparedTarget(QImageReader& reader) {
     return NewPixelImage(size.width(), size.height(), format);
 }
 
+// The image plug-ins log what they read past (colour profiles they cannot use, extra bytes) as
+// warnings on standard error. A decode that fails comes back through the reader's error and is
+// reported as such, so these notes only bury the command line's own messages.
+QLoggingCategory::CategoryFilter g_previousCategoryFilter = nullptr;
+
+void QuietDecoderNotes(QLoggingCategory* category) {
+    if (g_previousCategoryFilter)
+        g_previousCategoryFilter(category);
+    const QByteArrayView name(category->categoryName());
+    if (name.startsWith("qt.gui.imageio") || name.startsWith("qt.gui.icc")) {
+        category->setEnabled(QtDebugMsg, false);
+        category->setEnabled(QtInfoMsg, false);
+        category->setEnabled(QtWarningMsg, false);
+    }
+}
+
+void InstallQuietDecoderNotes() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_previousCategoryFilter = QLoggingCategory::installFilter(QuietDecoderNotes);
+    });
+}
+
 // Decodes bytes; formatHint is a format name to try when the content alone does not tell.
 bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& photo,
                  QString& error) {
+    InstallQuietDecoderNotes();
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

@@ -29,7 +29,9 @@ struct Photo {
 };
 
 // Decodes an image file, turned upright where the file records the camera's orientation.
-// Throws MessageException with the decoder's text followed by "\r\n" and the full path.
+// Throws MessageException with the decoder's text followed by "\r\n" and the full path. The
+// first decode silences the image plug-ins' log notes (categories qt.gui.imageio* and
+// qt.gui.icc) for the rest of the process: failures arrive as exceptions instead.
 Photo DecodePhotoFile(const QString& path);
 QImage DecodePhoto(const QString& path);
 // Decodes image bytes (for instance the JPEG of a document file). Throws MessageException with

@@ -9,7 +9,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <QDataStream>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace vm {
 namespace {
@@ -291,6 +293,50 @@ TEST_F(PhotoFiles, LargePhotosDecodeAsTheReaderAloneDecodesThem) {
         EXPECT_EQ(Argb(*texture, uint32_t(expected.width() - 1), uint32_t(expected.height() - 1)),
                   corner & 0x00FFFFFFu);
     }
+}
+
+QStringList g_logged;
+
+QByteArray PngChunk(const QByteArray& type, const QByteArray& data) {
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly); // big-endian, as PNG wants
+    stream << quint32(data.size());
+    out += type + data;
+    const QByteArray crcOf = type + data;
+    stream.device()->seek(out.size());
+    stream << quint32(crc32(0, reinterpret_cast<const Bytef*>(crcOf.constData()),
+                            uInt(crcOf.size())));
+    return out;
+}
+
+void Collect(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    g_logged << QString::fromLatin1(context.category) + ": " + text;
+}
+
+TEST_F(PhotoFiles, DecoderNotesStayOffTheLogWhileOtherWarningsPass) {
+    // A PNG whose colour profile libpng refuses with a warning; the picture itself is fine.
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(qRgb(128, 64, 32));
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    }
+    QByteArray profile(256, '\0');
+    profile[2] = char(1); // declares its 256 bytes
+    profile[8] = char(2);
+    profile.replace(12, 4, "mntr").replace(16, 4, "RGB ").replace(20, 4, "XYZ ");
+    profile.replace(36, 4, "acsp");
+    const QByteArray iccp = QByteArray("bogus\0\0", 7) + qCompress(profile).mid(4);
+    png.insert(8 + 25, PngChunk("iCCP", iccp)); // behind the signature and the header chunk
+    g_logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(Collect);
+    const Photo photo = DecodePhotoData(png);
+    qWarning("a warning of the program's own");
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(photo.image.size(), QSize(4, 4));
+    EXPECT_EQ(g_logged.join('\n').toStdString(), "default: a warning of the program's own");
 }
 
 TEST_F(PhotoFiles, FailuresNameTheDecodersReasonAndTheFullPath) {
