@@ -31,10 +31,9 @@ std::future<QImage> StartAtlasCanvas(const ExportOptions& options) {
 
 QImage BakeAtlas(const Mesh& mesh, const CVisomorfDoc& doc, const ExportOptions& options,
                  std::future<QImage>& canvas) {
-    return RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(),
-                              options.width, options.height,
-                              DilationFactor(doc.modelDetail, options.dilate),
-                              canvas.valid() ? canvas.get() : QImage());
+    return RenderTextureAtlas(
+        mesh, doc.textures[Front].get(), doc.textures[Side].get(), options.width, options.height,
+        DilationFactor(doc.modelDetail, options.dilate), canvas.valid() ? canvas.get() : QImage());
 }
 
 // Runs work beside the caller; on a machine without a thread to spare, at once.
@@ -79,9 +78,8 @@ void ExportObj(const QString& objPath, const Mesh& mesh, const CVisomorfDoc& doc
 }
 
 // The glTF files are written once everything is ready: a failed bake or encode leaves none.
-void ExportGltf(const QString& path, ExportFormat format, const Mesh& mesh,
-                const CVisomorfDoc& doc, const ExportOptions& options,
-                std::future<QImage>& canvas) {
+void ExportGltf(const QString& path, ExportFormat format, const Mesh& mesh, const CVisomorfDoc& doc,
+                const ExportOptions& options, std::future<QImage>& canvas) {
     const QImage atlas = BakeAtlas(mesh, doc, options, canvas);
     GltfGeometry geometry;
     std::future<void> built = Beside([&] { geometry = BuildGltfGeometry(mesh); });

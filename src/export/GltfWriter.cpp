@@ -120,9 +120,8 @@ Vec3 GltfNormal(const Vec3& modelNormal) {
 }
 
 GltfGeometry BuildGltfGeometry(const Mesh& mesh) {
-    if (mesh.vertices.size() > 65535 ||
-        std::any_of(mesh.indices.begin(), mesh.indices.end(),
-                    [](uint32_t index) { return index > 0xFFFF; }))
+    if (mesh.vertices.size() > 65535 || std::any_of(mesh.indices.begin(), mesh.indices.end(),
+                                                    [](uint32_t index) { return index > 0xFFFF; }))
         throw CDXException(hr::kInvalidCall);
     GltfGeometry geometry;
     geometry.vertexCount = mesh.VertexCount();
@@ -197,10 +196,9 @@ QJsonObject GltfJson(const GltfGeometry& geometry, qsizetype jpegSize, const Glt
     // texture as it is; the others fall back to a plain rough, non-metallic material.
     const QJsonObject material{
         {"name", "head"},
-        {"pbrMetallicRoughness",
-         QJsonObject{{"baseColorTexture", QJsonObject{{"index", 0}}},
-                     {"metallicFactor", 0},
-                     {"roughnessFactor", 1}}},
+        {"pbrMetallicRoughness", QJsonObject{{"baseColorTexture", QJsonObject{{"index", 0}}},
+                                             {"metallicFactor", 0},
+                                             {"roughnessFactor", 1}}},
         {"extensions", QJsonObject{{kUnlit, QJsonObject()}}}};
     return QJsonObject{
         {"asset", QJsonObject{{"version", "2.0"},
@@ -209,7 +207,8 @@ QJsonObject GltfJson(const GltfGeometry& geometry, qsizetype jpegSize, const Glt
         {"scene", 0},
         {"scenes", QJsonArray{QJsonObject{{"nodes", QJsonArray{0}}}}},
         {"nodes", QJsonArray{QJsonObject{{"name", "head"}, {"mesh", 0}}}},
-        {"meshes", QJsonArray{QJsonObject{{"name", "head"}, {"primitives", QJsonArray{primitive}}}}},
+        {"meshes",
+         QJsonArray{QJsonObject{{"name", "head"}, {"primitives", QJsonArray{primitive}}}}},
         {"materials", QJsonArray{material}},
         {"textures", QJsonArray{QJsonObject{{"sampler", 0}, {"source", 0}}}},
         {"samplers", QJsonArray{QJsonObject{{"magFilter", kLinear},
@@ -252,8 +251,8 @@ void WriteGltf(const QString& path, ExportFormat format, const GltfGeometry& geo
     }
     const ExportNames names = MakeExportNames(path);
     const QString binName = names.base + QStringLiteral(".bin");
-    const QString binPath = names.jpegPath.left(names.jpegPath.size() - names.jpegName.size()) +
-                            binName;
+    const QString binPath =
+        names.jpegPath.left(names.jpegPath.size() - names.jpegName.size()) + binName;
     const QJsonObject json =
         GltfJson(geometry, jpeg.size(), {RelativeUri(binName), RelativeUri(names.jpegName)});
     WriteExportFile(path, QJsonDocument(json).toJson(QJsonDocument::Indented));

@@ -79,8 +79,7 @@ bool DecodesUprightAs(const QByteArray& jpeg, QSize size) {
     buffer.setData(jpeg);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, QByteArrayLiteral("jpeg"));
-    return reader.transformation() == QImageIOHandler::TransformationNone &&
-           reader.size() == size;
+    return reader.transformation() == QImageIOHandler::TransformationNone && reader.size() == size;
 }
 
 } // namespace

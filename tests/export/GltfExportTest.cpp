@@ -1,7 +1,6 @@
-#include "export/GltfWriter.h"
-
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
+#include "export/GltfWriter.h"
 #include "platform/Exceptions.h"
 
 #include <QDir>
@@ -123,9 +122,9 @@ TEST_F(GltfExport, CarriesTheObjGeometryAndTextureAfterTheAxisAndUnitChange) {
         ASSERT_EQ(accessors[0].toObject()["count"].toInteger(), qint64(n));
         ASSERT_EQ(accessors[3].toObject()["count"].toInteger(), qint64(obj.indices.size()));
 
-        const auto [low, high] = std::minmax_element(
-            obj.positions.begin(), obj.positions.end(),
-            [](const Vec3& a, const Vec3& b) { return a.y < b.y; });
+        const auto [low, high] =
+            std::minmax_element(obj.positions.begin(), obj.positions.end(),
+                                [](const Vec3& a, const Vec3& b) { return a.y < b.y; });
         const float scale = kGltfHeadHeightMetres / (high->y - low->y);
         const QByteArray positions = ViewBytes(glb.json, glb.bin, 0);
         const QByteArray uvs = ViewBytes(glb.json, glb.bin, 2);

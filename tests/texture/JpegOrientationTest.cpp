@@ -19,8 +19,9 @@ QImage Quarters(int width, int height) {
             const bool right = x >= width / 2, bottom = y >= height / 2;
             const int ramp = x * 60 / width;
             image.setPixel(x, y,
-                           right ? (bottom ? qRgb(30 + ramp, 200, 40) : qRgb(220, 30 + ramp, 40))
-                                 : (bottom ? qRgb(40, 40, 220 - ramp) : qRgb(230, 230, 230 - ramp)));
+                           right
+                               ? (bottom ? qRgb(30 + ramp, 200, 40) : qRgb(220, 30 + ramp, 40))
+                               : (bottom ? qRgb(40, 40, 220 - ramp) : qRgb(230, 230, 230 - ramp)));
         }
     return image;
 }
@@ -42,9 +43,11 @@ QByteArray WithOrientation(const QByteArray& jpeg, int orientation, bool bigEndi
         QByteArray out;
         return bigEndian ? out.append(high).append(low) : out.append(low).append(high);
     };
-    auto u32 = [&](uint32_t v) { return bigEndian ? u16(v >> 16) + u16(v) : u16(v) + u16(v >> 16); };
+    auto u32 = [&](uint32_t v) {
+        return bigEndian ? u16(v >> 16) + u16(v) : u16(v) + u16(v >> 16);
+    };
     QByteArray tiff = QByteArray(bigEndian ? "MM" : "II") + u16(42) + u32(8) + u16(2);
-    tiff += u16(0x010F) + u16(2) + u32(4) + QByteArray("Cam\0", 4);         // maker
+    tiff += u16(0x010F) + u16(2) + u32(4) + QByteArray("Cam\0", 4);              // maker
     tiff += u16(0x0112) + u16(3) + u32(1) + u16(uint32_t(orientation)) + u16(0); // orientation
     tiff += u32(0);
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;

@@ -4,12 +4,12 @@
 #include "platform/SoftwareDevice.h"
 
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
-#include <QDataStream>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -304,8 +304,8 @@ QByteArray PngChunk(const QByteArray& type, const QByteArray& data) {
     out += type + data;
     const QByteArray crcOf = type + data;
     stream.device()->seek(out.size());
-    stream << quint32(crc32(0, reinterpret_cast<const Bytef*>(crcOf.constData()),
-                            uInt(crcOf.size())));
+    stream << quint32(
+        crc32(0, reinterpret_cast<const Bytef*>(crcOf.constData()), uInt(crcOf.size())));
     return out;
 }
 
