@@ -115,7 +115,12 @@ ExifOrientationTag FindOrientationTag(const QByteArray& jpeg) {
     return {};
 }
 
-QByteArray TurnJpegLossless(const QByteArray& jpeg, QImageIOHandler::Transformations turn) {
+QSize TurnedSize(QSize stored, QImageIOHandler::Transformations turn) {
+    return turn.testFlag(QImageIOHandler::TransformationRotate90) ? stored.transposed() : stored;
+}
+
+QByteArray TurnJpegLossless(const QByteArray& jpeg, QImageIOHandler::Transformations turn,
+                            QSize uprightSize) {
     const int op = TransformOp(turn);
     if (op == TJXOP_NONE)
         return {};
@@ -143,19 +148,12 @@ QByteArray TurnJpegLossless(const QByteArray& jpeg, QImageIOHandler::Transformat
         turned[tag.offset] = tag.bigEndian ? 0 : 1;
         turned[tag.offset + 1] = tag.bigEndian ? 1 : 0;
     }
+    if (turned.isEmpty() || !DecodesUprightAs(turned, uprightSize))
+        return {};
     return turned;
 }
 
-QByteArray UprightJpeg(const QByteArray& jpeg, QImageIOHandler::Transformations turn,
-                       const QImage& upright, bool* lossless) {
-    const QByteArray turned = TurnJpegLossless(jpeg, turn);
-    // The reader has the last word: data it would still turn, or read at another size, is
-    // not used.
-    const bool exact = !turned.isEmpty() && DecodesUprightAs(turned, upright.size());
-    if (lossless)
-        *lossless = exact;
-    if (exact)
-        return turned;
+QByteArray EncodeUprightJpeg(const QImage& upright) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));

@@ -24,15 +24,18 @@ struct ExifOrientationTag {
 // against the data and the segment; malformed blocks count as having no tag.
 ExifOrientationTag FindOrientationTag(const QByteArray& jpeg);
 
-// The JPEG data turned by `turn` (as the image reader reports it for the data) without decoding
-// it, the orientation tag set to 1. Empty when the turn cannot be exact (image sides that are
-// not whole blocks where the turn moves them) or the data cannot be transformed.
-QByteArray TurnJpegLossless(const QByteArray& jpeg, QImageIOHandler::Transformations turn);
+// The picture's size once `turn` is applied to a picture stored at `stored` size.
+QSize TurnedSize(QSize stored, QImageIOHandler::Transformations turn);
 
-// JPEG data that decodes upright with no turn to apply: the lossless turn where it is exact,
-// otherwise `upright` (the data decoded and turned) encoded at kUprightJpegQuality. lossless
-// tells which. Throws MessageException when even the encode fails.
-QByteArray UprightJpeg(const QByteArray& jpeg, QImageIOHandler::Transformations turn,
-                       const QImage& upright, bool* lossless = nullptr);
+// The JPEG data turned by `turn` (as the image reader reports it for the data) without decoding
+// it, the orientation tag set to 1. The image reader has the last word: the result must be data
+// it takes as stored, at uprightSize. Empty when the turn cannot be exact (image sides that are
+// not whole blocks where the turn moves them) or the data cannot be transformed.
+QByteArray TurnJpegLossless(const QByteArray& jpeg, QImageIOHandler::Transformations turn,
+                            QSize uprightSize);
+
+// The upright picture encoded at kUprightJpegQuality, for data the lossless turn cannot serve.
+// Throws MessageException when the encoder fails.
+QByteArray EncodeUprightJpeg(const QImage& upright);
 
 } // namespace vm

@@ -289,7 +289,16 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QByteArray format = reader.format();
     const bool isJpeg = format == "jpeg" || format == "jpg";
-    const QImageIOHandler::Transformations turn = reader.transformation();
+    // A JPEG is kept as upright data, and the photo is what that data decodes to, so that the
+    // picture measured now is the one every reader of a saved document sees.
+    const QImageIOHandler::Transformations turn =
+        isJpeg ? reader.transformation() : QImageIOHandler::TransformationNone;
+    if (turn != QImageIOHandler::TransformationNone && JpegIsComplete(bytes)) {
+        // Turning the compressed data needs no decode of its own.
+        const QByteArray turned = TurnJpegLossless(bytes, turn, TurnedSize(reader.size(), turn));
+        if (!turned.isEmpty())
+            return DecodeBytes(turned, QByteArrayLiteral("jpeg"), photo, error);
+    }
     QImage image = PreparedTarget(reader);
     if (!reader.read(&image)) {
         error = reader.errorString();
@@ -299,12 +308,10 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
         error = QStringLiteral("Unable to read image data: the JPEG data ends too early");
         return false;
     }
-    if (isJpeg && turn != QImageIOHandler::TransformationNone) {
-        // The photo is kept as upright JPEG data and is what that data decodes to, so that the
-        // picture measured now is the one every reader of a saved document sees.
+    if (turn != QImageIOHandler::TransformationNone) {
+        // The turn could not be made on the compressed data: the upright picture is encoded.
         try {
-            return DecodeBytes(UprightJpeg(bytes, turn, image), QByteArrayLiteral("jpeg"), photo,
-                               error);
+            return DecodeBytes(EncodeUprightJpeg(image), QByteArrayLiteral("jpeg"), photo, error);
         } catch (const MessageException& e) {
             error = e.Message();
             return false;
