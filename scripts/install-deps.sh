@@ -6,15 +6,23 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
-  zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
+  zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
   assimp-utils xvfb xauth
+  f3d  # draws the README picture of the .glb export (tools/render_export)
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# node and npm run the glTF validator; a machine may have them from elsewhere than Debian.
+if ! command -v npm >/dev/null; then missing+=(nodejs npm); fi
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update
   $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# The Khronos glTF validator that the export tests run, at the version the lock file names,
+# installed inside the project (tools/gltf-validator/node_modules).
+root=$(cd "$(dirname "$0")/.." && pwd)
+npm ci --prefix "$root/tools/gltf-validator" --no-audit --no-fund

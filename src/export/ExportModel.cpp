@@ -2,11 +2,13 @@
 
 #include "document/CVisomorfDoc.h"
 #include "export/ExportMesh.h"
+#include "export/GltfWriter.h"
 #include "export/JpegWriter.h"
 #include "export/ObjWriter.h"
 #include "export/TextureAtlas.h"
 #include "platform/Exceptions.h"
 
+#include <functional>
 #include <future>
 #include <system_error>
 
@@ -16,18 +18,37 @@ uint32_t ExportTextureSize(int sizeIndex) {
     return sizeIndex >= 0 && sizeIndex <= 4 ? 64u << sizeIndex : 2048u;
 }
 
-void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOptions& options) {
-    if (!doc.displayedMesh || !doc.editableMesh)
-        throw GeneralFailureException();
-    const ExportNames names = MakeExportNames(objPath);
-    // The atlas memory is put in place while the export mesh is built.
-    std::future<QImage> canvas;
+namespace {
+
+// The atlas memory is put in place while the export mesh is built.
+std::future<QImage> StartAtlasCanvas(const ExportOptions& options) {
     try {
-        canvas = std::async(std::launch::async, NewAtlasCanvas, options.width, options.height);
+        return std::async(std::launch::async, NewAtlasCanvas, options.width, options.height);
     } catch (const std::system_error&) {
-        // No thread to spare: the bake makes its own.
+        return {}; // no thread to spare: the bake makes its own
     }
-    const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
+}
+
+QImage BakeAtlas(const Mesh& mesh, const CVisomorfDoc& doc, const ExportOptions& options,
+                 std::future<QImage>& canvas) {
+    return RenderTextureAtlas(
+        mesh, doc.textures[Front].get(), doc.textures[Side].get(), options.width, options.height,
+        DilationFactor(doc.modelDetail, options.dilate), canvas.valid() ? canvas.get() : QImage());
+}
+
+// Runs work beside the caller; on a machine without a thread to spare, at once.
+std::future<void> Beside(const std::function<void()>& work) {
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        work();
+        return {};
+    }
+}
+
+void ExportObj(const QString& objPath, const Mesh& mesh, const CVisomorfDoc& doc,
+               const ExportOptions& options, std::future<QImage>& canvas) {
+    const ExportNames names = MakeExportNames(objPath);
     auto writeTextFiles = [&] {
         WriteObj(mesh, objPath, names.mtlName);
         WriteMtl(names.mtlPath, names.jpegName);
@@ -37,20 +58,12 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
     // are there, so their failures are reported first, as when the files are made in turn.
     QImage atlas;
     try {
-        atlas = RenderTextureAtlas(mesh, doc.textures[Front].get(), doc.textures[Side].get(),
-                                   options.width, options.height,
-                                   DilationFactor(doc.modelDetail, options.dilate),
-                                   canvas.valid() ? canvas.get() : QImage());
+        atlas = BakeAtlas(mesh, doc, options, canvas);
     } catch (...) {
         writeTextFiles();
         throw;
     }
-    std::future<void> textFiles;
-    try {
-        textFiles = std::async(std::launch::async, writeTextFiles);
-    } catch (const std::system_error&) {
-        writeTextFiles(); // no thread to spare: one after the other
-    }
+    std::future<void> textFiles = Beside(writeTextFiles);
     QByteArray jpeg;
     try {
         jpeg = EncodeJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
@@ -62,6 +75,42 @@ void ExportModel(const QString& objPath, const CVisomorfDoc& doc, const ExportOp
     if (textFiles.valid())
         textFiles.get();
     WriteJpegFile(jpeg, names.jpegPath);
+}
+
+// The glTF files are written once everything is ready: a failed bake or encode leaves none.
+void ExportGltf(const QString& path, ExportFormat format, const Mesh& mesh, const CVisomorfDoc& doc,
+                const ExportOptions& options, std::future<QImage>& canvas) {
+    const QImage atlas = BakeAtlas(mesh, doc, options, canvas);
+    GltfGeometry geometry;
+    std::future<void> built = Beside([&] { geometry = BuildGltfGeometry(mesh); });
+    QByteArray jpeg;
+    try {
+        // A .glb carries the texture inside: its failures name the .glb.
+        const QString imagePath =
+            format == ExportFormat::GltfBinary ? path : MakeExportNames(path).jpegPath;
+        jpeg = EncodeJpeg(atlas, static_cast<int>(options.quality), imagePath);
+    } catch (...) {
+        if (built.valid())
+            built.wait();
+        throw;
+    }
+    if (built.valid())
+        built.get();
+    WriteGltf(path, format, geometry, jpeg);
+}
+
+} // namespace
+
+void ExportModel(const QString& path, const CVisomorfDoc& doc, const ExportOptions& options) {
+    if (!doc.displayedMesh || !doc.editableMesh)
+        throw GeneralFailureException();
+    std::future<QImage> canvas = StartAtlasCanvas(options);
+    const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
+    const ExportFormat format = ExportFormatOf(path);
+    if (format == ExportFormat::Obj)
+        ExportObj(path, mesh, doc, options, canvas);
+    else
+        ExportGltf(path, format, mesh, doc, options, canvas);
 }
 
 namespace {
@@ -91,14 +140,14 @@ private:
 
 } // namespace
 
-void ExportDocument(CVisomorfDoc& doc, const QString& objPath, int32_t detail,
+void ExportDocument(CVisomorfDoc& doc, const QString& path, int32_t detail,
                     const ExportOptions& options) {
     DetailRestorer restorer(doc);
     if (detail != doc.modelDetail) {
         doc.modelDetail = detail;
         doc.RebuildDisplayMesh();
     }
-    ExportModel(objPath, doc, options);
+    ExportModel(path, doc, options);
 }
 
 } // namespace vm

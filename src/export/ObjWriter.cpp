@@ -79,7 +79,9 @@ QString OpenFailure(const QString& path) {
     return QStringLiteral("Error opening file for writing:\r\n%1").arg(path);
 }
 
-void WriteTextFile(const QString& path, const QByteArray& text) {
+} // namespace
+
+void WriteExportFile(const QString& path, const QByteArray& text) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw MessageException(OpenFailure(path));
@@ -88,8 +90,6 @@ void WriteTextFile(const QString& path, const QByteArray& text) {
     if (!written || file.error() != QFileDevice::NoError)
         throw MessageException(QStringLiteral("Error writing file:\r\n%1").arg(path));
 }
-
-} // namespace
 
 QByteArray ObjText(const Mesh& mesh, const QString& mtlName) {
     QByteArray out;
@@ -136,11 +136,11 @@ QByteArray MtlText(const QString& jpegName) {
 }
 
 void WriteObj(const Mesh& mesh, const QString& objPath, const QString& mtlName) {
-    WriteTextFile(objPath, ObjText(mesh, mtlName));
+    WriteExportFile(objPath, ObjText(mesh, mtlName));
 }
 
 void WriteMtl(const QString& mtlPath, const QString& jpegName) {
-    WriteTextFile(mtlPath, MtlText(jpegName));
+    WriteExportFile(mtlPath, MtlText(jpegName));
 }
 
 } // namespace vm

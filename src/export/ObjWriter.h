@@ -29,6 +29,10 @@ QByteArray FormatG(float value);
 QByteArray ObjText(const Mesh& mesh, const QString& mtlName);
 QByteArray MtlText(const QString& jpegName);
 
+// Writes bytes at path; an unopenable file raises MessageException with "Error opening file for
+// writing:\r\n<path>", a failed write "Error writing file:\r\n<path>".
+void WriteExportFile(const QString& path, const QByteArray& bytes);
+
 // Write the files; an unopenable or unwritable file raises MessageException with
 // "Error opening file for writing:\r\n<path>".
 void WriteObj(const Mesh& mesh, const QString& objPath, const QString& mtlName);

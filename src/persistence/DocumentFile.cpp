@@ -229,12 +229,21 @@ void ReadPhotoSection(Archive& ar, DocumentContent& content, int p) {
 
 // ---- Whole file --------------------------------------------------------------------------
 
+// Versions a later program might write. Any other number in the first bytes (the start of a
+// photo, a text or a glTF file) says that the file is no document of ours at all, which is
+// what the user needs to hear rather than a version number made of its first two characters.
+constexpr uint32_t kHighestPlausibleVersion = 255;
+
 void ReadVersion(Archive& ar) {
     const uint32_t version = ar.ReadCount();
-    if (version != kDocumentVersion)
-        throw ArchiveException(
-            ArchiveException::Cause::Generic,
-            QStringLiteral("The document version %1 is not supported.").arg(version));
+    if (version == kDocumentVersion)
+        return;
+    if (version == 0 || version > kHighestPlausibleVersion)
+        throw ArchiveException(ArchiveException::Cause::BadFormat,
+                               QStringLiteral("This is not a Visomorf document."));
+    throw ArchiveException(
+        ArchiveException::Cause::Generic,
+        QStringLiteral("The document version %1 is not supported.").arg(version));
 }
 
 void CheckPointsAgainstMesh(const DocumentContent& content) {

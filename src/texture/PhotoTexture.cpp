@@ -2,15 +2,18 @@
 
 #include "platform/Exceptions.h"
 #include "platform/PixelMemory.h"
+#include "texture/JpegOrientation.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QMimeDatabase>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace vm {
@@ -251,9 +254,33 @@ QImage PreparedTarget(QImageReader& reader) {
     return NewPixelImage(size.width(), size.height(), format);
 }
 
+// The image plug-ins log what they read past (colour profiles they cannot use, extra bytes) as
+// warnings on standard error. A decode that fails comes back through the reader's error and is
+// reported as such, so these notes only bury the command line's own messages.
+QLoggingCategory::CategoryFilter g_previousCategoryFilter = nullptr;
+
+void QuietDecoderNotes(QLoggingCategory* category) {
+    if (g_previousCategoryFilter)
+        g_previousCategoryFilter(category);
+    const QByteArrayView name(category->categoryName());
+    if (name.startsWith("qt.gui.imageio") || name.startsWith("qt.gui.icc")) {
+        category->setEnabled(QtDebugMsg, false);
+        category->setEnabled(QtInfoMsg, false);
+        category->setEnabled(QtWarningMsg, false);
+    }
+}
+
+void InstallQuietDecoderNotes() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        g_previousCategoryFilter = QLoggingCategory::installFilter(QuietDecoderNotes);
+    });
+}
+
 // Decodes bytes; formatHint is a format name to try when the content alone does not tell.
 bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& photo,
                  QString& error) {
+    InstallQuietDecoderNotes();
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -262,6 +289,16 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     reader.setAllocationLimit(kDecodeLimitMegabytes);
     const QByteArray format = reader.format();
     const bool isJpeg = format == "jpeg" || format == "jpg";
+    // A JPEG is kept as upright data, and the photo is what that data decodes to, so that the
+    // picture measured now is the one every reader of a saved document sees.
+    const QImageIOHandler::Transformations turn =
+        isJpeg ? reader.transformation() : QImageIOHandler::TransformationNone;
+    if (turn != QImageIOHandler::TransformationNone && JpegIsComplete(bytes)) {
+        // Turning the compressed data needs no decode of its own.
+        const QByteArray turned = TurnJpegLossless(bytes, turn, TurnedSize(reader.size(), turn));
+        if (!turned.isEmpty())
+            return DecodeBytes(turned, QByteArrayLiteral("jpeg"), photo, error);
+    }
     QImage image = PreparedTarget(reader);
     if (!reader.read(&image)) {
         error = reader.errorString();
@@ -270,6 +307,15 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     if (isJpeg && !JpegIsComplete(bytes)) {
         error = QStringLiteral("Unable to read image data: the JPEG data ends too early");
         return false;
+    }
+    if (turn != QImageIOHandler::TransformationNone) {
+        // The turn could not be made on the compressed data: the upright picture is encoded.
+        try {
+            return DecodeBytes(EncodeUprightJpeg(image), QByteArrayLiteral("jpeg"), photo, error);
+        } catch (const MessageException& e) {
+            error = e.Message();
+            return false;
+        }
     }
     photo.image = std::move(image);
     photo.jpegBytes = isJpeg ? bytes : QByteArray();

@@ -169,6 +169,17 @@ TEST(DocumentFile, OnlyVersionOneIsRead) {
     QByteArray longForm = Write(SmallDocument());
     longForm.replace(0, 2, QByteArray("\xFF\xFF\x01\x00\x00\x00", 6));
     EXPECT_NO_THROW(Read(longForm));
+    // Files of other kinds are named as such, not by a version made of their first bytes.
+    for (const QByteArray& start : {QByteArray("glTF\x02\0\0\0", 8), QByteArray("hello\n"),
+                                    QByteArray("\xFF\xD8\xFF\xE0", 4), QByteArray(8, '\0')}) {
+        try {
+            Read(start + Write(SmallDocument()).mid(2));
+            ADD_FAILURE() << start.toHex().toStdString();
+        } catch (const ArchiveException& e) {
+            EXPECT_TRUE(e.Message().contains("not a Visomorf document")) << e.Message().toStdString();
+            EXPECT_FALSE(e.Message().contains("version")) << e.Message().toStdString();
+        }
+    }
 }
 
 TEST(DocumentFile, AFileThatEndsInsideAnySectionIsRefused) {

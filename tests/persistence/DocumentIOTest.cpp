@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -186,6 +187,71 @@ TEST_F(DocumentIO, ASuccessfulSaveClearsTheModifiedFlagAndTakesThePath) {
     ASSERT_TRUE(OnSaveDocument(doc, Path("saved.vmf")));
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(doc.GetPathName(), Path("saved.vmf"));
+}
+
+// A camera JPEG: pixels stored w x h with an EXIF orientation 6 (turn a quarter clockwise).
+QByteArray SidewaysJpeg(int w, int h) {
+    QImage stored(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            stored.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, x < w / 2 ? 40 : 200));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(stored.save(&buffer, "JPG", 92));
+    const QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0",
+                          32);
+    QByteArray app1("\xFF\xE1\0\x22", 4);
+    return QByteArray(buffer.data()).insert(2, app1 + exif);
+}
+
+QSize StoredSize(const QByteArray& jpeg) {
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    return reader.size();
+}
+
+TEST_F(DocumentIO, ASidewaysCameraPhotoIsSavedUprightAndReopensAsTheSamePicture) {
+    const QByteArray camera = SidewaysJpeg(320, 240);
+    WriteAll(Path("camera.jpg"), camera);
+    doc.LoadPhoto(Front, Path("camera.jpg"));
+    ASSERT_EQ(doc.photos[Front].size(), QSize(240, 320));
+    SaveDocument(doc, Path("a.vmf"));
+    const QByteArray file = ReadAll(Path("a.vmf"));
+    // Whatever reads the file sees the upright picture in the JPEG data itself.
+    EXPECT_FALSE(file.contains(camera));
+    ASSERT_TRUE(file.contains(doc.photoJpegBytes[Front]));
+    EXPECT_EQ(StoredSize(doc.photoJpegBytes[Front]), QSize(240, 320));
+
+    CVisomorfDoc reopened;
+    OpenDocument(reopened, Path("a.vmf"));
+    EXPECT_EQ(reopened.photos[Front], doc.photos[Front]);
+    EXPECT_EQ(reopened.box[Front].right, doc.box[Front].right);
+    EXPECT_EQ(reopened.box[Front].bottom, doc.box[Front].bottom);
+    ASSERT_EQ(reopened.pointPositions[Front].size(), doc.pointPositions[Front].size());
+    for (size_t i = 0; i < doc.pointPositions[Front].size(); ++i)
+        EXPECT_EQ(reopened.pointPositions[Front][i].x, doc.pointPositions[Front][i].x) << i;
+    for (size_t v = 0; v < doc.editableMesh->vertices.size(); ++v)
+        ASSERT_EQ(reopened.editableMesh->vertices[v].frontUV.y,
+                  doc.editableMesh->vertices[v].frontUV.y)
+            << v;
+}
+
+TEST_F(DocumentIO, ADocumentThatStoredASidewaysPhotoOpensUprightAndIsSavedUpright) {
+    // Files written before photos were turned hold the camera's bytes; the coordinates were
+    // measured on the upright picture, so that is what opening gives.
+    DocumentContent content = GatherDocumentContent(doc);
+    content.photos[Front].jpegBytes = SidewaysJpeg(160, 128);
+    content.photos[Front].image = QImage(128, 160, QImage::Format_RGB32);
+    QFile file(Path("old.vmf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    WriteDocument(file, content);
+    file.close();
+    OpenDocument(doc, Path("old.vmf"));
+    EXPECT_EQ(doc.photos[Front].size(), QSize(128, 160));
+    EXPECT_EQ(StoredSize(doc.photoJpegBytes[Front]), QSize(128, 160));
 }
 
 } // namespace
