@@ -17,9 +17,8 @@ const char* const kProductText =
     "You may use this program and the models you make with it freely, for any purpose. It "
     "comes without warranty of any kind; you use it at your own risk.";
 
-const char* const kMakerText =
-    "Visomorf is a trademark of Vendal.<br>Vendal, Visomorf team<br>"
-    "Write to us through the project's issue tracker.";
+const char* const kMakerText = "Visomorf is a trademark of Vendal.<br>Vendal, Visomorf team<br>"
+                               "Write to us through the project's issue tracker.";
 
 QLabel* TextBlock(const char* html, QWidget* parent) {
     auto* label = new QLabel(QString::fromUtf8(html), parent);

@@ -140,8 +140,7 @@ void CMainFrame::InstallFilePrompts() {
                                            : FileCommands::SaveAnswer::Cancel;
     };
     m_files.chooseOpenPath = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
-                                            kFileFilter);
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), kFileFilter);
     };
     m_files.chooseSavePath = [this](const QString& suggestion) {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), suggestion,

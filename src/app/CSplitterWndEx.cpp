@@ -15,8 +15,7 @@ CSplitterWndEx::CSplitterWndEx(bool columns, CViewActivation& activation, QWidge
 }
 
 QWidget* CSplitterWndEx::View(int index) const {
-    return index >= 0 && index < ViewCount() ? m_views[static_cast<size_t>(index)].data()
-                                             : nullptr;
+    return index >= 0 && index < ViewCount() ? m_views[static_cast<size_t>(index)].data() : nullptr;
 }
 
 QWidget* CSplitterWndEx::PaneWidget(int pane) const {

@@ -75,7 +75,8 @@ bool CVisomorfApp::InitInstance(int& exitStatus) {
 
     m_doc = std::make_unique<CVisomorfDoc>(m_settings.initialModelDetail());
     m_frame = std::make_unique<CMainFrame>(*m_doc, ProgramViews(m_settings));
-    m_frame->SetHelpPaths(ComputeHelpPaths(applicationFilePath(), FindHelpDir(applicationDirPath())));
+    m_frame->SetHelpPaths(
+        ComputeHelpPaths(applicationFilePath(), FindHelpDir(applicationDirPath())));
     m_redraw = std::make_unique<IdleRedraw3D>(*m_doc);
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
             &CVisomorfApp::OnIdle);

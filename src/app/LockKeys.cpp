@@ -1,7 +1,6 @@
 #include "app/LockKeys.h"
 
 #include <QGuiApplication>
-
 #include <X11/XKBlib.h>
 
 namespace vm {

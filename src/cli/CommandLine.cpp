@@ -16,7 +16,7 @@ namespace {
 using Action = CommandLineOptions::Action;
 
 // Options that take a value, and the flags; every one a long option ("--name").
-const char* const kValueOptions[] = {"export", "save", "detail", "texture-size",
+const char* const kValueOptions[] = {"export",  "save",  "detail", "texture-size",
                                      "quality", "front", "side"};
 const char* const kFlagOptions[] = {"info", "help", "version"};
 
@@ -189,7 +189,8 @@ bool ParseOptions(QCommandLineParser& parser, const QStringList& arguments, QStr
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     for (const char* name : kValueOptions) {
-        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+        parser.addOption(
+            QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     }
     for (const char* name : kFlagOptions) {
         parser.addOption(QCommandLineOption(QLatin1String(name)));
