@@ -121,7 +121,7 @@ void CVisomorfApp::WaitForSplash() {
         return;
     }
     QEventLoop loop;
-    QTimer::singleShot(wait, &loop, &QEventLoop::quit);
+    QTimer::singleShot(wait, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
