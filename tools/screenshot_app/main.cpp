@@ -1,5 +1,5 @@
 // screenshot_app OUT_DIR [LAYOUT_ID]: pictures of the main window as the program starts it
-// (mainwindow.png), of its About box (about.png), of the splash (splash.png) and of the toolbar
+// (mainwindow.png), of some of its menus (menu_*.png), of its About box (about.png), of the splash (splash.png) and of the toolbar
 // images enlarged eight times (toolbar_x8.png), to look at them without a desktop.
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
@@ -9,10 +9,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QTimer>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -60,6 +62,16 @@ int main(int argc, char** argv) {
     }
     Settle(300);
     Save(frame.grab().toImage(), out, "mainwindow.png");
+    for (const char* name : {"menu_View", "menu_Model_Detail", "menu_File", "menu_Edit"}) {
+        auto* menu = frame.findChild<QMenu*>(QLatin1String(name));
+        if (!menu) {
+            continue;
+        }
+        menu->popup(frame.mapToGlobal(QPoint(60, 40)));
+        Settle(200);
+        Save(menu->grab().toImage(), out, (std::string(name) + ".png").c_str());
+        menu->hide();
+    }
     vm::CAboutDlg about(&frame);
     about.show();
     Settle(200);
