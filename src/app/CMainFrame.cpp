@@ -72,6 +72,7 @@ CMainFrame::CMainFrame(CVisomorfDoc& doc, MainFrameViews views, QWidget* parent)
     qApp->installEventFilter(this);
     m_files.documentChanged = [this] { UpdateCommandUI(); };
     UpdateCommandUI();
+    UpdateIndicators();
 }
 
 CMainFrame::~CMainFrame() {
@@ -253,7 +254,6 @@ void CMainFrame::UpdateCommandUI() {
     m_commands->UpdateAll();
     UpdateRecentFiles();
     UpdateTitle();
-    UpdateIndicators();
 }
 
 void CMainFrame::UpdateTitle() {
@@ -375,7 +375,10 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress) {
+    // The lock keys change only with a key, or elsewhere while another window has the keyboard.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyRelease || type == QEvent::KeyPress ||
+        (type == QEvent::WindowActivate && watched == this)) {
         UpdateIndicators();
     }
     return QMainWindow::eventFilter(watched, event);

@@ -34,7 +34,7 @@ public:
     // Carries out a command and refreshes every command's state; false for an unknown id.
     bool OnCommand(uint32_t id);
     CommandState GetCommandState(uint32_t id) const;
-    // Shows the commands' states on menus and toolbar, the title and the lock-key indicators.
+    // Shows the commands' states on menus and toolbar, the recent files and the title.
     void UpdateCommandUI();
 
     QAction* Action(uint32_t id) const;

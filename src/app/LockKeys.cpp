@@ -8,8 +8,7 @@ namespace vm {
 namespace {
 
 // The indicators are looked up by name: their bit positions differ between keyboard maps.
-bool IndicatorOn(Display* display, const char* name) {
-    const Atom atom = XInternAtom(display, name, True);
+bool IndicatorOn(Display* display, Atom atom) {
     Bool on = False;
     return atom != None &&
            XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr) == True && on;
@@ -23,8 +22,11 @@ LockKeyState QueryLockKeys() {
     if (!display) {
         return {};
     }
-    return {IndicatorOn(display, "Caps Lock"), IndicatorOn(display, "Num Lock"),
-            IndicatorOn(display, "Scroll Lock")};
+    // The program has one display for its whole life.
+    static const Atom caps = XInternAtom(display, "Caps Lock", True);
+    static const Atom num = XInternAtom(display, "Num Lock", True);
+    static const Atom scroll = XInternAtom(display, "Scroll Lock", True);
+    return {IndicatorOn(display, caps), IndicatorOn(display, num), IndicatorOn(display, scroll)};
 }
 
 } // namespace vm

@@ -207,7 +207,14 @@ TEST_F(MainFrameFiles, ClosingOrExitingAsksAndCancelKeepsTheWindow) {
     frame->close();
     EXPECT_EQ(questions, 2);
     EXPECT_TRUE(frame->isVisible());
+    // Not while a view drags: the drag holds the model as it is.
     answer = Answer::No;
+    auto* view = dynamic_cast<test::TestView*>(frame->View3D());
+    view->dragging = true;
+    frame->close();
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(questions, 2);
+    view->dragging = false;
     frame->close();
     EXPECT_FALSE(frame->isVisible());
 }

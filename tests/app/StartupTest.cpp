@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -58,6 +60,56 @@ TEST(Startup, ManyRedrawRequestsBeforeIdleCostOneRepaint) {
     EXPECT_FALSE(redraw.Pending());
     RunUntilIdle();
     EXPECT_EQ(view3D.paints, 1); // no request, no repaint
+}
+
+struct Outcome {
+    int status = -1;
+    QString out, err;
+};
+
+// The real program, with a short splash, ending as soon as its window is up.
+Outcome Visomorf(const QStringList& arguments, int splashMs = 0) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VISOMORF_EXIT_WHEN_READY", "1");
+    environment.insert("VISOMORF_SPLASH_MS", QString::number(splashMs));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VISOMORF_EXE), arguments);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+int ReadyMs(const Outcome& run) {
+    return run.out.section(' ', 1, 1).toInt();
+}
+
+TEST(Program, StartsWithANewOrAGivenDocumentAndRefusesStrayArguments) {
+    QTemporaryDir dir;
+    const QString document = dir.filePath("head.vmf");
+    QProcess save;
+    save.start(QStringLiteral(VISOMORF_EXE), {"--save", document});
+    ASSERT_TRUE(save.waitForFinished(60000));
+    ASSERT_EQ(save.exitCode(), 0);
+
+    Outcome run = Visomorf({}, 700);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("ready")) << run.out.toStdString();
+    EXPECT_GE(ReadyMs(run), 700); // the splash's minimum time
+    run = Visomorf({document});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("ready"));
+
+    run = Visomorf({document, document});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.contains("Only one document")) << run.err.toStdString();
+    run = Visomorf({"-x"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.contains("\"-x\"")) << run.err.toStdString();
 }
 
 } // namespace
