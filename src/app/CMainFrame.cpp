@@ -258,7 +258,11 @@ void CMainFrame::UpdateCommandUI() {
 
 void CMainFrame::UpdateTitle() {
     setWindowTitle(m_files.Title() + QStringLiteral("[*] - ") + kAppTitle);
-    setWindowModified(m_doc.IsModified());
+    // Setting the same state again would still retitle the window, which wakes the event loop
+    // and so the idle update: a loop that never rests.
+    if (isWindowModified() != m_doc.IsModified()) {
+        setWindowModified(m_doc.IsModified());
+    }
 }
 
 void CMainFrame::UpdateRecentFiles() {

@@ -4,7 +4,10 @@
 #include "app/CMainFrame.h"
 #include "app/CommandTable.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -282,6 +285,23 @@ TEST_F(MainFrameCommands, ToolbarAndStatusBarShowTheirCommandsAndToggle) {
     frame->OnCommand(59393);
     EXPECT_TRUE(frame->ToolBar()->isVisible());
     EXPECT_TRUE(frame->statusBar()->isVisible());
+}
+
+TEST_F(MainFrameCommands, UpdatesAtEveryIdlePeriodLetTheEventLoopRest) {
+    doc.SetModifiedFlag(true); // a modified title too
+    int idlePeriods = 0;
+    auto* dispatcher = QAbstractEventDispatcher::instance();
+    const auto connection = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                                             frame.get(), [&] {
+                                                 ++idlePeriods;
+                                                 frame->UpdateCommandUI();
+                                             });
+    QEventLoop loop;
+    QTimer::singleShot(400, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(connection);
+    EXPECT_LT(idlePeriods, 20); // an update that wakes the loop would run hundreds of times
+    EXPECT_TRUE(frame->isWindowModified());
 }
 
 TEST_F(MainFrameCommands, HelpPagesOpenOnlyWhenThereAndFailSilently) {
