@@ -14,10 +14,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 
 namespace vm {
@@ -376,6 +378,21 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     activateWindow();
     m_files.OpenPath(urls.first().toLocalFile());
     UpdateCommandUI();
+}
+
+// A menu item without a prompt leaves the message pane empty rather than showing "Ready",
+// which stands for no command under the mouse at all.
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip &&
+        static_cast<QStatusTipEvent*>(event)->tip().isEmpty()) {
+        const auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        const QAction* hovered = menu ? menu->activeAction() : nullptr;
+        if (hovered && !hovered->isSeparator() && !hovered->menu()) {
+            statusBar()->showMessage(QStringLiteral(" "));
+            return true;
+        }
+    }
+    return QMainWindow::event(event);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -57,6 +57,7 @@ public:
     std::function<bool(const QUrl&)> openUrl;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

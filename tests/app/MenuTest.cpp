@@ -7,11 +7,11 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -291,17 +291,39 @@ TEST_F(MainFrameCommands, UpdatesAtEveryIdlePeriodLetTheEventLoopRest) {
     doc.SetModifiedFlag(true); // a modified title too
     int idlePeriods = 0;
     auto* dispatcher = QAbstractEventDispatcher::instance();
-    const auto connection = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
-                                             frame.get(), [&] {
-                                                 ++idlePeriods;
-                                                 frame->UpdateCommandUI();
-                                             });
+    const auto connection =
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, frame.get(), [&] {
+            ++idlePeriods;
+            frame->UpdateCommandUI();
+        });
     QEventLoop loop;
     QTimer::singleShot(400, &loop, &QEventLoop::quit);
     loop.exec();
     QObject::disconnect(connection);
     EXPECT_LT(idlePeriods, 20); // an update that wakes the loop would run hundreds of times
     EXPECT_TRUE(frame->isWindowModified());
+}
+
+TEST_F(MainFrameCommands, StatusBarShowsThePromptOfTheItemUnderTheMouse) {
+    auto* menu = frame->findChild<QMenu*>(QStringLiteral("menu_View"));
+    ASSERT_NE(menu, nullptr);
+    QMenuBar* bar = frame->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    auto hover = [&](uint32_t id) {
+        // Menus take a hover only from a move that goes somewhere.
+        const QRect item = menu->actionGeometry(frame->Action(id));
+        QTest::mouseMove(menu, item.center() - QPoint(20, 0));
+        QTest::mouseMove(menu, item.center());
+        QApplication::processEvents();
+        return frame->statusBar()->currentMessage();
+    };
+    EXPECT_EQ(hover(32781), "Turn on or off lighting for 3D model");
+    EXPECT_EQ(hover(32779), " "); // Wireframe has no prompt: an empty pane, not "Ready"
+    EXPECT_EQ(hover(59392), "Show or hide the toolbar");
+    menu->hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty()); // "Ready" shows again
 }
 
 TEST_F(MainFrameCommands, HelpPagesOpenOnlyWhenThereAndFailSilently) {
