@@ -127,13 +127,9 @@ void CSplitterWndEx::HidePane(int pane) {
 }
 
 void CSplitterWndEx::ShowPane() {
-    const int hidden = m_layout.HiddenPane();
-    if (!m_layout.Show()) {
-        return;
-    }
-    RecalcLayout();
-    if (QWidget* widget = PaneWidget(hidden)) {
-        widget->show(); // without taking the activation
+    // The pane's window comes back without taking the activation.
+    if (m_layout.Show()) {
+        RecalcLayout();
     }
 }
 
@@ -142,6 +138,8 @@ void CSplitterWndEx::SetFirstPaneSize(int size) {
     RecalcLayout();
 }
 
+// A pane squeezed to nothing (a row dragged shut) has its window hidden, so that views that draw
+// into surfaces of their own never get one of size 0.
 void CSplitterWndEx::RecalcLayout() {
     for (int pane = 0; pane < 2; ++pane) {
         QWidget* widget = PaneWidget(pane);
@@ -149,8 +147,12 @@ void CSplitterWndEx::RecalcLayout() {
             continue;
         }
         const QRect rect = m_layout.PaneRect(pane, size());
-        if (widget->geometry() != rect) {
+        const bool shown = !rect.isEmpty();
+        if (shown && widget->geometry() != rect) {
             widget->setGeometry(rect);
+        }
+        if (widget->isHidden() == shown) {
+            widget->setVisible(shown);
         }
     }
     update();

@@ -191,9 +191,16 @@ TEST_F(SplitterWidget, RowBarDraggedAboveTheMinimumCollapsesTheUpperView) {
     QApplication::sendEvent(inner, &move);
     QTest::mouseRelease(inner, Qt::LeftButton, {}, QPoint(bar.center().x(), kCaption + 3));
     EXPECT_EQ(inner->Layout().IdealSize(), 0);
-    EXPECT_EQ(upper->height(), 0);
+    EXPECT_FALSE(upper->isVisible());
+    EXPECT_TRUE(inner->CaptionRect(0).isEmpty());
     EXPECT_EQ(lower->geometry().top(), kBar + kCaption);
     EXPECT_EQ(lower->geometry().bottom(), inner->height() - 1);
+
+    // Dragged down again, the row and its view come back.
+    QTest::mousePress(inner, Qt::LeftButton, {}, QPoint(bar.center().x(), kBar / 2));
+    QTest::mouseRelease(inner, Qt::LeftButton, {}, QPoint(bar.center().x(), 150));
+    EXPECT_TRUE(upper->isVisible());
+    EXPECT_EQ(upper->geometry(), QRect(0, kCaption, inner->width(), 150 - kCaption));
 }
 
 } // namespace
