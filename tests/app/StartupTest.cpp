@@ -67,10 +67,13 @@ struct Outcome {
     QString out, err;
 };
 
-// The real program, with a short splash, ending as soon as its window is up.
+// The real program, with a short splash, ending as soon as its window is up; its user settings
+// (recent files) go to a scratch folder.
 Outcome Visomorf(const QStringList& arguments, int splashMs = 0) {
+    QTemporaryDir config;
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", config.path());
     environment.insert("VISOMORF_EXIT_WHEN_READY", "1");
     environment.insert("VISOMORF_SPLASH_MS", QString::number(splashMs));
     process.setProcessEnvironment(environment);
