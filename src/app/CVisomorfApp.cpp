@@ -13,6 +13,7 @@
 #include <QSplashScreen>
 #include <QTextStream>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 namespace vm {
@@ -99,13 +100,21 @@ bool CVisomorfApp::InitInstance(int& exitStatus) {
     m_frame->show();
     splash.finish(m_frame.get());
     if (qEnvironmentVariableIsSet("VISOMORF_EXIT_WHEN_READY")) {
-        // Start-up measurements: say when the window is up and end.
-        QTimer::singleShot(0, this, [this] {
-            QTextStream(stdout) << "ready " << m_start.elapsed() << " ms\n";
-            quit();
-        });
+        QTimer::singleShot(0, this, &CVisomorfApp::ExitWhenReady);
     }
     return true;
+}
+
+// Start-up measurements: once the window is on the screen and painted, say so and end.
+void CVisomorfApp::ExitWhenReady() {
+    const QWindow* window = m_frame->windowHandle();
+    if (!window || !window->isExposed()) {
+        QTimer::singleShot(5, this, &CVisomorfApp::ExitWhenReady);
+        return;
+    }
+    processEvents(); // the paints the exposure asked for
+    QTextStream(stdout) << "ready " << m_start.elapsed() << " ms\n";
+    quit();
 }
 
 bool CVisomorfApp::CarryOutCommandLine(const QStringList& arguments) {

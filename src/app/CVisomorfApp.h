@@ -38,6 +38,7 @@ private:
     bool CarryOutCommandLine(const QStringList& arguments);
     void WaitForSplash();
     void OnIdle();
+    void ExitWhenReady();
 
     QElapsedTimer m_start;
     Settings m_settings;
