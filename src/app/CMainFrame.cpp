@@ -307,6 +307,12 @@ void CMainFrame::ToggleMagnifier() {
     m_magnifier->show();
 }
 
+QRect CMainFrame::DefaultGeometry(const QRect& availableScreen) {
+    QRect frame(0, 0, availableScreen.width() * 3 / 4, availableScreen.height() * 3 / 4);
+    frame.moveCenter(availableScreen.center());
+    return frame;
+}
+
 void CMainFrame::InvalidateMagnifier() {
     if (m_magnifier) {
         m_magnifier->update();

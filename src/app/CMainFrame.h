@@ -51,6 +51,10 @@ public:
     // The views shown now, in pane order (F6 visits them in this order).
     QList<QWidget*> VisibleViews() const;
 
+    // Where the window first opens on a screen whose free area is availableScreen (screen
+    // pixels): three quarters of it each way, centred.
+    static QRect DefaultGeometry(const QRect& availableScreen);
+
     void InvalidateMagnifier();
     void SetHelpPaths(const HelpPaths& paths) { m_helpPaths = paths; }
     // Opens help pages; the system's browser unless tests put something else.

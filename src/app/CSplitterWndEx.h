@@ -56,6 +56,7 @@ public:
     // Sets the first pane's size along the split (window pixels).
     void SetFirstPaneSize(int size);
     QRect CaptionRect(int pane) const { return m_layout.CaptionRect(pane, size()); }
+    QSize sizeHint() const override { return {640, 480}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -10,6 +10,7 @@
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QIcon>
+#include <QScreen>
 #include <QSplashScreen>
 #include <QTextStream>
 #include <QTimer>
@@ -97,6 +98,9 @@ bool CVisomorfApp::InitInstance(int& exitStatus) {
         return false;
     }
     WaitForSplash();
+    if (const QScreen* screen = primaryScreen()) {
+        m_frame->setGeometry(CMainFrame::DefaultGeometry(screen->availableGeometry()));
+    }
     m_frame->show();
     splash.finish(m_frame.get());
     if (qEnvironmentVariableIsSet("VISOMORF_EXIT_WHEN_READY")) {

@@ -1,6 +1,7 @@
 // Start-up rules: the splash's minimum time, the help pages' places, and one 3D repaint however
 // many requests come before the loop goes idle.
 #include "AppTestSupport.h"
+#include "app/CMainFrame.h"
 #include "app/CVisomorfApp.h"
 #include "app/HelpPaths.h"
 #include "app/IdleRedraw3D.h"
@@ -35,6 +36,12 @@ TEST(Startup, HelpPagesBelongToAProgramCalledVisomorf) {
               QDir::cleanPath(dir.filePath("share/visomorf/help")));
     QDir(dir.path()).mkpath("bin/help");
     EXPECT_EQ(FindHelpDir(dir.filePath("bin")), dir.filePath("bin/help"));
+}
+
+TEST(Startup, MainWindowOpensOnThreeQuartersOfTheScreenCentred) {
+    EXPECT_EQ(CMainFrame::DefaultGeometry(QRect(0, 0, 1280, 1024)), QRect(160, 128, 960, 768));
+    // A free area that does not start at the origin (a panel on the left, a second screen).
+    EXPECT_EQ(CMainFrame::DefaultGeometry(QRect(1920, 30, 1600, 870)), QRect(2120, 139, 1200, 652));
 }
 
 void RunUntilIdle() {
