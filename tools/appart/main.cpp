@@ -128,7 +128,7 @@ QImage Splash(const Mesh& head) {
     }
     painter.drawImage(0, 0, alpha);
     painter.setPen(QColor(240, 244, 250));
-    QFont title(QStringLiteral("DejaVu Sans"), 40, QFont::Bold);
+    QFont title(QStringLiteral("DejaVu Sans"), 34, QFont::Bold);
     painter.setFont(title);
     painter.drawText(QRect(32, 60, 300, 70), Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("Visomorf"));
