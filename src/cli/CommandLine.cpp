@@ -15,10 +15,11 @@ namespace {
 
 using Action = CommandLineOptions::Action;
 
-// Options that take a value, and the flags; every one a long option ("--name").
+// Options that take a value, and the flags that choose the action; every one a long option
+// ("--name").
 const char* const kValueOptions[] = {"export",  "save",  "detail", "texture-size",
                                      "quality", "front", "side"};
-const char* const kFlagOptions[] = {"info", "help", "version"};
+const char* const kActionFlags[] = {"info", "help", "version"};
 
 bool SetAction(CommandLineOptions& options, Action action, QString& error) {
     if (options.action != Action::None && options.action != action) {
@@ -192,7 +193,7 @@ bool ParseOptions(QCommandLineParser& parser, const QStringList& arguments, QStr
         parser.addOption(
             QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     }
-    for (const char* name : kFlagOptions) {
+    for (const char* name : kActionFlags) {
         parser.addOption(QCommandLineOption(QLatin1String(name)));
     }
     // The parser takes the program's name first.
@@ -214,7 +215,7 @@ bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options,
     if (!ParseOptions(parser, arguments, error)) {
         return false;
     }
-    for (const char* name : kFlagOptions) {
+    for (const char* name : kActionFlags) {
         const QLatin1String flag(name);
         const Action action = flag == QLatin1String("info")   ? Action::Info
                               : flag == QLatin1String("help") ? Action::Help
