@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <algorithm>
 
 namespace vm {
 
@@ -58,17 +59,7 @@ CMainFrame::CMainFrame(CVisomorfDoc& doc, MainFrameViews views, QWidget* parent)
     m_commands->BuildAccelerators(*this);
     connect(m_commands, &CommandActions::MenuAboutToShow, this, [this] { UpdateRecentFiles(); });
     OnCreateClient();
-    if (m_views.createMagnifier) {
-        m_magnifier = m_views.createMagnifier(this);
-        if (m_magnifier) {
-            m_magnifier->hide();
-            for (QWidget* view : {m_front.data(), m_side.data(), m_innerSide.data()}) {
-                if (view && m_views.attachMagnifier) {
-                    m_views.attachMagnifier(view, m_magnifier);
-                }
-            }
-        }
-    }
+    CreateMagnifier();
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
     qApp->installEventFilter(this);
@@ -131,6 +122,19 @@ void CMainFrame::OnCreateClient() {
         m_outer->SwitchView(0);
     }
     m_activation.Activate(m_front);
+}
+
+void CMainFrame::CreateMagnifier() {
+    m_magnifier = m_views.createMagnifier ? m_views.createMagnifier(this) : nullptr;
+    if (!m_magnifier) {
+        return;
+    }
+    m_magnifier->hide();
+    for (QWidget* view : {m_front.data(), m_side.data(), m_innerSide.data()}) {
+        if (view && m_views.attachMagnifier) {
+            m_views.attachMagnifier(view, m_magnifier);
+        }
+    }
 }
 
 void CMainFrame::InstallFilePrompts() {

@@ -70,6 +70,7 @@ protected:
 private:
     void CreateBars();
     void OnCreateClient();
+    void CreateMagnifier();
     void PrepareView(QWidget* view);
     void InstallFilePrompts();
     bool RunFrameCommand(uint32_t id);
