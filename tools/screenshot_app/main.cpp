@@ -1,6 +1,7 @@
 // screenshot_app OUT_DIR [LAYOUT_ID]: pictures of the main window as the program starts it
-// (mainwindow.png), of some of its menus (menu_*.png), of its About box (about.png), of the splash (splash.png) and of the toolbar
-// images enlarged eight times (toolbar_x8.png), to look at them without a desktop.
+// (mainwindow.png), of some of its menus (menu_*.png), of its About box (about.png), of the
+// splash (splash.png) and of the toolbar images enlarged eight times (toolbar_x8.png), to look
+// at them without a desktop.
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/MainFrameViews.h"
