@@ -7,8 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
   zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
-  assimp-utils xvfb xauth
-  f3d  # draws the README picture of the .glb export (tools/render_export)
+  assimp-utils xvfb xauth libx11-dev shared-mime-info
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -25,4 +24,8 @@ fi
 # The Khronos glTF validator that the export tests run, at the version the lock file names,
 # installed inside the project (tools/gltf-validator/node_modules).
 root=$(cd "$(dirname "$0")/.." && pwd)
-npm ci --prefix "$root/tools/gltf-validator" --no-audit --no-fund
+validator="$root/tools/gltf-validator"
+if [ ! -f "$validator/node_modules/.package-lock.json" ] ||
+   [ "$validator/package-lock.json" -nt "$validator/node_modules/.package-lock.json" ]; then
+  npm ci --prefix "$validator" --no-audit --no-fund
+fi

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Visomorf and starts it.
+# Installs what is needed, builds Visomorf and starts it: with no arguments the main window opens
+# with a new document; a document path opens that document; the command-line options
+# (visomorf --help) work without a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release
 cmake --build --preset release
-# Until the windows exist the program works from the command line; with no arguments it
-# explains its options.
-if [ $# -eq 0 ]; then set -- --help; fi
 exec build/release/src/app/visomorf "$@"

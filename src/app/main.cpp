@@ -1,23 +1,40 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
+#include "app/CVisomorfApp.h"
 #include "cli/CommandLine.h"
 #include "platform/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-int main(int argc, char** argv) {
+namespace {
+
+// The command line works without a display, so it must be recognised before any window
+// system connection is made.
+int RunWithoutWindows(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Vendal");
     QCoreApplication::setApplicationName("Visomorf");
     QCoreApplication::setApplicationVersion(VISOMORF_VERSION);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList arguments = app.arguments().mid(1);
-    if (vm::WantsCommandLine(arguments)) {
-        const vm::Settings settings;
-        return vm::RunCommandLine(arguments, settings.initialModelDetail(), out, err);
+    const vm::Settings settings;
+    return vm::RunCommandLine(app.arguments().mid(1), settings.initialModelDetail(), out, err);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    // The windows come later; until then the program explains its command line.
-    err << vm::CommandLineHelp();
-    return 2;
+    if (vm::WantsCommandLine(arguments)) {
+        return RunWithoutWindows(argc, argv);
+    }
+    vm::CVisomorfApp app(argc, argv);
+    int status = 0;
+    if (!app.InitInstance(status)) {
+        return status;
+    }
+    return app.exec();
 }

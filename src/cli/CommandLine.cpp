@@ -6,6 +6,7 @@
 #include "persistence/DocumentIO.h"
 #include "platform/Exceptions.h"
 
+#include <QCommandLineParser>
 #include <QTextStream>
 
 namespace vm {
@@ -14,9 +15,11 @@ namespace {
 
 using Action = CommandLineOptions::Action;
 
-const QStringList kValueOptions = {"--export",  "--save",  "--detail", "--texture-size",
-                                   "--quality", "--front", "--side"};
-const QStringList kActionOptions = {"--export", "--save", "--info", "--help", "--version"};
+// Options that take a value, and the flags that choose the action; every one a long option
+// ("--name").
+const char* const kValueOptions[] = {"export",  "save",  "detail", "texture-size",
+                                     "quality", "front", "side"};
+const char* const kActionFlags[] = {"info", "help", "version"};
 
 bool SetAction(CommandLineOptions& options, Action action, QString& error) {
     if (options.action != Action::None && options.action != action) {
@@ -69,16 +72,16 @@ bool ApplyValue(CommandLineOptions& options, const QString& name, const QString&
 }
 
 // Options that only make sense with some actions.
-bool CheckCombination(const CommandLineOptions& options, const QStringList& arguments,
+bool CheckCombination(const CommandLineOptions& options, const QCommandLineParser& parser,
                       QString& error) {
     if (options.action == Action::None) {
         error = QStringLiteral("Nothing to do: give --export, --save, --info or --help.");
         return false;
     }
     const bool exporting = options.action == Action::Export;
-    for (const char* exportOnly : {"--detail", "--texture-size", "--quality"})
-        if (!exporting && arguments.contains(QLatin1String(exportOnly))) {
-            error = QStringLiteral("%1 belongs to --export.").arg(QLatin1String(exportOnly));
+    for (const char* exportOnly : {"detail", "texture-size", "quality"})
+        if (!exporting && parser.isSet(QLatin1String(exportOnly))) {
+            error = QStringLiteral("--%1 belongs to --export.").arg(QLatin1String(exportOnly));
             return false;
         }
     const bool takesPhotos = exporting || options.action == Action::Save;
@@ -169,43 +172,83 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
     return 0;
 }
 
+// The unknown option as it was written, for the message.
+QString OptionText(const QStringList& arguments, const QString& name) {
+    for (const QString& argument : arguments) {
+        QString bare = argument.section(QLatin1Char('='), 0, 0);
+        while (bare.startsWith(QLatin1Char('-'))) {
+            bare.remove(0, 1);
+        }
+        if (argument.startsWith(QLatin1Char('-')) && bare == name) {
+            return argument.section(QLatin1Char('='), 0, 0);
+        }
+    }
+    return QStringLiteral("--") + name;
+}
+
+bool ParseOptions(QCommandLineParser& parser, const QStringList& arguments, QString& error) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const char* name : kValueOptions) {
+        parser.addOption(
+            QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+    }
+    for (const char* name : kActionFlags) {
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
+    }
+    // The parser takes the program's name first.
+    if (parser.parse(QStringList{QStringLiteral("visomorf")} + arguments)) {
+        return true;
+    }
+    const QStringList unknown = parser.unknownOptionNames();
+    error = unknown.isEmpty()
+                ? parser.errorText()
+                : QStringLiteral("Unknown option \"%1\".").arg(OptionText(arguments, unknown[0]));
+    return false;
+}
+
 } // namespace
 
 bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options, QString& error) {
     options = CommandLineOptions{};
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (kValueOptions.contains(argument)) {
-            if (i + 1 >= arguments.size()) {
-                error = QStringLiteral("%1 needs a value.").arg(argument);
-                return false;
-            }
-            if (!ApplyValue(options, argument, arguments[++i], error))
-                return false;
-        } else if (argument == "--info" || argument == "--help" || argument == "--version") {
-            const Action action = argument == "--info"   ? Action::Info
-                                  : argument == "--help" ? Action::Help
-                                                         : Action::Version;
-            if (!SetAction(options, action, error))
-                return false;
-        } else if (argument.startsWith(QLatin1String("--"))) {
-            error = QStringLiteral("Unknown option \"%1\".").arg(argument);
-            return false;
-        } else if (options.document.isEmpty()) {
-            options.document = argument;
-        } else {
-            error = QStringLiteral("Only one document can be given (\"%1\" and \"%2\").")
-                        .arg(options.document, argument);
+    QCommandLineParser parser;
+    if (!ParseOptions(parser, arguments, error)) {
+        return false;
+    }
+    for (const char* name : kActionFlags) {
+        const QLatin1String flag(name);
+        const Action action = flag == QLatin1String("info")   ? Action::Info
+                              : flag == QLatin1String("help") ? Action::Help
+                                                              : Action::Version;
+        if (parser.isSet(flag) && !SetAction(options, action, error)) {
             return false;
         }
     }
-    return CheckCombination(options, arguments, error);
+    for (const char* name : kValueOptions) {
+        for (const QString& value : parser.values(QLatin1String(name))) {
+            if (!ApplyValue(options, QStringLiteral("--") + QLatin1String(name), value, error)) {
+                return false;
+            }
+        }
+    }
+    const QStringList documents = parser.positionalArguments();
+    if (documents.size() > 1) {
+        error = QStringLiteral("Only one document can be given (\"%1\" and \"%2\").")
+                    .arg(documents[0], documents[1]);
+        return false;
+    }
+    options.document = documents.value(0);
+    return CheckCombination(options, parser, error);
 }
 
 bool WantsCommandLine(const QStringList& arguments) {
-    for (const QString& argument : arguments)
-        if (kActionOptions.contains(argument))
+    // Options of the command line are long ones; the window takes only a document path (and
+    // the toolkit's own single-dash options).
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1String("--"))) {
             return true;
+        }
+    }
     return false;
 }
 

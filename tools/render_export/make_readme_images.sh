@@ -5,6 +5,10 @@
 # Arguments: build directory (default build/dev). Needs ImageMagick's convert, python3, f3d and
 # xvfb-run.
 set -euo pipefail
+# f3d brings a large toolkit with it, so only this picture script installs it.
+if ! command -v f3d >/dev/null; then
+  apt-get install -y --no-install-recommends f3d || sudo apt-get install -y --no-install-recommends f3d
+fi
 build=${1:-build/dev}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d)

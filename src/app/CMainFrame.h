@@ -1,0 +1,106 @@
+#pragma once
+// The program's one top-level window: menus, toolbar, status bar, the magnifier, and two nested
+// captioned splitters holding the front view and a side view (switchable pane), a second side
+// view and the 3D view. Commands arrive here by id and go to the window, the file commands or
+// the document.
+#include "app/CViewActivation.h"
+#include "app/FileCommands.h"
+#include "app/HelpPaths.h"
+#include "app/MainFrameViews.h"
+#include "app/RecentFileList.h"
+#include "app/WindowLayouts.h"
+#include "document/DocumentCommands.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QUrl>
+#include <functional>
+
+class QLabel;
+class QToolBar;
+
+namespace vm {
+
+class CommandActions;
+class CSplitterWndEx;
+class CVisomorfDoc;
+
+class CMainFrame : public QMainWindow, private LayoutTarget {
+    Q_OBJECT
+public:
+    CMainFrame(CVisomorfDoc& doc, MainFrameViews views, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Carries out a command and refreshes every command's state; false for an unknown id.
+    bool OnCommand(uint32_t id);
+    CommandState GetCommandState(uint32_t id) const;
+    // Shows the commands' states on menus and toolbar, the recent files and the title.
+    void UpdateCommandUI();
+
+    QAction* Action(uint32_t id) const;
+    FileCommands& Files() { return m_files; }
+    CViewActivation& Activation() { return m_activation; }
+    CSplitterWndEx* OuterSplitter() const { return m_outer; }
+    CSplitterWndEx* InnerSplitter() const { return m_inner; }
+    QWidget* FrontView() const { return m_front; }
+    QWidget* SideView() const { return m_side; }           // in the switchable pane
+    QWidget* InnerSideView() const { return m_innerSide; } // above the 3D view
+    QWidget* View3D() const { return m_view3D; }
+    QWidget* Magnifier() const { return m_magnifier; }
+    QToolBar* ToolBar() const { return m_toolbar; }
+    // The views shown now, in pane order (F6 visits them in this order).
+    QList<QWidget*> VisibleViews() const;
+
+    // Where the window first opens on a screen whose free area is availableScreen (screen
+    // pixels): three quarters of it each way, centred.
+    static QRect DefaultGeometry(const QRect& availableScreen);
+
+    void InvalidateMagnifier();
+    void SetHelpPaths(const HelpPaths& paths) { m_helpPaths = paths; }
+    // Opens help pages; the system's browser unless tests put something else.
+    std::function<bool(const QUrl&)> openUrl;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateBars();
+    void OnCreateClient();
+    void CreateMagnifier();
+    void PrepareView(QWidget* view);
+    void InstallFilePrompts();
+    bool RunFrameCommand(uint32_t id);
+    void ToggleMagnifier();
+    void CyclePane(int step);
+    void OpenHelpPage(const QString& path);
+    void UpdateTitle();
+    void UpdateRecentFiles();
+    void UpdateIndicators();
+    void OnFocusChanged(QWidget* now);
+
+    // The Window menu's steps.
+    int HiddenPane(SplitterId splitter) const override;
+    void HidePane(SplitterId splitter, int pane) override;
+    void ShowHiddenPane(SplitterId splitter) override;
+    void SwitchOuterView(int view) override;
+
+    CVisomorfDoc& m_doc;
+    MainFrameViews m_views;
+    RecentFileList m_recent;
+    FileCommands m_files;
+    CViewActivation m_activation;
+    CommandActions* m_commands = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QLabel* m_indicators[3] = {};
+    CSplitterWndEx* m_outer = nullptr;
+    CSplitterWndEx* m_inner = nullptr;
+    QPointer<QWidget> m_front, m_side, m_innerSide, m_view3D;
+    QPointer<QWidget> m_magnifier;
+    HelpPaths m_helpPaths;
+};
+
+} // namespace vm

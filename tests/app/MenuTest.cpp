@@ -1,0 +1,352 @@
+// The main window's menus, toolbar and keys: the whole menu tree against the table below, the
+// accelerators, and command states that follow the document.
+#include "AppTestSupport.h"
+#include "app/CMainFrame.h"
+#include "app/CommandTable.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+namespace vm {
+namespace {
+
+// One line per entry: "-" a separator, ">text" opens a submenu, "<" closes it, otherwise
+// "id text".
+const char* const kMenuTree[] = {
+    ">&File",
+    "57600 &New\tCtrl+N",
+    "57601 &Open...\tCtrl+O",
+    "57603 &Save\tCtrl+S",
+    "57604 Save &As...",
+    "-",
+    "32771 &Export...",
+    "-",
+    "57616 Recent File",
+    "-",
+    "57665 E&xit",
+    "<",
+    ">&Edit",
+    "57643 &Undo\tCtrl+Z",
+    "57644 &Redo\tCtrl+Y",
+    "-",
+    ">&Edit in 3D window",
+    "32807 &On\tCtrl+M",
+    "32808 &Fix direction\tCtrl+D",
+    "32809 &Reset modifications",
+    "-",
+    "32810 &Settings...",
+    "<",
+    "<",
+    ">&View",
+    "32772 &Box\tCtrl+B",
+    "32773 &Features\tCtrl+F",
+    "-",
+    ">&Points",
+    "32774 &All",
+    "32775 &More",
+    "32776 &Less",
+    "32777 &No",
+    "<",
+    "-",
+    "32778 Blend &Zone",
+    "-",
+    "32779 &Wireframe",
+    "32780 So&lid",
+    "-",
+    "32781 Li&ghting",
+    "-",
+    "32782 O&rthogonal",
+    "32783 P&erspective",
+    "-",
+    ">Model &Detail",
+    "32784 &High\tCtrl+3",
+    "32785 &Medium\tCtrl+2",
+    "32786 &Low\tCtrl+1",
+    "<",
+    "-",
+    "32806 &Subdivision settings...",
+    "-",
+    "32787 Zoom &In",
+    "32788 Zoom &Out",
+    "-",
+    "32789 &Magnifier",
+    "-",
+    "59392 &Toolbar",
+    "59393 &Status Bar",
+    "<",
+    ">Model",
+    "32790 Load &Front...\tF3",
+    "32791 Load &Side...\tF4",
+    "-",
+    "32792 &Left Side",
+    "<",
+    ">Window",
+    "32793 &Front",
+    "32797 Front &and Side",
+    "32794 &Side",
+    "-",
+    "32798 Fro&nt and 3D",
+    "32799 Si&de and 3D",
+    "32795 3&D",
+    "-",
+    "32796 A&ll",
+    "<",
+    ">&Help",
+    "57670 &Help",
+    "32820 &Video Tutorial",
+    "-",
+    "57664 &About Visomorf...",
+    "<",
+};
+
+// The menu as lines of the same form, from the real widgets.
+void Describe(const QMenu& menu, QStringList& lines) {
+    lines << QStringLiteral(">") + menu.title();
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator()) {
+            lines << QStringLiteral("-");
+        } else if (action->menu()) {
+            Describe(*action->menu(), lines);
+        } else if (action->isVisible()) {
+            lines << QStringLiteral("%1 %2").arg(action->data().toUInt()).arg(action->text());
+        }
+    }
+    lines << QStringLiteral("<");
+}
+
+class MainFrameCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(doc.OnNewDocument());
+        frame = std::make_unique<CMainFrame>(doc, test::TestViews());
+        frame->resize(800, 600);
+        frame->show();
+        frame->activateWindow();
+        QApplication::processEvents();
+    }
+
+    // Presses keys in the window as the user would, so that shortcuts take them.
+    void Press(const char* keys) {
+        const QKeySequence sequence(QLatin1String(keys), QKeySequence::PortableText);
+        QTest::keySequence(frame.get(), sequence);
+        QApplication::processEvents();
+    }
+
+    // An undoable step: the front box moved.
+    void MoveBox() {
+        doc.SaveSnapshot();
+        const Box b = doc.box[0];
+        doc.SetBox(0, b.left + 10, b.top, b.right + 10, b.bottom);
+        doc.CommitChange();
+        doc.SetModifiedFlag(true);
+    }
+
+    test::ScratchSettings settings;
+    CVisomorfDoc doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameCommands, MenuTreeMatchesTheTableToTheLetter) {
+    QStringList actual;
+    for (QAction* top : frame->menuBar()->actions()) {
+        ASSERT_NE(top->menu(), nullptr);
+        Describe(*top->menu(), actual);
+    }
+    QStringList expected;
+    for (const char* line : kMenuTree) {
+        expected << QString::fromUtf8(line);
+    }
+    EXPECT_EQ(actual.join('\n').toStdString(), expected.join('\n').toStdString());
+}
+
+TEST_F(MainFrameCommands, EveryAcceleratorReachesItsCommandsAction) {
+    const std::pair<const char*, uint32_t> keys[] = {
+        {"Ctrl+1", 32800}, {"Ctrl+2", 32802},
+        {"Ctrl+3", 32803}, {"Ctrl+M", 32807},
+        {"Ctrl+D", 32808}, {"Shift+Alt+Backspace", 57644},
+        {"Ctrl+Y", 57644}, {"Alt+Backspace", 57643},
+        {"Ctrl+Z", 57643}, {"Ctrl+N", 57600},
+        {"Ctrl+O", 57601}, {"Ctrl+S", 57603},
+        {"F3", 32790},     {"F4", 32791},
+        {"F6", 57680},     {"Shift+F6", 57681},
+        {"Ctrl+B", 32772}, {"Ctrl+F", 32773}};
+    for (const auto& [text, id] : keys) {
+        QAction* action = frame->Action(id);
+        ASSERT_NE(action, nullptr) << text;
+        EXPECT_TRUE(action->shortcuts().contains(QKeySequence(QLatin1String(text))))
+            << text << " on " << id;
+    }
+    // The detail items show their keys but the keys send their own ids.
+    EXPECT_TRUE(frame->Action(32786)->shortcuts().isEmpty());
+    EXPECT_TRUE(frame->Action(32784)->shortcuts().isEmpty());
+}
+
+TEST_F(MainFrameCommands, CtrlOneSetsLowWithTheLowItemsMark) {
+    frame->OnCommand(32784); // High
+    EXPECT_EQ(doc.modelDetail, High);
+    EXPECT_TRUE(frame->Action(32784)->isChecked());
+    Press("Ctrl+1");
+    EXPECT_EQ(doc.modelDetail, Low);
+    EXPECT_TRUE(frame->Action(32786)->isChecked());
+    EXPECT_FALSE(frame->Action(32784)->isChecked());
+    Press("Ctrl+2");
+    EXPECT_EQ(doc.modelDetail, Medium);
+    EXPECT_TRUE(frame->Action(32785)->isChecked());
+}
+
+TEST_F(MainFrameCommands, AltBackspaceUndoesAndShiftAltBackspaceRedoes) {
+    const float left = doc.box[0].left;
+    MoveBox();
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(frame->Action(57643)->isEnabled());
+    Press("Alt+Backspace");
+    EXPECT_EQ(doc.box[0].left, left);
+    EXPECT_TRUE(frame->Action(57644)->isEnabled());
+    Press("Shift+Alt+Backspace");
+    EXPECT_EQ(doc.box[0].left, left + 10);
+    Press("Ctrl+Z");
+    EXPECT_EQ(doc.box[0].left, left);
+    Press("Ctrl+Y");
+    EXPECT_EQ(doc.box[0].left, left + 10);
+}
+
+TEST_F(MainFrameCommands, StatesFollowTheDocumentAndADrag) {
+    EXPECT_FALSE(frame->Action(57643)->isEnabled()); // empty history
+    EXPECT_FALSE(frame->Action(57644)->isEnabled());
+    EXPECT_FALSE(frame->Action(32792)->isEnabled()); // Left Side, always
+    EXPECT_FALSE(frame->Action(32787)->isEnabled()); // Zoom In / Out, always
+    EXPECT_FALSE(frame->Action(32788)->isEnabled());
+    EXPECT_FALSE(frame->Action(32771)->isEnabled()); // no export bound
+    doc.leftSide = true;
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(frame->Action(32792)->isChecked());
+    EXPECT_FALSE(frame->Action(32792)->isEnabled());
+
+    MoveBox();
+    auto* view = dynamic_cast<test::TestView*>(frame->FrontView());
+    view->dragging = true;
+    frame->UpdateCommandUI();
+    for (uint32_t id : {57643u, 57600u, 57601u, 32790u, 32791u}) {
+        EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
+    }
+    const float left = doc.box[0].left;
+    Press("Ctrl+Z"); // refused while the view drags
+    EXPECT_EQ(doc.box[0].left, left);
+    view->dragging = false;
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(frame->Action(57643)->isEnabled());
+
+    // Radio marks for the projection and the solid item; the toolbar shares the actions.
+    frame->OnCommand(32783);
+    EXPECT_TRUE(frame->Action(32783)->isChecked());
+    EXPECT_FALSE(frame->Action(32782)->isChecked());
+    EXPECT_NE(frame->Action(32783)->actionGroup(), nullptr);
+    frame->OnCommand(32772);
+    EXPECT_FALSE(doc.showBox);
+    EXPECT_FALSE(frame->Action(32772)->isChecked());
+}
+
+TEST_F(MainFrameCommands, ToolbarAndStatusBarShowTheirCommandsAndToggle) {
+    QStringList buttons;
+    for (QAction* action : frame->ToolBar()->actions()) {
+        buttons << (action->isSeparator() ? QStringLiteral("|")
+                                          : QString::number(action->data().toUInt()));
+    }
+    EXPECT_EQ(buttons.join(' '), "57600 57601 57603 | 57643 57644 | 32772 32773 | 32776 32775 | "
+                                 "57664");
+    EXPECT_EQ(frame->Action(32781)->statusTip(), "Turn on or off lighting for 3D model");
+    EXPECT_EQ(frame->Action(32781)->toolTip(), "Toggle lighting for 3D model");
+    EXPECT_EQ(frame->Action(57600)->toolTip(), "New");
+    EXPECT_EQ(frame->Action(32772)->toolTip(), "Box");
+    EXPECT_TRUE(frame->Action(32779)->statusTip().isEmpty());
+    auto* ready = frame->statusBar()->findChild<QLabel*>(QStringLiteral("readyPane"));
+    ASSERT_NE(ready, nullptr);
+    EXPECT_EQ(ready->text(), "Ready");
+    for (const char* name : {"indicator_CAP", "indicator_NUM", "indicator_SCRL"}) {
+        EXPECT_NE(frame->statusBar()->findChild<QLabel*>(QLatin1String(name)), nullptr);
+    }
+
+    EXPECT_TRUE(frame->Action(59392)->isChecked());
+    frame->OnCommand(59392);
+    EXPECT_FALSE(frame->ToolBar()->isVisible());
+    EXPECT_FALSE(frame->Action(59392)->isChecked());
+    frame->OnCommand(59393);
+    EXPECT_FALSE(frame->statusBar()->isVisible());
+    EXPECT_FALSE(frame->Action(59393)->isChecked());
+    frame->OnCommand(59392);
+    frame->OnCommand(59393);
+    EXPECT_TRUE(frame->ToolBar()->isVisible());
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+}
+
+TEST_F(MainFrameCommands, UpdatesAtEveryIdlePeriodLetTheEventLoopRest) {
+    doc.SetModifiedFlag(true); // a modified title too
+    int idlePeriods = 0;
+    auto* dispatcher = QAbstractEventDispatcher::instance();
+    const auto connection =
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, frame.get(), [&] {
+            ++idlePeriods;
+            frame->UpdateCommandUI();
+        });
+    QEventLoop loop;
+    QTimer::singleShot(400, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(connection);
+    EXPECT_LT(idlePeriods, 20); // an update that wakes the loop would run hundreds of times
+    EXPECT_TRUE(frame->isWindowModified());
+}
+
+TEST_F(MainFrameCommands, StatusBarShowsThePromptOfTheItemUnderTheMouse) {
+    auto* menu = frame->findChild<QMenu*>(QStringLiteral("menu_View"));
+    ASSERT_NE(menu, nullptr);
+    QMenuBar* bar = frame->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    auto hover = [&](uint32_t id) {
+        // Menus take a hover only from a move that goes somewhere.
+        const QRect item = menu->actionGeometry(frame->Action(id));
+        QTest::mouseMove(menu, item.center() - QPoint(20, 0));
+        QTest::mouseMove(menu, item.center());
+        QApplication::processEvents();
+        return frame->statusBar()->currentMessage();
+    };
+    EXPECT_EQ(hover(32781), "Turn on or off lighting for 3D model");
+    EXPECT_EQ(hover(32779), " "); // Wireframe has no prompt: an empty pane, not "Ready"
+    EXPECT_EQ(hover(59392), "Show or hide the toolbar");
+    menu->hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->statusBar()->currentMessage().isEmpty()); // "Ready" shows again
+}
+
+TEST_F(MainFrameCommands, HelpPagesOpenOnlyWhenThereAndFailSilently) {
+    QList<QUrl> opened;
+    frame->openUrl = [&opened](const QUrl& url) {
+        opened << url;
+        return true;
+    };
+    const QString page = settings.Path(QStringLiteral("visomorf.htm"));
+    QFile(page).open(QIODevice::WriteOnly);
+    frame->SetHelpPaths({page, QString()});
+    frame->OnCommand(57670);
+    frame->OnCommand(32820); // no tutorial path: nothing
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(page));
+    frame->SetHelpPaths({settings.Path(QStringLiteral("missing.htm")), page});
+    frame->OnCommand(57670); // a missing manual: nothing, and no message
+    EXPECT_EQ(opened.size(), 1);
+    frame->OnCommand(32820);
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened.last(), QUrl::fromLocalFile(page));
+    EXPECT_TRUE(settings.failures.isEmpty());
+}
+
+} // namespace
+} // namespace vm
