@@ -51,6 +51,14 @@ private:
 
 } // namespace
 
+ExportOptions ChosenExportOptions(const CExportDlg& dialog) {
+    ExportOptions options;
+    options.width = options.height = ExportTextureSize(dialog.SizeIndex());
+    options.quality = static_cast<uint32_t>(dialog.Quality());
+    options.dilate = true;
+    return options;
+}
+
 void RunExportCommand(CVisomorfDoc& doc, QWidget* parent) {
     CExportDlg dialog(InitialName(doc), parent);
     if (dialog.exec() != QDialog::Accepted) {
@@ -60,10 +68,7 @@ void RunExportCommand(CVisomorfDoc& doc, QWidget* parent) {
     if (path.isEmpty()) {
         return;
     }
-    ExportOptions options;
-    options.width = options.height = ExportTextureSize(dialog.SizeIndex());
-    options.quality = static_cast<uint32_t>(dialog.Quality());
-    options.dilate = true;
+    const ExportOptions options = ChosenExportOptions(dialog);
     const int detail = dialog.DetailIndex();
     try {
         ExportProgress progress(parent);
