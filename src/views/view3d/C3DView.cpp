@@ -191,6 +191,10 @@ void C3DView::mouseMoveEvent(QMouseEvent* event) {
     }
     const QPoint p = event->position().toPoint();
     const Qt::MouseButtons held = event->buttons();
+    if (!(held & (Qt::LeftButton | Qt::MiddleButton | Qt::RightButton))) {
+        m_bDragging = false; // the release went elsewhere (another window took the mouse)
+        return;
+    }
     if (held & Qt::LeftButton) {
         m_camera.RotateTo(p.x(), p.y(), width(), height());
     } else {
