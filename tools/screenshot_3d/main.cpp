@@ -21,7 +21,9 @@ const char* const kSkimage = "/usr/lib/python3/dist-packages/skimage/data/";
 bool Save(C3DView& view, const QDir& out, const char* name) {
     view.update();
     QApplication::processEvents();
-    const QImage frame = view.grabFramebuffer();
+    // Without OpenGL the pane holds a message instead, which only a widget grab shows.
+    const QImage frame = view.UnavailableMessage().isEmpty() ? view.grabFramebuffer()
+                                                             : view.grab().toImage();
     const QString path = out.filePath(QString::fromLatin1(name));
     if (frame.isNull() || !frame.save(path)) {
         std::fprintf(stderr, "screenshot_3d: cannot write %s\n", qPrintable(path));

@@ -3,9 +3,9 @@
 #include "views/FailureReport.h"
 #include "views/view3d/C3DModificationSettingsDlg.h"
 
+#include <QLabel>
 #include <QMouseEvent>
 #include <QOpenGLContext>
-#include <QPainter>
 #include <QTimer>
 #include <QWheelEvent>
 #include <exception>
@@ -63,12 +63,12 @@ void C3DView::initializeGL() {
     const QOpenGLContext* gl = context();
     const QSurfaceFormat actual = gl ? gl->format() : QSurfaceFormat();
     if (!gl || !gl->isValid() || actual.version() < qMakePair(3, 3)) {
-        m_unavailable = QStringLiteral("The 3D view needs OpenGL 3.3, which this display does "
-                                       "not offer. The photo views work as usual.");
+        ShowUnavailable(QStringLiteral("The 3D view needs OpenGL 3.3, which this display does "
+                                       "not offer. The photo views work as usual."));
         return;
     }
     if (!m_renderer.Initialize()) {
-        m_unavailable = m_renderer.Error();
+        ShowUnavailable(m_renderer.Error());
         return;
     }
     m_bGLReady = true;
@@ -92,7 +92,6 @@ SceneTransforms C3DView::CurrentTransforms() const {
 
 void C3DView::paintGL() {
     if (!m_bGLReady) {
-        PaintUnavailable();
         return;
     }
     m_lastTransforms = CurrentTransforms();
@@ -114,12 +113,30 @@ void C3DView::paintGL() {
     m_renderer.Draw(state);
 }
 
-void C3DView::PaintUnavailable() {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    painter.setPen(Qt::black);
-    painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
-                     m_unavailable);
+void C3DView::ShowUnavailable(const QString& message) {
+    m_unavailable = message;
+    if (!m_message) {
+        m_message = new QLabel(this);
+        m_message->setAlignment(Qt::AlignCenter);
+        m_message->setWordWrap(true);
+        m_message->setMargin(12);
+        m_message->setAutoFillBackground(true);
+        QPalette palette = m_message->palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        palette.setColor(QPalette::WindowText, Qt::black);
+        m_message->setPalette(palette);
+    }
+    m_message->setText(message);
+    m_message->setGeometry(rect());
+    // Not from inside the paint that found the failure.
+    QMetaObject::invokeMethod(m_message, &QWidget::show, Qt::QueuedConnection);
+}
+
+void C3DView::resizeEvent(QResizeEvent* event) {
+    QOpenGLWidget::resizeEvent(event);
+    if (m_message) {
+        m_message->setGeometry(rect());
+    }
 }
 
 template <class Action> void C3DView::Guarded(Action&& action) {

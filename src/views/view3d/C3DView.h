@@ -10,6 +10,8 @@
 #include <QOpenGLWidget>
 #include <QString>
 
+class QLabel;
+
 namespace vm {
 
 class C3DView : public QOpenGLWidget, public CDocumentView {
@@ -53,12 +55,14 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Asks for one repaint: through the application's idle-time redraw when it has set one,
     // else through a zero timer of our own.
     void RequestRedraw();
-    void PaintUnavailable();
+    // Shows the message in a plain child widget: without OpenGL nothing can be painted here.
+    void ShowUnavailable(const QString& message);
     void ReleaseGL();
     // Runs a document change; a failure reaches the user through the one failure path.
     template <class Action> void Guarded(Action&& action);
@@ -75,6 +79,7 @@ private:
     bool m_bRedrawPending = false;
     bool m_bGLReady = false;
     QString m_unavailable;
+    QLabel* m_message = nullptr;
 };
 
 } // namespace vm
