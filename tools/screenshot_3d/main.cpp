@@ -3,6 +3,7 @@
 // The photos default to the portraits that python3-skimage ships; the boxes are set around
 // the heads in those two pictures.
 #include "document/CVisomorfDoc.h"
+#include "platform/MeshServices.h"
 #include "views/view3d/C3DView.h"
 
 #include <QApplication>
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
             FrameSideHead(doc, {148, 60, 262, 215});
         }
         doc.RebuildDisplayMesh();
+        // Frame the head as it is now, after the boxes moved and scaled it.
+        ComputeBoundingSphere(doc.editableMesh->vertices.data(), doc.editableMesh->VertexCount(),
+                              doc.boundingCentre, doc.boundingRadius);
         doc.lighting = true;
 
         C3DView view(doc);
@@ -83,7 +87,7 @@ int main(int argc, char** argv) {
         view.show();
         // A slight turn towards the side photo shows how the two photos meet.
         view.Camera().SetRotation(QuaternionRotationAxis({0, 1, 0}, 0.45f));
-        view.Camera().SetZoom(0.42f);
+        view.Camera().SetZoom(1.1f);
         bool ok = Save(view, out, "view3d_solid.png");
         // At medium detail the edges stay apart enough to be seen.
         doc.SetModelDetail(Medium);
@@ -92,7 +96,7 @@ int main(int argc, char** argv) {
         doc.wireframe = false;
         doc.SetModelDetail(High);
         doc.orthogonal = false;
-        view.Camera().SetZoom(0.36f);
+        view.Camera().SetZoom(1.3f);
         ok = Save(view, out, "view3d_perspective.png") && ok;
         if (!view.UnavailableMessage().isEmpty()) {
             std::fprintf(stderr, "screenshot_3d: %s\n", qPrintable(view.UnavailableMessage()));
