@@ -9,6 +9,8 @@
 #include "views/view3d/SoftwareScene.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QImage>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -67,6 +69,12 @@ struct Scene {
         view = std::make_unique<C3DView>(*doc);
         view->resize(kWidth, kHeight);
         view->show();
+        QElapsedTimer waited;
+        waited.start();
+        while (!(view->windowHandle() && view->windowHandle()->isExposed()) &&
+               waited.elapsed() < 5000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
         view->Camera().SetRotation(QuaternionRotationAxis({0, 1, 0}, 0.5f));
         view->Camera().SetZoom(0.6f);
         view->repaint();
@@ -108,7 +116,8 @@ void BM_SoftwareFrameHighSolidLit(benchmark::State& state) {
 BENCHMARK(BM_SoftwareFrameHighSolidLit)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 // The uploads a frame after one blend zone step makes: the side texture changed, the mesh
-// compared and found unchanged.
+// compared and found unchanged. Argument 0: the zone's width changes by 4 pixels; 1: the
+// middle point of the zone moves sideways by 4 pixels.
 void BM_BlendZoneStepUpload(benchmark::State& state) {
     Scene scene;
     if (!scene.Open(4000, 3000)) {
@@ -128,7 +137,12 @@ void BM_BlendZoneStepUpload(benchmark::State& state) {
     int64_t step = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        doc.blendZoneWidth = (step++ & 1) ? 100.0f : 104.0f;
+        const float delta = (step++ & 1) ? -4.0f : 4.0f;
+        if (state.range(0) == 0) {
+            doc.blendZoneWidth += delta;
+        } else {
+            doc.blendZone[doc.blendZone.size() / 2].x += delta;
+        }
         doc.UpdateBlendZone();
         state.ResumeTiming();
         renderer.UpdateMesh(*doc.displayedMesh);
@@ -140,7 +154,7 @@ void BM_BlendZoneStepUpload(benchmark::State& state) {
     renderer.Release();
     scene.view->doneCurrent();
 }
-BENCHMARK(BM_BlendZoneStepUpload)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_BlendZoneStepUpload)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 // The buffers refilled after a photo drag step moved the head at High detail.
 void BM_DragStepBufferUpload(benchmark::State& state) {

@@ -5,6 +5,7 @@
 #include "texture/PhotoTexture.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -205,7 +206,14 @@ void SceneRendererGL::UpdateTexture(int stageIndex, const std::shared_ptr<Textur
     if (texture == stage.source && texture->Revision() == stage.revision) {
         return;
     }
-    UploadTexels(stage, *texture);
+    const std::vector<RowSpan>* changed =
+        texture == stage.source ? texture->ChangedSince(stage.revision) : nullptr;
+    if (changed && texture->Format() == TextureFormat::A8R8G8B8) {
+        glBindTexture(GL_TEXTURE_2D, stage.id);
+        UploadChangedRows(*texture, *changed);
+    } else {
+        UploadTexels(stage, *texture);
+    }
     stage.source = texture;
     stage.revision = texture->Revision();
     ++m_textureUploads;
@@ -234,6 +242,34 @@ void SceneRendererGL::UploadTexels(StageTexture& stage, const Texture& texture) 
                      GL_UNSIGNED_INT_8_8_8_8_REV, texels);
         stage.width = width;
         stage.height = height;
+    }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+void SceneRendererGL::UploadChangedRows(const Texture& texture, const std::vector<RowSpan>& rows) {
+    constexpr uint32_t kBand = 32;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(texture.Pitch() / 4));
+    for (uint32_t top = 0; top < rows.size(); top += kBand) {
+        const uint32_t bottom = std::min<uint32_t>(top + kBand, static_cast<uint32_t>(rows.size()));
+        RowSpan band{UINT32_MAX, 0};
+        uint32_t first = bottom, last = top;
+        for (uint32_t y = top; y < bottom; ++y) {
+            if (rows[y].begin < rows[y].end) {
+                band.begin = std::min(band.begin, rows[y].begin);
+                band.end = std::max(band.end, rows[y].end);
+                first = std::min(first, y);
+                last = y + 1;
+            }
+        }
+        if (band.begin >= band.end) {
+            continue;
+        }
+        const uint8_t* start = texture.Row(first) + size_t{band.begin} * 4;
+        glTexSubImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(band.begin), static_cast<GLint>(first),
+                        static_cast<GLsizei>(band.end - band.begin),
+                        static_cast<GLsizei>(last - first), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                        start);
     }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }

@@ -3,6 +3,7 @@
 // function picture (see texture/FixedFunctionPipeline.h), the mesh in buffers that are refilled
 // only when the mesh changes, the photo textures uploaded only when they change.
 #include "platform/Mesh.h"
+#include "platform/SoftwareDevice.h"
 #include "platform/VMath.h"
 
 #include <QOpenGLFunctions_3_3_Core>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace vm {
-
-class Texture;
 
 struct SceneDrawState {
     Matrix world;            // row-vector, model to world
@@ -61,6 +60,8 @@ private:
     };
     bool BuildProgram();
     void UploadTexels(StageTexture& stage, const Texture& texture);
+    // Sends only the changed spans, gathered into bands of rows (few calls, few bytes).
+    void UploadChangedRows(const Texture& texture, const std::vector<RowSpan>& rows);
 
     QString m_error;
     unsigned m_program = 0, m_vao = 0, m_vbo = 0, m_ebo = 0;

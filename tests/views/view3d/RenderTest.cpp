@@ -224,9 +224,14 @@ TEST_F(RenderTest, UploadsOnlyWhatChanged) {
 
     doc.blendZoneWidth = 40; // a blend zone step repaints the side texture only
     doc.UpdateBlendZone();
-    Frame();
+    doc.blendZone[1].x += 30; // a second step before the next frame
+    doc.UpdateBlendZone();
+    ExpectSolidMatches("after_blend_steps"); // the changed rows reached the GL texture
     EXPECT_EQ(view->Renderer().TextureUploads(), textureUploads + 1);
     EXPECT_EQ(view->Renderer().MeshUploads(), meshUploads);
+    doc.blendZone[1].x -= 60; // one step: only the changed rows are sent
+    doc.UpdateBlendZone();
+    ExpectSolidMatches("after_partial_upload");
 
     doc.SetModelDetail(High);
     Frame();
