@@ -10,14 +10,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QWindow>
 #include <QImage>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 namespace {
@@ -99,7 +98,10 @@ void BM_OpenGLFrameHighSolidLit(benchmark::State& state) {
     }
     state.counters["triangles"] = scene.doc->displayedMesh->FaceCount();
 }
-BENCHMARK(BM_OpenGLFrameHighSolidLit)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_OpenGLFrameHighSolidLit)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 void BM_SoftwareFrameHighSolidLit(benchmark::State& state) {
     Scene scene;
@@ -113,7 +115,10 @@ void BM_SoftwareFrameHighSolidLit(benchmark::State& state) {
         benchmark::DoNotOptimize(picture.constBits());
     }
 }
-BENCHMARK(BM_SoftwareFrameHighSolidLit)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_SoftwareFrameHighSolidLit)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 // The uploads a frame after one blend zone step makes: the side texture changed, the mesh
 // compared and found unchanged. Argument 0: the zone's width changes by 4 pixels; 1: the
@@ -154,7 +159,12 @@ void BM_BlendZoneStepUpload(benchmark::State& state) {
     renderer.Release();
     scene.view->doneCurrent();
 }
-BENCHMARK(BM_BlendZoneStepUpload)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_BlendZoneStepUpload)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 // The buffers refilled after a photo drag step moved the head at High detail.
 void BM_DragStepBufferUpload(benchmark::State& state) {
@@ -183,7 +193,10 @@ void BM_DragStepBufferUpload(benchmark::State& state) {
     renderer.Release();
     scene.view->doneCurrent();
 }
-BENCHMARK(BM_DragStepBufferUpload)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_DragStepBufferUpload)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 
 } // namespace
 

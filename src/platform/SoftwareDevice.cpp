@@ -85,8 +85,8 @@ void Texture::Unlock(std::vector<RowSpan> changedRows) {
     if (m_locked) {
         m_locked = false;
         ++m_revision;
-        m_lastChange = changedRows.size() == m_height ? std::move(changedRows)
-                                                      : std::vector<RowSpan>();
+        m_lastChange =
+            changedRows.size() == m_height ? std::move(changedRows) : std::vector<RowSpan>();
     }
 }
 

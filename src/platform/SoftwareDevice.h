@@ -103,7 +103,7 @@ private:
     PixelBuffer m_bytes;
     bool m_locked = false;
     uint64_t m_revision = 0;
-    std::vector<RowSpan> m_lastChange; // of the latest unlock; empty: everything
+    std::vector<RowSpan> m_lastChange;       // of the latest unlock; empty: everything
     std::shared_ptr<uint64_t> m_memoryInUse; // the device's account, shared with the device
 };
 

@@ -87,7 +87,8 @@ public:
 
     void Set(uint32_t x, uint32_t alpha) {
         uint8_t& byte = m_row[x * m_bits.stride + m_bits.byteIndex];
-        const auto painted = static_cast<uint8_t>((byte & m_bits.keepMask) | (alpha << m_bits.shift));
+        const auto painted =
+            static_cast<uint8_t>((byte & m_bits.keepMask) | (alpha << m_bits.shift));
         if (painted != byte) {
             byte = painted;
             m_changed.begin = std::min(m_changed.begin, x);
@@ -113,8 +114,7 @@ uint32_t RampAlpha(uint32_t maximum, int x, float left, float span) {
 }
 
 // Texels xl+1 .. xr-1 fall from A1 to A2, stepped in fixed point with 24 fraction bits.
-void PaintFall(RowPainter& painter, uint32_t maximum, int xl, int xr, float left,
-               float span) {
+void PaintFall(RowPainter& painter, uint32_t maximum, int xl, int xr, float left, float span) {
     const uint32_t count = uint32_t(xr - xl - 1);
     if (count == 0) {
         return;
@@ -133,8 +133,7 @@ void PaintFall(RowPainter& painter, uint32_t maximum, int xl, int xr, float left
     }
 }
 
-void PaintRow(RowPainter& painter, uint32_t maximum, uint32_t rowLength, float left,
-              float right) {
+void PaintRow(RowPainter& painter, uint32_t maximum, uint32_t rowLength, float left, float right) {
     const float tw = float(rowLength);
     const int xl = static_cast<int>(std::clamp(left, 0.0f, tw));
     const int xr = static_cast<int>(std::clamp(right, 0.0f, tw));

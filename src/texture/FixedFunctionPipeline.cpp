@@ -15,7 +15,9 @@ namespace {
 constexpr uint32_t kBlack = 0xFF000000u;
 constexpr int kColour = 0, kFrontUV = 3, kSideUV = 5, kVaryingCount = 7;
 
-float Channel(uint32_t argb, int shift) { return static_cast<float>((argb >> shift) & 0xFF) / 255; }
+float Channel(uint32_t argb, int shift) {
+    return static_cast<float>((argb >> shift) & 0xFF) / 255;
+}
 
 uint32_t ToByte(float value) {
     return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
@@ -64,8 +66,8 @@ std::vector<RasterVertex> TransformVertices(const Mesh& mesh, const FixedFunctio
         r.x = (clip[0] / clip[3] + 1) * 0.5f * static_cast<float>(width);
         r.y = (1 - clip[1] / clip[3]) * 0.5f * static_cast<float>(height);
         r.z = clip[2] / clip[3];
-        const ColourRGBA colour = LitVertexColour(Vec3TransformNormal(v.normal, scene.world),
-                                                  v.diffuse, scene.lighting);
+        const ColourRGBA colour =
+            LitVertexColour(Vec3TransformNormal(v.normal, scene.world), v.diffuse, scene.lighting);
         r.varyings[kColour] = colour.r;
         r.varyings[kColour + 1] = colour.g;
         r.varyings[kColour + 2] = colour.b;
@@ -95,7 +97,8 @@ ColourRGBA LitVertexColour(const Vec3& worldNormal, uint32_t diffuseArgb, bool l
 uint32_t CombineTextureStages(uint32_t frontArgb, uint32_t sideArgb, const ColourRGBA& colour) {
     const float alpha = Channel(sideArgb, 24);
     auto stage = [&](int shift, float vertex) {
-        const float blended = Channel(sideArgb, shift) * alpha + Channel(frontArgb, shift) * (1 - alpha);
+        const float blended =
+            Channel(sideArgb, shift) * alpha + Channel(frontArgb, shift) * (1 - alpha);
         return ToByte(blended * vertex) << shift;
     };
     return kBlack | stage(16, colour.r) | stage(8, colour.g) | stage(0, colour.b);
@@ -125,8 +128,8 @@ void DrawFixedFunction(RenderTarget& target, const Mesh& mesh, const FixedFuncti
                                     side.Sample(varying[kSideUV], varying[kSideUV + 1]), colour);
     };
     for (size_t f = 0; f < faces; ++f) {
-        DrawTriangle(target, state, vertices[mesh.indices[3 * f]], vertices[mesh.indices[3 * f + 1]],
-                     vertices[mesh.indices[3 * f + 2]], shade);
+        DrawTriangle(target, state, vertices[mesh.indices[3 * f]],
+                     vertices[mesh.indices[3 * f + 1]], vertices[mesh.indices[3 * f + 2]], shade);
     }
 }
 

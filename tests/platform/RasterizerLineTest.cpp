@@ -2,7 +2,7 @@
 #include "platform/Rasterizer.h"
 
 #include <gtest/gtest.h>
-
+#include <limits>
 #include <set>
 #include <utility>
 

@@ -1,11 +1,11 @@
 // The fixed-function rules of the 3D picture: lighting, the two texture stages, and a drawn
 // frame of a known quad.
-#include "platform/SoftwareDevice.h"
 #include "texture/FixedFunctionPipeline.h"
 
-#include <gtest/gtest.h>
+#include "platform/SoftwareDevice.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace vm {
 namespace {

@@ -1,7 +1,7 @@
 // screenshot_3d OUT_DIR [FRONT_PHOTO SIDE_PHOTO]: the 3D view of a new document with two photos,
-// as view3d_solid.png (solid, lit), view3d_wireframe.png (medium detail) and view3d_perspective.png.
-// The photos default to the portraits that python3-skimage ships; the boxes are set around
-// the heads in those two pictures.
+// as view3d_solid.png (solid, lit), view3d_wireframe.png (medium detail) and
+// view3d_perspective.png. The photos default to the portraits that python3-skimage ships; the boxes
+// are set around the heads in those two pictures.
 #include "document/CVisomorfDoc.h"
 #include "platform/MeshServices.h"
 #include "views/view3d/C3DView.h"
@@ -23,8 +23,8 @@ bool Save(C3DView& view, const QDir& out, const char* name) {
     view.update();
     QApplication::processEvents();
     // Without OpenGL the pane holds a message instead, which only a widget grab shows.
-    const QImage frame = view.UnavailableMessage().isEmpty() ? view.grabFramebuffer()
-                                                             : view.grab().toImage();
+    const QImage frame =
+        view.UnavailableMessage().isEmpty() ? view.grabFramebuffer() : view.grab().toImage();
     const QString path = out.filePath(QString::fromLatin1(name));
     if (frame.isNull() || !frame.save(path)) {
         std::fprintf(stderr, "screenshot_3d: cannot write %s\n", qPrintable(path));

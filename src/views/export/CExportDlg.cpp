@@ -14,8 +14,8 @@ CExportDlg::CExportDlg(const QString& initialName, QWidget* parent) : QFileDialo
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
     setDefaultSuffix(QStringLiteral("obj"));
-    setNameFilters({QStringLiteral("Alias Wavefront OBJ Files (*.obj)"),
-                    QStringLiteral("Any file (*)")});
+    setNameFilters(
+        {QStringLiteral("Alias Wavefront OBJ Files (*.obj)"), QStringLiteral("Any file (*)")});
     setWindowTitle(QStringLiteral("Export"));
     if (!initialName.isEmpty()) {
         selectFile(initialName);
@@ -28,9 +28,9 @@ void CExportDlg::AddOptionRows() {
     m_detail->addItems({QStringLiteral("Low"), QStringLiteral("Medium"), QStringLiteral("High")});
     m_detail->setCurrentIndex(1);
     m_size = new QComboBox(this);
-    m_size->addItems({QStringLiteral("64x64"), QStringLiteral("128x128"),
-                      QStringLiteral("256x256"), QStringLiteral("512x512"),
-                      QStringLiteral("1024x1024"), QStringLiteral("2048x2048")});
+    m_size->addItems({QStringLiteral("64x64"), QStringLiteral("128x128"), QStringLiteral("256x256"),
+                      QStringLiteral("512x512"), QStringLiteral("1024x1024"),
+                      QStringLiteral("2048x2048")});
     m_size->setCurrentIndex(4);
     m_quality = new QSlider(Qt::Horizontal, this);
     m_quality->setRange(0, 100);
@@ -61,9 +61,15 @@ void CExportDlg::AddOptionRows() {
     }
 }
 
-int CExportDlg::DetailIndex() const { return m_detail->currentIndex(); }
-int CExportDlg::SizeIndex() const { return m_size->currentIndex(); }
-int CExportDlg::Quality() const { return m_quality->value(); }
+int CExportDlg::DetailIndex() const {
+    return m_detail->currentIndex();
+}
+int CExportDlg::SizeIndex() const {
+    return m_size->currentIndex();
+}
+int CExportDlg::Quality() const {
+    return m_quality->value();
+}
 
 QString CExportDlg::PathName() const {
     const QStringList files = selectedFiles();

@@ -15,9 +15,9 @@ public:
     CExportDlg(const QString& initialName, QWidget* parent = nullptr);
 
     // The choices as they stand (their defaults until the user changes them).
-    int DetailIndex() const;  // 0 Low, 1 Medium, 2 High
-    int SizeIndex() const;    // 0: 64x64 .. 5: 2048x2048
-    int Quality() const;      // 0..100
+    int DetailIndex() const; // 0 Low, 1 Medium, 2 High
+    int SizeIndex() const;   // 0: 64x64 .. 5: 2048x2048
+    int Quality() const;     // 0..100
     // The confirmed file, ".obj" appended when the name had no extension.
     QString PathName() const;
 

@@ -14,7 +14,9 @@ namespace vm {
 namespace {
 
 // Enough digits that a float widened to double shows exactly what it holds.
-QString FormatNumber(double value) { return QString::number(value, 'g', 15); }
+QString FormatNumber(double value) {
+    return QString::number(value, 'g', 15);
+}
 
 bool ParseNumber(const QString& text, double& value) {
     bool ok = false;

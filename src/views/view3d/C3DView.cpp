@@ -43,7 +43,9 @@ void C3DView::ReleaseGL() {
     m_bGLReady = false;
 }
 
-void C3DView::OnUpdate(CDocumentView*, int) { RequestRedraw(); }
+void C3DView::OnUpdate(CDocumentView*, int) {
+    RequestRedraw();
+}
 
 void C3DView::RequestRedraw() {
     if (m_doc.requestRedraw3D) {
@@ -94,6 +96,14 @@ void C3DView::paintGL() {
     if (!m_bGLReady) {
         return;
     }
+    // A failing paint shows nothing and is tried again at the next repaint.
+    try {
+        Render();
+    } catch (const std::exception&) {
+    }
+}
+
+void C3DView::Render() {
     m_lastTransforms = CurrentTransforms();
     m_bHaveTransforms = true;
     const int ratioWidth = static_cast<int>(width() * devicePixelRatioF());
@@ -106,8 +116,8 @@ void C3DView::paintGL() {
     m_renderer.UpdateTexture(1, m_doc.textures[Side]);
     SceneDrawState state;
     state.world = m_lastTransforms.world;
-    state.viewProjectionGL = MatrixMultiply(m_lastTransforms.view,
-                                            Camera3D::ToGLClip(m_lastTransforms.projection));
+    state.viewProjectionGL =
+        MatrixMultiply(m_lastTransforms.view, Camera3D::ToGLClip(m_lastTransforms.projection));
     state.wireframe = m_doc.wireframe;
     state.lighting = m_doc.lighting;
     m_renderer.Draw(state);
@@ -162,7 +172,8 @@ void C3DView::ResetModifications() {
 
 void C3DView::PushPull(int x, int y, bool push) {
     Guarded([&] {
-        const SceneTransforms transforms = m_bHaveTransforms ? m_lastTransforms : CurrentTransforms();
+        const SceneTransforms transforms =
+            m_bHaveTransforms ? m_lastTransforms : CurrentTransforms();
         if (m_editor.PushPull(m_doc, transforms, static_cast<float>(x), static_cast<float>(y),
                               push)) {
             m_doc.UpdateAllViews(this);

@@ -61,6 +61,7 @@ private:
     // Asks for one repaint: through the application's idle-time redraw when it has set one,
     // else through a zero timer of our own.
     void RequestRedraw();
+    void Render();
     // Shows the message in a plain child widget: without OpenGL nothing can be painted here.
     void ShowUnavailable(const QString& message);
     void ReleaseGL();

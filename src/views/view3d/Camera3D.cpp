@@ -10,8 +10,8 @@ constexpr float kQuarterPi = 0.7853982f;
 
 Vec3 Camera3D::TrackballVector(int x, int y, int width, int height) const {
     const int halfWidth = width / 2, halfHeight = height / 2;
-    float px = static_cast<float>(halfWidth - x) /
-               (static_cast<float>(width) * m_fTrackballRadius * 0.5f);
+    float px =
+        static_cast<float>(halfWidth - x) / (static_cast<float>(width) * m_fTrackballRadius * 0.5f);
     float py = static_cast<float>(y - halfHeight) /
                (static_cast<float>(height) * m_fTrackballRadius * 0.5f);
     const float d = px * px + py * py;
@@ -47,10 +47,10 @@ void Camera3D::BeginPanZoom(int x, int y) {
 
 void Camera3D::PanZoomTo(int x, int y, int width, int height, bool middleHeld,
                          bool rightButtonMoving) {
-    const float dx = static_cast<float>(m_lastX - x) * m_fZoom * m_fPanScale /
-                     static_cast<float>(width);
-    const float dy = static_cast<float>(m_lastY - y) * m_fZoom * m_fPanScale /
-                     static_cast<float>(height);
+    const float dx =
+        static_cast<float>(m_lastX - x) * m_fZoom * m_fPanScale / static_cast<float>(width);
+    const float dy =
+        static_cast<float>(m_lastY - y) * m_fZoom * m_fPanScale / static_cast<float>(height);
     if (middleHeld == rightButtonMoving) {
         SetZoomWithinBounds(m_fZoom * std::exp(dy / 500));
     } else {
@@ -71,9 +71,8 @@ void Camera3D::SetZoomWithinBounds(float zoom) {
 }
 
 Matrix Camera3D::World(const Vec3& centre) const {
-    return MatrixMultiply(MatrixMultiply(MatrixTranslation(-centre.x, -centre.y, -centre.z),
-                                         m_mRotation),
-                          m_mPan);
+    return MatrixMultiply(
+        MatrixMultiply(MatrixTranslation(-centre.x, -centre.y, -centre.z), m_mRotation), m_mPan);
 }
 
 Matrix Camera3D::View(float radius) const {
@@ -86,8 +85,7 @@ Matrix Camera3D::Projection(bool orthogonal, float radius, int width, int height
         const float e = radius * m_fZoom, d = e * aspect;
         return MatrixOrthoOffCenterLH(-d, d, -e, e, -100000, 100000);
     }
-    return MatrixPerspectiveFovLH(m_fZoom * kQuarterPi, aspect, radius * 0.015625f,
-                                  radius * 200);
+    return MatrixPerspectiveFovLH(m_fZoom * kQuarterPi, aspect, radius * 0.015625f, radius * 200);
 }
 
 SceneTransforms Camera3D::Transforms(const Vec3& centre, float radius, bool orthogonal, int width,

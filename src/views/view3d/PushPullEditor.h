@@ -15,12 +15,12 @@ class CVisomorfDoc;
 // A hit of a ray on the displayed mesh.
 struct PickResult {
     uint32_t face = 0;
-    int corner = 0;             // nearest of the face's corners, 0..2
-    uint32_t indices[3] = {};   // the face's vertices in the displayed mesh
-    float distance = 0;         // along the ray, in ray-direction lengths
-    Vec3 point;                 // model units
-    Vec3 normal;                // interpolated, not normalised
-    Vec3 direction;             // the ray's, normalised
+    int corner = 0;           // nearest of the face's corners, 0..2
+    uint32_t indices[3] = {}; // the face's vertices in the displayed mesh
+    float distance = 0;       // along the ray, in ray-direction lengths
+    Vec3 point;               // model units
+    Vec3 normal;              // interpolated, not normalised
+    Vec3 direction;           // the ray's, normalised
 };
 
 struct PickRay {

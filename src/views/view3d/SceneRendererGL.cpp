@@ -220,7 +220,8 @@ void SceneRendererGL::UpdateTexture(int stageIndex, const std::shared_ptr<Textur
 }
 
 void SceneRendererGL::UploadTexels(StageTexture& stage, const Texture& texture) {
-    const int width = static_cast<int>(texture.Width()), height = static_cast<int>(texture.Height());
+    const int width = static_cast<int>(texture.Width()),
+              height = static_cast<int>(texture.Height());
     QImage widened;
     const void* texels = texture.Bits();
     size_t pitch = texture.Pitch();
@@ -235,8 +236,8 @@ void SceneRendererGL::UploadTexels(StageTexture& stage, const Texture& texture) 
     // Row 0 of the texture goes first, so texture coordinate v = 0 is its top row as it is for
     // the software pipeline.
     if (width == stage.width && height == stage.height) {
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA,
-                        GL_UNSIGNED_INT_8_8_8_8_REV, texels);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                        texels);
     } else {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA,
                      GL_UNSIGNED_INT_8_8_8_8_REV, texels);
@@ -274,7 +275,9 @@ void SceneRendererGL::UploadChangedRows(const Texture& texture, const std::vecto
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-void SceneRendererGL::SetViewport(int width, int height) { glViewport(0, 0, width, height); }
+void SceneRendererGL::SetViewport(int width, int height) {
+    glViewport(0, 0, width, height);
+}
 
 void SceneRendererGL::Draw(const SceneDrawState& state) {
     glClearColor(1, 1, 1, 1);

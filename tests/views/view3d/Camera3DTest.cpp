@@ -1,16 +1,17 @@
 // The camera's drags, wheel and matrices against the numbers of their formulas.
 #include "views/view3d/Camera3D.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace vm {
 namespace {
 
 constexpr float kEps = 1e-5f;
 
-Vec3 Apply(const Vec3& p, const Matrix& m) { return Vec3TransformCoord(p, m); }
+Vec3 Apply(const Vec3& p, const Matrix& m) {
+    return Vec3TransformCoord(p, m);
+}
 
 TEST(Camera3D, TrackballVectorInsideAndOutsideTheCircle) {
     Camera3D camera;
@@ -181,7 +182,8 @@ TEST(Camera3D, GLClipKeepsThePictureAndStretchesDepth) {
     Camera3D camera;
     const SceneTransforms t = camera.Transforms({0, 0, 0}, 100, false, 400, 300);
     const Matrix d3d = MatrixMultiply(MatrixMultiply(t.world, t.view), t.projection);
-    const Matrix gl = MatrixMultiply(MatrixMultiply(t.world, t.view), Camera3D::ToGLClip(t.projection));
+    const Matrix gl =
+        MatrixMultiply(MatrixMultiply(t.world, t.view), Camera3D::ToGLClip(t.projection));
     for (const Vec3& p : {Vec3{0, 0, 0}, Vec3{30, -20, 50}, Vec3{-60, 40, -90}}) {
         const Vec3 a = Apply(p, d3d), b = Apply(p, gl);
         EXPECT_NEAR(b.x, a.x, kEps);

@@ -17,9 +17,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace vm {
 namespace {
@@ -194,7 +193,8 @@ TEST_F(DialogTest, ExportFailureIsShownAndTheDetailStillRestored) {
     FailureMessages failures;
     RunExportCommand(doc, nullptr);
     ASSERT_EQ(failures.texts.size(), 1);
-    EXPECT_TRUE(failures.texts[0].startsWith("Error saving texture:")) << failures.texts[0].toStdString();
+    EXPECT_TRUE(failures.texts[0].startsWith("Error saving texture:"))
+        << failures.texts[0].toStdString();
     EXPECT_EQ(doc.modelDetail, Low);
     EXPECT_EQ(doc.displayedMesh.get(), doc.editableMesh.get());
 }

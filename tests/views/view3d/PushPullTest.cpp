@@ -4,10 +4,9 @@
 #include "platform/MeshServices.h"
 #include "views/view3d/PushPullEditor.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace vm {
 namespace {

@@ -10,10 +10,9 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace vm {
 namespace {
@@ -27,7 +26,8 @@ QString WritePhoto(const QTemporaryDir& dir, const char* name, bool stripes) {
     for (int y = 0; y < image.height(); y += 20) {
         for (int x = 0; x < image.width(); x += 20) {
             const int hue = stripes ? (y * 3) % 360 : ((x + y) * 2) % 360;
-            painter.fillRect(x, y, 20, 20, QColor::fromHsv(hue, 200, ((x / 20 + y / 20) % 2) ? 230 : 140));
+            painter.fillRect(x, y, 20, 20,
+                             QColor::fromHsv(hue, 200, ((x / 20 + y / 20) % 2) ? 230 : 140));
         }
     }
     painter.end();
@@ -53,7 +53,8 @@ Mismatch CompareSolid(const QImage& gl, const QImage& soft, int tolerance) {
                                     std::abs(qBlue(a) - qBlue(b))});
             drawn += (a & 0xFFFFFF) != 0xFFFFFF || (b & 0xFFFFFF) != 0xFFFFFF;
             bad += d > tolerance;
-            result.difference.setPixel(x, y, qRgb(d > tolerance ? 255 : d, d > tolerance ? 0 : d, 0));
+            result.difference.setPixel(x, y,
+                                       qRgb(d > tolerance ? 255 : d, d > tolerance ? 0 : d, 0));
         }
     }
     result.share = drawn ? static_cast<double>(bad) / static_cast<double>(drawn) : 1.0;
@@ -129,7 +130,8 @@ protected:
     }
 
     QImage Software() const {
-        return RenderSceneSoftware(doc, view->CurrentTransforms()).convertToFormat(QImage::Format_RGB32);
+        return RenderSceneSoftware(doc, view->CurrentTransforms())
+            .convertToFormat(QImage::Format_RGB32);
     }
 
     // Writes both pictures and the difference where a failing comparison can be looked at.

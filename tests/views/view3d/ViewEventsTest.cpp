@@ -7,10 +7,9 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace vm {
 namespace {
