@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -79,13 +80,10 @@ struct Scene {
         view->repaint();
         return view->UnavailableMessage().isEmpty();
     }
-    void Finish() {
-        view->makeCurrent();
-        view->context()->functions()->glFinish();
-        view->doneCurrent();
-    }
 };
 
+// grabFramebuffer draws the frame (the widget's paint) and reads it back, so this is an upper
+// bound of a frame: the read-back of 1280 x 960 pixels is included.
 void BM_OpenGLFrameHighSolidLit(benchmark::State& state) {
     Scene scene;
     if (!scene.Open(1200, 1600)) {
@@ -93,12 +91,53 @@ void BM_OpenGLFrameHighSolidLit(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        scene.view->repaint();
-        scene.Finish();
+        const QImage frame = scene.view->grabFramebuffer();
+        benchmark::DoNotOptimize(frame.constBits());
     }
     state.counters["triangles"] = scene.doc->displayedMesh->FaceCount();
 }
 BENCHMARK(BM_OpenGLFrameHighSolidLit)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+
+// The frame's drawing alone: the same scene drawn into an off-screen framebuffer of the same
+// size and finished, without the widget's composition and without reading pixels back.
+void BM_OpenGLDrawHighSolidLit(benchmark::State& state) {
+    Scene scene;
+    if (!scene.Open(1200, 1600)) {
+        state.SkipWithError("no OpenGL 3.3 view");
+        return;
+    }
+    scene.view->makeCurrent();
+    QOpenGLFramebufferObject target(kWidth, kHeight, QOpenGLFramebufferObject::Depth);
+    SceneRendererGL renderer;
+    if (!target.isValid() || !renderer.Initialize()) {
+        state.SkipWithError("no off-screen framebuffer");
+        return;
+    }
+    CVisomorfDoc& doc = *scene.doc;
+    renderer.UpdateMesh(*doc.displayedMesh);
+    renderer.UpdateTexture(0, doc.textures[Front]);
+    renderer.UpdateTexture(1, doc.textures[Side]);
+    const SceneTransforms t = scene.view->CurrentTransforms();
+    SceneDrawState draw;
+    draw.world = t.world;
+    draw.viewProjectionGL = MatrixMultiply(t.view, Camera3D::ToGLClip(t.projection));
+    draw.lighting = true;
+    state.SetLabel(reinterpret_cast<const char*>(
+        scene.view->context()->functions()->glGetString(GL_RENDERER)));
+    target.bind();
+    renderer.SetViewport(kWidth, kHeight);
+    for (auto _ : state) {
+        renderer.Draw(draw);
+        scene.view->context()->functions()->glFinish();
+    }
+    target.release();
+    renderer.Release();
+    scene.view->doneCurrent();
+}
+BENCHMARK(BM_OpenGLDrawHighSolidLit)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly();

@@ -301,7 +301,22 @@ void SceneRendererGL::Draw(const SceneDrawState& state) {
         glBindTexture(GL_TEXTURE_2D, m_stages[s].id);
     }
     glBindVertexArray(m_vao);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(m_indices.size()), GL_UNSIGNED_INT, nullptr);
+    const auto count = static_cast<GLsizei>(m_indices.size());
+    if (state.wireframe) {
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
+    } else {
+        // Every triangle once, those facing the viewer first: the ones behind them then fail
+        // the depth test before any texel is read. The picture is the same as one unculled
+        // pass, at about half the shading cost of a closed head.
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CW); // the head is wound clockwise as seen from outside
+        glCullFace(GL_BACK);
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
+        glCullFace(GL_FRONT);
+        glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
+        glDisable(GL_CULL_FACE);
+        glFrontFace(GL_CCW);
+    }
     glBindVertexArray(0);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glActiveTexture(GL_TEXTURE0);
