@@ -109,9 +109,8 @@ void C3DView::Render() {
     const int ratioWidth = static_cast<int>(width() * devicePixelRatioF());
     const int ratioHeight = static_cast<int>(height() * devicePixelRatioF());
     m_renderer.SetViewport(ratioWidth, ratioHeight);
-    if (m_doc.displayedMesh) {
-        m_renderer.UpdateMesh(*m_doc.displayedMesh);
-    }
+    // An emptied document shows an empty pane, not the last head.
+    m_renderer.UpdateMesh(m_doc.displayedMesh ? *m_doc.displayedMesh : Mesh{});
     m_renderer.UpdateTexture(0, m_doc.textures[Front]);
     m_renderer.UpdateTexture(1, m_doc.textures[Side]);
     SceneDrawState state;

@@ -121,5 +121,15 @@ TEST_F(ViewEventsTest, UpdatesGoThroughTheApplicationsRedrawWhenItHasOne) {
     EXPECT_EQ(view->Renderer().MeshUploads(), uploadsBefore + 1);
 }
 
+TEST_F(ViewEventsTest, AnEmptiedDocumentLeavesAnEmptyPane) {
+    doc.DeleteContents();
+    const QImage frame = view->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < frame.height(); y += 7) {
+        for (int x = 0; x < frame.width(); x += 7) {
+            ASSERT_EQ(frame.pixel(x, y) & 0xFFFFFF, 0xFFFFFFu) << x << "," << y;
+        }
+    }
+}
+
 } // namespace
 } // namespace vm
