@@ -178,21 +178,5 @@ TEST(Camera3D, ProjectionsFollowTheirFormulas) {
     EXPECT_NEAR(origin.z, 2 * radius, kEps);
 }
 
-TEST(Camera3D, GLClipKeepsThePictureAndStretchesDepth) {
-    Camera3D camera;
-    const SceneTransforms t = camera.Transforms({0, 0, 0}, 100, false, 400, 300);
-    const Matrix d3d = MatrixMultiply(MatrixMultiply(t.world, t.view), t.projection);
-    const Matrix gl =
-        MatrixMultiply(MatrixMultiply(t.world, t.view), Camera3D::ToGLClip(t.projection));
-    for (const Vec3& p : {Vec3{0, 0, 0}, Vec3{30, -20, 50}, Vec3{-60, 40, -90}}) {
-        const Vec3 a = Apply(p, d3d), b = Apply(p, gl);
-        EXPECT_NEAR(b.x, a.x, kEps);
-        EXPECT_NEAR(b.y, a.y, kEps);
-        EXPECT_NEAR(b.z, 2 * a.z - 1, 1e-4f);
-    }
-    // The model's right (+x) stays on the right of the screen: same x as before.
-    EXPECT_GT(Apply({50, 0, 0}, gl).x, 0);
-}
-
 } // namespace
 } // namespace vm

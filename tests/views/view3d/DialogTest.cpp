@@ -151,10 +151,6 @@ TEST_F(DialogTest, ExportDialogDefaults) {
     EXPECT_EQ(options.height, 1024u);
     EXPECT_EQ(options.quality, 80u);
     EXPECT_TRUE(options.dilate);
-    dialog.SizeList()->setCurrentIndex(0);
-    dialog.QualitySlider()->setValue(35);
-    EXPECT_EQ(ChosenExportOptions(dialog).width, 64u);
-    EXPECT_EQ(ChosenExportOptions(dialog).quality, 35u);
 }
 
 TEST_F(DialogTest, ExportWithTheDefaultsWritesMediumAndRestoresTheDetail) {
@@ -197,17 +193,6 @@ TEST_F(DialogTest, ExportFailureIsShownAndTheDetailStillRestored) {
         << failures.texts[0].toStdString();
     EXPECT_EQ(doc.modelDetail, Low);
     EXPECT_EQ(doc.displayedMesh.get(), doc.editableMesh.get());
-}
-
-TEST_F(DialogTest, ExportCancelWritesNothing) {
-    ASSERT_TRUE(doc.OnNewDocument());
-    QTemporaryDir dir;
-    WhenOpen<CExportDlg>([&dir](CExportDlg& dialog) {
-        dialog.selectFile(dir.filePath("never"));
-        dialog.reject();
-    });
-    RunExportCommand(doc, nullptr);
-    EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 
 } // namespace
