@@ -1,22 +1,41 @@
 // The binding of the main window to the program's views and dialogs.
-#include "app/CVisomorfView.h"
 #include "app/MainFrameViews.h"
 #include "platform/Settings.h"
+#include "views/export/ExportCommand.h"
+#include "views/photo/CFrontView.h"
+#include "views/photo/CMagnifierDlg.h"
+#include "views/photo/CSideView.h"
+#include "views/photo/PhotoFileDialog.h"
+#include "views/view3d/C3DView.h"
+#include "views/view3d/CSubdivisionSettingsDlg.h"
 
 namespace vm {
 
 MainFrameViews ProgramViews(const Settings& settings) {
-    (void)settings; // the 3D view's mouse buttons
     MainFrameViews views;
     views.createFront = [](CVisomorfDoc& doc, QWidget* parent) -> QWidget* {
-        return new CVisomorfView(doc, QStringLiteral("Front View"), parent);
+        return new CFrontView(doc, parent);
     };
     views.createSide = [](CVisomorfDoc& doc, QWidget* parent) -> QWidget* {
-        return new CVisomorfView(doc, QStringLiteral("Side View"), parent);
+        return new CSideView(doc, parent);
     };
-    views.create3D = [](CVisomorfDoc& doc, QWidget* parent) -> QWidget* {
-        return new CVisomorfView(doc, QStringLiteral("3D View"), parent);
+    const bool rightButtonMoving = settings.rightButtonMoving();
+    views.create3D = [rightButtonMoving](CVisomorfDoc& doc, QWidget* parent) -> QWidget* {
+        auto* view = new C3DView(doc, parent);
+        view->SetRightButtonMoving(rightButtonMoving);
+        return view;
     };
+    views.createMagnifier = [](QWidget* frame) -> QWidget* { return new CMagnifierDlg(frame); };
+    views.attachMagnifier = [](QWidget* photoView, QWidget* magnifier) {
+        if (auto* view = qobject_cast<CImageView*>(photoView)) {
+            view->SetMagnifier(qobject_cast<CMagnifierDlg*>(magnifier));
+        }
+    };
+    views.installDialogs = [](CVisomorfDoc& doc, QWidget* frame) {
+        InstallPhotoFileDialog(doc, frame);
+        InstallSubdivisionDialog(doc, frame);
+    };
+    views.exportCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunExportCommand(doc, frame); };
     return views;
 }
 

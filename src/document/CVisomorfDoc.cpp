@@ -49,6 +49,7 @@ void CVisomorfDoc::DeleteContents() {
     }
     history.clear();
     historyPosition = -1;
+    displacements.clear();
     editableMesh.reset();
     displayedMesh.reset();
     m_refinedMesh.reset();

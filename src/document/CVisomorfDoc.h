@@ -10,6 +10,7 @@
 #include "document/UndoHistory.h"
 #include "platform/Mesh.h"
 #include "platform/MeshServices.h"
+#include "platform/SoftwareDevice.h"
 #include "platform/VMath.h"
 
 #include <QByteArray>
@@ -23,8 +24,6 @@
 
 namespace vm {
 
-class SoftwareDevice;
-class Texture;
 class CVisomorfDoc;
 
 // What the document needs of a view. Photo views say which photo they show; the 3D view
@@ -159,6 +158,10 @@ public:
     Box box[kPhotoCount];                          // photo pixels
     std::vector<Vec2> blendZone;                   // side-photo pixels
     float blendZoneWidth = 100;
+    // Sum of the push/pull moves per editable-mesh vertex since the last reset (model units);
+    // empty until the first push/pull. Kept here rather than in the 3D view so that undo, redo
+    // and a new or opened document keep it in step with the vertices it describes.
+    std::vector<Vec3> displacements;
     std::vector<UndoSnapshot> history;
     UndoSnapshot pendingSnapshot;
     int historyPosition = -1; // index into history, -1: the live state is the newest
@@ -173,6 +176,9 @@ public:
     int32_t modelDetail = Low;
     bool leftSide = false;
     bool sharpenNose = false, sharpenLips = false, sharpenEyebrow = false;
+    // What CreateDevice gives the device: the 3D view puts its graphics context's texture
+    // limit here.
+    DeviceCaps deviceCaps;
     std::shared_ptr<SoftwareDevice> device;
     std::shared_ptr<Mesh> editableMesh;
     // Same object as editableMesh at Low.

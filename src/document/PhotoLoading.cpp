@@ -9,7 +9,7 @@
 namespace vm {
 
 void CVisomorfDoc::CreateDevice() {
-    device = std::make_shared<SoftwareDevice>();
+    device = std::make_shared<SoftwareDevice>(deviceCaps);
     hardwareNPatches = device->Caps().nPatches;
 }
 

@@ -26,6 +26,7 @@ void CVisomorfDoc::CaptureState(UndoSnapshot& snapshot) const {
     }
     snapshot.blendZone = blendZone;
     snapshot.blendZoneWidth = blendZoneWidth;
+    snapshot.displacements = displacements;
 }
 
 void CVisomorfDoc::ApplySnapshot(const UndoSnapshot& snapshot) {
@@ -54,6 +55,7 @@ void CVisomorfDoc::ApplySnapshot(const UndoSnapshot& snapshot) {
     }
     blendZone = snapshot.blendZone;
     blendZoneWidth = snapshot.blendZoneWidth;
+    displacements = snapshot.displacements;
 }
 
 namespace {

@@ -17,6 +17,9 @@ struct UndoSnapshot {
     // Kept with the zone so that an undone width change cannot leave a blend that differs from
     // the zone drawn on the photo.
     float blendZoneWidth = 100;
+    // The push/pull record that goes with these vertex positions, so that undo and redo never
+    // leave a record that Reset modifications would subtract from positions it does not match.
+    std::vector<Vec3> displacements; // model units, per editable-mesh vertex or empty
 };
 
 constexpr int kFloatsPerSnapshotVertex = 7;

@@ -154,4 +154,50 @@ uint32_t SampleBilinear(const TextureView& texture, float u, float v, TextureAdd
     return result;
 }
 
+namespace {
+
+bool DepthPasses(DepthTest test, float z, float stored) {
+    return test == DepthTest::Off || (test == DepthTest::Less && z < stored) ||
+           (test == DepthTest::LessEqual && z <= stored);
+}
+
+} // namespace
+
+void DrawLine(RenderTarget& target, const RasterState& state, const RasterVertex& v0,
+              const RasterVertex& v1, uint32_t argb) {
+    const float dx = v1.x - v0.x, dy = v1.y - v0.y;
+    if (!std::isfinite(dx) || !std::isfinite(dy) || (dx == 0 && dy == 0)) {
+        return;
+    }
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    // Walk the major axis upwards whatever the line's direction.
+    const RasterVertex& a = (xMajor ? dx : dy) >= 0 ? v0 : v1;
+    const RasterVertex& b = &a == &v0 ? v1 : v0;
+    const float major0 = xMajor ? a.x : a.y, major1 = xMajor ? b.x : b.y;
+    const float minor0 = xMajor ? a.y : a.x, minor1 = xMajor ? b.y : b.x;
+    const float slope = (minor1 - minor0) / (major1 - major0);
+    const float depthSlope = (b.z - a.z) / (major1 - major0);
+    const int majorLimit = xMajor ? target.Width() : target.Height();
+    const int minorLimit = xMajor ? target.Height() : target.Width();
+    const int first = std::max(0, static_cast<int>(std::ceil(major0 - 0.5f)));
+    const int last = std::min(majorLimit, static_cast<int>(std::ceil(major1 - 0.5f)));
+    for (int i = first; i < last; ++i) {
+        const float centre = static_cast<float>(i) + 0.5f;
+        const int minor = static_cast<int>(std::floor(minor0 + (centre - major0) * slope));
+        if (minor < 0 || minor >= minorLimit) {
+            continue;
+        }
+        const int x = xMajor ? i : minor, y = xMajor ? minor : i;
+        const float z = a.z + (centre - major0) * depthSlope;
+        float& stored = target.DepthRow(y)[x];
+        if (!DepthPasses(state.depthTest, z, stored)) {
+            continue;
+        }
+        target.Row(y)[x] = argb;
+        if (state.depthWrite) {
+            stored = z;
+        }
+    }
+}
+
 } // namespace vm

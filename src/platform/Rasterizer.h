@@ -102,6 +102,13 @@ template <class Shade>
 void DrawTriangle(RenderTarget& target, const RasterState& state, const RasterVertex& v0,
                   const RasterVertex& v1, const RasterVertex& v2, Shade&& shade);
 
+// Draws a one-pixel line from v0 to v1 (varyings unused) in one colour. Along the major axis
+// every pixel whose centre lies in [start, end) is drawn once, in the row or column the line
+// crosses at that centre, so that lines joined end to end draw their shared pixel once.
+// Depth is interpolated linearly and tested like triangles.
+void DrawLine(RenderTarget& target, const RasterState& state, const RasterVertex& v0,
+              const RasterVertex& v1, uint32_t argb);
+
 // A 32-bit texture in memory: texels are little-endian ARGB words, rows pitch bytes apart.
 struct TextureView {
     const uint8_t* bits = nullptr;

@@ -77,7 +77,24 @@ void Texture::Unlock() {
     if (m_locked) {
         m_locked = false;
         ++m_revision;
+        m_lastChange.clear();
     }
+}
+
+void Texture::Unlock(std::vector<RowSpan> changedRows) {
+    if (m_locked) {
+        m_locked = false;
+        ++m_revision;
+        m_lastChange =
+            changedRows.size() == m_height ? std::move(changedRows) : std::vector<RowSpan>();
+    }
+}
+
+const std::vector<RowSpan>* Texture::ChangedSince(uint64_t seen) const {
+    if (m_locked || m_lastChange.empty() || seen + 1 != m_revision) {
+        return nullptr;
+    }
+    return &m_lastChange;
 }
 
 SoftwareDevice::SoftwareDevice(DeviceCaps caps) : m_caps(caps) {}

@@ -55,6 +55,12 @@ struct LockedRect {
     size_t pitch = 0;
 };
 
+// Columns [begin, end) of one texel row; empty when begin >= end.
+struct RowSpan {
+    uint32_t begin = 0, end = 0;
+    bool operator==(const RowSpan&) const = default;
+};
+
 // One-level texture in system memory. Texels start zeroed.
 class Texture {
 public:
@@ -72,8 +78,15 @@ public:
     // A texture is locked by one writer at a time: locking a locked texture throws
     // CDXException (invalid call). Unlock counts a new revision of the contents.
     LockedRect Lock();
+    // Any texel may have changed.
     void Unlock();
+    // Only the texels of these spans changed, one span per row (Height() entries; any other
+    // count is taken as a change of every texel).
+    void Unlock(std::vector<RowSpan> changedRows);
     bool IsLocked() const { return m_locked; }
+    // The texels that changed since a viewer saw revision `seen`: the rows' spans when exactly
+    // one unlock with recorded spans came since, else nullptr (treat every texel as changed).
+    const std::vector<RowSpan>* ChangedSince(uint64_t seen) const;
 
     // Read access for drawing and baking; not valid while the texture is locked.
     const uint8_t* Bits() const { return m_bytes.data(); }
@@ -90,6 +103,7 @@ private:
     PixelBuffer m_bytes;
     bool m_locked = false;
     uint64_t m_revision = 0;
+    std::vector<RowSpan> m_lastChange;       // of the latest unlock; empty: everything
     std::shared_ptr<uint64_t> m_memoryInUse; // the device's account, shared with the device
 };
 

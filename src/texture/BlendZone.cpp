@@ -79,23 +79,33 @@ bool FindAlphaBits(TextureFormat format, AlphaBits& bits) {
     }
 }
 
+// Paints one row and notes which texels really changed, so that a viewer of the texture can
+// send only those on (a blend zone step changes a narrow band of a large photo).
 class RowPainter {
 public:
     RowPainter(const AlphaBits& bits, uint8_t* row) : m_bits(bits), m_row(row) {}
 
-    void Set(uint32_t x, uint32_t alpha) const {
+    void Set(uint32_t x, uint32_t alpha) {
         uint8_t& byte = m_row[x * m_bits.stride + m_bits.byteIndex];
-        byte = static_cast<uint8_t>((byte & m_bits.keepMask) | (alpha << m_bits.shift));
+        const auto painted =
+            static_cast<uint8_t>((byte & m_bits.keepMask) | (alpha << m_bits.shift));
+        if (painted != byte) {
+            byte = painted;
+            m_changed.begin = std::min(m_changed.begin, x);
+            m_changed.end = std::max(m_changed.end, x + 1);
+        }
     }
-    void Fill(uint32_t begin, uint32_t end, uint32_t alpha) const {
+    void Fill(uint32_t begin, uint32_t end, uint32_t alpha) {
         for (uint32_t x = begin; x < end; ++x) {
             Set(x, alpha);
         }
     }
+    RowSpan Changed() const { return m_changed.begin < m_changed.end ? m_changed : RowSpan{}; }
 
 private:
     AlphaBits m_bits;
     uint8_t* m_row;
+    RowSpan m_changed{UINT32_MAX, 0};
 };
 
 uint32_t RampAlpha(uint32_t maximum, int x, float left, float span) {
@@ -104,8 +114,7 @@ uint32_t RampAlpha(uint32_t maximum, int x, float left, float span) {
 }
 
 // Texels xl+1 .. xr-1 fall from A1 to A2, stepped in fixed point with 24 fraction bits.
-void PaintFall(const RowPainter& painter, uint32_t maximum, int xl, int xr, float left,
-               float span) {
+void PaintFall(RowPainter& painter, uint32_t maximum, int xl, int xr, float left, float span) {
     const uint32_t count = uint32_t(xr - xl - 1);
     if (count == 0) {
         return;
@@ -124,8 +133,7 @@ void PaintFall(const RowPainter& painter, uint32_t maximum, int xl, int xr, floa
     }
 }
 
-void PaintRow(const RowPainter& painter, uint32_t maximum, uint32_t rowLength, float left,
-              float right) {
+void PaintRow(RowPainter& painter, uint32_t maximum, uint32_t rowLength, float left, float right) {
     const float tw = float(rowLength);
     const int xl = static_cast<int>(std::clamp(left, 0.0f, tw));
     const int xr = static_cast<int>(std::clamp(right, 0.0f, tw));
@@ -178,13 +186,15 @@ void UpdateBlendZone(Texture& side, const std::vector<Vec2>& zone, float width, 
     const float tw = float(rowLength);
     float previousLeft = 0;
     float previousRight = 0;
+    std::vector<RowSpan> changed(side.Height());
     for (uint32_t y = 0; y < side.Height(); ++y) {
         const float left = LineAtRow(leftLine, float(y), previousLeft, tw);
         const float right = LineAtRow(rightLine, float(y), previousRight, tw);
-        PaintRow(RowPainter(bits, rect.bits + y * rect.pitch), bits.maximum, rowLength, left,
-                 right);
+        RowPainter painter(bits, rect.bits + y * rect.pitch);
+        PaintRow(painter, bits.maximum, rowLength, left, right);
+        changed[y] = painter.Changed();
     }
-    side.Unlock();
+    side.Unlock(std::move(changed));
 }
 
 } // namespace vm

@@ -145,5 +145,27 @@ TEST_F(UndoTest, EmptyingTheDocumentClearsTheHistory) {
     EXPECT_FALSE(doc.GetCommandState(CommandId::Redo).enabled);
 }
 
+// The push/pull record travels with the vertex positions it describes.
+TEST_F(UndoTest, SnapshotsCarryThePushPullRecordWithThePositions) {
+    const size_t n = doc.editableMesh->vertices.size();
+    doc.SaveSnapshot();
+    doc.displacements.assign(n, Vec3{});
+    doc.displacements[3] = {0, 0, 2};
+    doc.editableMesh->vertices[3].position.z += 2;
+    doc.CommitChange();
+    Drag(5); // a photo drag after the push keeps the record as it is
+
+    doc.Undo();
+    ASSERT_EQ(doc.displacements.size(), n);
+    EXPECT_EQ(doc.displacements[3].z, 2);
+    doc.Undo(); // before the push: no record at all
+    EXPECT_TRUE(doc.displacements.empty());
+    doc.Redo();
+    EXPECT_EQ(doc.displacements[3].z, 2);
+
+    doc.DeleteContents(); // a record never outlives the mesh it was made for
+    EXPECT_TRUE(doc.displacements.empty());
+}
+
 } // namespace
 } // namespace vm

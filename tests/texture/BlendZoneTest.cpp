@@ -251,5 +251,49 @@ TEST(BlendZone, EmptyZoneIsAnInvalidArgumentAndLeavesTheTextureUnlocked) {
     EXPECT_EQ(f.texture->Row(0)[3], 0);
 }
 
+// A viewer of the texture learns exactly which texels a step changed: comparing a copy from
+// before the step with the texture after it finds no change outside the recorded spans and a
+// change at both ends of every span.
+TEST(BlendZone, StepsRecordTheTexelsTheyChange) {
+    Fixture f;
+    UpdateBlendZone(*f.texture, StraightZone(350), 100, false, kNoPhoto);
+    const uint64_t seen = f.texture->Revision();
+    std::vector<std::vector<uint32_t>> before;
+    for (uint32_t y = 0; y < 800; ++y) {
+        before.push_back(AlphaRow(*f.texture, y));
+    }
+    std::vector<Vec2> zone = StraightZone(350);
+    zone[2].x = 380; // the middle of the zone moves right: rows 200..600 change
+    UpdateBlendZone(*f.texture, zone, 100, false, kNoPhoto);
+    const std::vector<RowSpan>* spans = f.texture->ChangedSince(seen);
+    ASSERT_NE(spans, nullptr);
+    ASSERT_EQ(spans->size(), 800u);
+    int changedRows = 0;
+    for (uint32_t y = 0; y < 800; ++y) {
+        const RowSpan span = (*spans)[y];
+        const std::vector<uint32_t> after = AlphaRow(*f.texture, y);
+        for (uint32_t x = 0; x < 600; ++x) {
+            if (x < span.begin || x >= span.end) {
+                ASSERT_EQ(after[x], before[y][x]) << x << "," << y;
+            }
+        }
+        if (span.begin < span.end) {
+            ++changedRows;
+            EXPECT_NE(after[span.begin], before[y][span.begin]) << y;
+            EXPECT_NE(after[span.end - 1], before[y][span.end - 1]) << y;
+        }
+    }
+    EXPECT_GT(changedRows, 300);
+    EXPECT_LT(changedRows, 400); // the rows near the moved point only
+    // Two steps since the viewer's revision: it must take everything.
+    UpdateBlendZone(*f.texture, StraightZone(200), 100, false, kNoPhoto);
+    EXPECT_EQ(f.texture->ChangedSince(seen), nullptr);
+    // A plain unlock records no spans.
+    const uint64_t latest = f.texture->Revision();
+    f.texture->Lock();
+    f.texture->Unlock();
+    EXPECT_EQ(f.texture->ChangedSince(latest), nullptr);
+}
+
 } // namespace
 } // namespace vm
