@@ -1,4 +1,6 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
+#include "autofit/CommandLineFit.h"
+#include "cli/AutoFitStep.h"
 #include "cli/CommandLine.h"
 #include "platform/Settings.h"
 
@@ -14,6 +16,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     const QStringList arguments = app.arguments().mid(1);
     if (vm::WantsCommandLine(arguments)) {
+        vm::SetDocumentAutoFitter(vm::AutoFitForCommandLine);
         const vm::Settings settings;
         return vm::RunCommandLine(arguments, settings.initialModelDetail(), out, err);
     }

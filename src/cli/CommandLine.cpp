@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/AutoFitStep.h"
 #include "cli/DocumentInfo.h"
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
@@ -142,6 +143,8 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
     CVisomorfDoc doc(initialModelDetail);
     if (!PrepareDocument(doc, options, err))
         return 1;
+    if (options.autoFit && !RunAutoFitStep(doc, options.autoFitOptional, err))
+        return 1;
     try {
         switch (options.action) {
         case Action::Export: {
@@ -188,6 +191,9 @@ bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options,
                                                          : Action::Version;
             if (!SetAction(options, action, error))
                 return false;
+        } else if (argument == "--auto-fit" || argument == "--auto-fit-optional") {
+            options.autoFit = true;
+            options.autoFitOptional |= argument == "--auto-fit-optional";
         } else if (argument.startsWith(QLatin1String("--"))) {
             error = QStringLiteral("Unknown option \"%1\".").arg(argument);
             return false;
@@ -229,6 +235,10 @@ QString CommandLineHelp() {
         "  --quality Q           JPEG quality of the texture, 0 to 100 (default 80)\n"
         "  --front IMAGE         load IMAGE as the front photo first\n"
         "  --side IMAGE          load IMAGE as the side photo first\n"
+        "  --auto-fit            place the box and feature points on the photos automatically\n"
+        "                        before exporting, saving or describing; a photo that cannot\n"
+        "                        be fitted fails the command\n"
+        "  --auto-fit-optional   the same, but a photo that cannot be fitted is only reported\n"
         "  --save OUT.vmf        save the document as OUT.vmf\n"
         "  --info                print a JSON summary of the document\n"
         "  --help                show this help\n"
