@@ -10,6 +10,14 @@
 
 namespace vm {
 
+namespace {
+
+// Detections weaker than this are mostly badges, patterns and shadows; real faces in ordinary
+// portraits score from about 0.5 upwards.
+constexpr double kDetectionThreshold = 0.2;
+
+} // namespace
+
 struct FaceLandmarker::Models {
     dlib::frontal_face_detector detector = dlib::get_frontal_face_detector();
     dlib::shape_predictor predictor;
@@ -54,7 +62,7 @@ std::vector<DetectedFace> FaceLandmarker::Detect(const cv::Mat& grey) const {
     CV_Assert(grey.type() == CV_8UC1);
     const dlib::cv_image<unsigned char> image(grey);
     std::vector<dlib::rect_detection> detections;
-    m_models->detector(image, detections, 0.0);
+    m_models->detector(image, detections, kDetectionThreshold);
     std::vector<DetectedFace> faces;
     for (const dlib::rect_detection& detection : detections) {
         const dlib::rectangle& r = detection.rect;

@@ -8,25 +8,32 @@ namespace vm {
 
 namespace {
 
-// Least squares: the affine map that best carries the sources onto the targets.
-void FitAffine(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets,
-               double affine[2][3]) {
+// Least squares: the map of scale, turn and shift that best carries the sources onto the
+// targets. It keeps the head's proportions, so the crown and the ears, which no anchor places,
+// grow with the face as a whole rather than with its height or width alone.
+void FitSimilarity(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets,
+                   double affine[2][3]) {
     const int n = static_cast<int>(sources.size());
-    cv::Mat a(n, 3, CV_64F), bx(n, 1, CV_64F), by(n, 1, CV_64F);
+    cv::Mat a(2 * n, 4, CV_64F), b(2 * n, 1, CV_64F);
     for (int i = 0; i < n; ++i) {
-        a.at<double>(i, 0) = sources[i].x;
-        a.at<double>(i, 1) = sources[i].y;
-        a.at<double>(i, 2) = 1;
-        bx.at<double>(i) = targets[i].x;
-        by.at<double>(i) = targets[i].y;
+        const double x = sources[i].x, y = sources[i].y;
+        const double rows[2][4] = {{x, -y, 1, 0}, {y, x, 0, 1}};
+        for (int r = 0; r < 2; ++r)
+            for (int c = 0; c < 4; ++c)
+                a.at<double>(2 * i + r, c) = rows[r][c];
+        b.at<double>(2 * i) = targets[i].x;
+        b.at<double>(2 * i + 1) = targets[i].y;
     }
-    cv::Mat rowX, rowY;
-    if (!cv::solve(a, bx, rowX, cv::DECOMP_SVD) || !cv::solve(a, by, rowY, cv::DECOMP_SVD))
+    cv::Mat m;
+    if (!cv::solve(a, b, m, cv::DECOMP_SVD))
         throw std::invalid_argument("the warp's anchors are degenerate");
-    for (int c = 0; c < 3; ++c) {
-        affine[0][c] = rowX.at<double>(c);
-        affine[1][c] = rowY.at<double>(c);
-    }
+    const double scaleCos = m.at<double>(0), scaleSin = m.at<double>(1);
+    affine[0][0] = scaleCos;
+    affine[0][1] = -scaleSin;
+    affine[0][2] = m.at<double>(2);
+    affine[1][0] = scaleSin;
+    affine[1][1] = scaleCos;
+    affine[1][2] = m.at<double>(3);
 }
 
 } // namespace
@@ -36,7 +43,7 @@ SmoothWarp::SmoothWarp(const std::vector<Vec2>& sources, const std::vector<Vec2>
     : m_sources(sources), m_twoRadiusSquared(2.0 * radius * radius) {
     if (sources.size() != targets.size() || sources.size() < 3 || radius <= 0)
         throw std::invalid_argument("a warp needs three or more anchors and a positive radius");
-    FitAffine(sources, targets, m_affine);
+    FitSimilarity(sources, targets, m_affine);
     const int n = static_cast<int>(sources.size());
     cv::Mat kernel(n, n, CV_64F), residualX(n, 1, CV_64F), residualY(n, 1, CV_64F);
     for (int i = 0; i < n; ++i) {

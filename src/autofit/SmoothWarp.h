@@ -1,8 +1,8 @@
 #pragma once
 // A smooth map of the plane that carries a few anchor positions exactly onto their targets: the
-// best affine map of the anchors plus Gaussian bumps that absorb what the affine map leaves.
-// Far from every anchor the map is affine, so the head's outline keeps the generic proportions
-// of the face the anchors describe.
+// best scale-turn-shift of the anchors plus Gaussian bumps that absorb what it leaves. Far from
+// every anchor the map only scales, turns and shifts, so the head's outline keeps the generic
+// head's proportions.
 #include "platform/VMath.h"
 
 #include <vector>

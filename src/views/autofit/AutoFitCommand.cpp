@@ -4,6 +4,7 @@
 #include "document/CVisomorfDoc.h"
 #include "views/FailureReport.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QStringList>
 #include <exception>
@@ -15,7 +16,7 @@ namespace {
 // The wait cursor for as long as the detectors run, put back on every way out.
 class BusyCursor {
 public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
     ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
