@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 namespace vm {
 
@@ -150,15 +151,26 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
         {kNoseTip, l->noseTip},   {kSubnasale, l->subnasale}, {kUpperLip, l->upperLip},
         {kLabiomental, l->labiomental}, {kChin, l->chin}};
     std::vector<Vec2> from, to;
+    std::set<int> anchored; // one anchor per point: two on one source would pull apart
     for (const auto& [point, place] : anchors) {
         from.push_back(sources[static_cast<size_t>(point)]);
         to.push_back({static_cast<float>(place.x), static_cast<float>(place.y)});
+        anchored.insert(point);
     }
     const float radius = 0.12f * static_cast<float>(l->chin.y - l->top.y);
     const SmoothWarp first(from, to, radius);
     auto snap = [&](const int* points, size_t count, bool sideways, const std::vector<int>& edge) {
         for (size_t i = 0; i < count; ++i) {
+            if (!anchored.insert(points[i]).second)
+                continue;
             const Vec2 source = sources[static_cast<size_t>(points[i])];
+            // Outline points closer together than the warp can bend between add nothing but
+            // strain: the nearer anchor already decides there.
+            const bool crowded = std::any_of(from.begin(), from.end(), [&](const Vec2& a) {
+                return std::hypot(a.x - source.x, a.y - source.y) < 0.3f * radius;
+            });
+            if (crowded)
+                continue;
             Vec2 warped = first.Map(source);
             const float edgeValue = EdgeAt(edge, sideways ? warped.y : warped.x);
             if (edgeValue < 0)

@@ -8,6 +8,9 @@ namespace vm {
 
 namespace {
 
+// Anchors land within about this fraction of their correction of their targets.
+constexpr double kStiffness = 1e-3;
+
 // Least squares: the map of scale, turn and shift that best carries the sources onto the
 // targets. It keeps the head's proportions, so the crown and the ears, which no anchor places,
 // grow with the face as a whole rather than with its height or width alone.
@@ -49,8 +52,9 @@ SmoothWarp::SmoothWarp(const std::vector<Vec2>& sources, const std::vector<Vec2>
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j)
             kernel.at<double>(i, j) = Kernel(sources[i], sources[j]);
-        // A little stiffness keeps two anchors that nearly coincide from fighting.
-        kernel.at<double>(i, i) += 1e-6;
+        // A little stiffness keeps two anchors that nearly coincide from fighting with huge
+        // opposite bumps whose leftovers would reach across the whole head.
+        kernel.at<double>(i, i) += kStiffness;
         residualX.at<double>(i) = targets[i].x - (m_affine[0][0] * sources[i].x +
                                                   m_affine[0][1] * sources[i].y + m_affine[0][2]);
         residualY.at<double>(i) = targets[i].y - (m_affine[1][0] * sources[i].x +
