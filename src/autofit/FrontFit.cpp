@@ -99,7 +99,7 @@ Box Translated(const cv::Rect2f& r, double scale) {
 } // namespace
 
 std::optional<DetectedFace> FindLargestFace(const QImage& photo, const FaceLandmarker& landmarker,
-                                            int& faceCount) {
+                                            int& faceCount, bool thorough) {
     faceCount = 0;
     for (int side : {kDetectionSide, kSecondTrySide}) {
         double scale = 1;
@@ -115,7 +115,7 @@ std::optional<DetectedFace> FindLargestFace(const QImage& photo, const FaceLandm
                 p = {(p.x + 0.5f) * s - 0.5f, (p.y + 0.5f) * s - 0.5f};
             return face;
         }
-        if (scale >= 1.0)
+        if (scale >= 1.0 || !thorough)
             break; // the photo was searched at full size already
     }
     return std::nullopt;

@@ -17,9 +17,10 @@ PhotoFit FitFrontPhoto(const QImage& photo, const std::vector<Vec2>& current,
                        const FaceLandmarker& landmarker);
 
 // The landmarks of the largest frontal face in a photo, in photo pixels; the number of faces
-// found goes to faceCount. Empty when there is none.
+// found goes to faceCount. Empty when there is none. thorough: when the first, quick search
+// finds nothing, search again at twice the size for faces that fill little of the photo.
 std::optional<DetectedFace> FindLargestFace(const QImage& photo, const FaceLandmarker& landmarker,
-                                            int& faceCount);
+                                            int& faceCount, bool thorough = true);
 
 // The target positions for a face's landmarks (photo pixels), exposed for the evaluation.
 PhotoFit FitFrontLandmarks(const DetectedFace& face, const std::vector<Vec2>& current);

@@ -208,9 +208,10 @@ PhotoFit FitSidePhoto(const QImage& photo, const std::vector<Vec2>& current, boo
             QStringLiteral("the side photo is too small (%1 x %2 pixels) to find a head in")
                 .arg(photo.width())
                 .arg(photo.height()));
-    // A face seen from the front, with both eyes either side of the nose, is no profile.
+    // A face seen from the front, with both eyes either side of the nose, is no profile. A
+    // quick look is enough: a front photo given by mistake shows its face large.
     int faceCount = 0;
-    if (const auto face = FindLargestFace(photo, landmarker, faceCount)) {
+    if (const auto face = FindLargestFace(photo, landmarker, faceCount, false)) {
         const Vec2 eyeLeft = face->landmarks[36], eyeRight = face->landmarks[45];
         const Vec2 nose = face->landmarks[30];
         const float eyes = std::hypot(eyeRight.x - eyeLeft.x, eyeRight.y - eyeLeft.y);
