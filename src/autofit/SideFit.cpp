@@ -18,13 +18,15 @@ constexpr int kTop = 0, kBack = 37, kNasion = 23, kNoseTip = 72, kSubnasale = 79
 const int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55, 60, 68,
                             72, 79, 85, 88, 92, 93, 97, 100, 107};
 // The back of the head, snapped sideways onto the silhouette's back edge.
-const int kBackOutline[] = {2, 6, 4, 16, 32, 37};
+const int kBackOutline[] = {6, 4, 16, 32, 37, 57, 74, 84};
 // The crown, snapped upwards onto the silhouette's top edge.
-const int kTopOutline[] = {3, 1, 0, 5};
+const int kTopOutline[] = {3, 1, 0, 5, 2};
 
 int Clamp(int v, int low, int high) { return std::max(low, std::min(v, high)); }
 
-// The row in [from, to) whose edge value is largest (sign +1) or smallest (sign -1).
+// The row in [from, to) whose edge value is largest (sign +1) or smallest (sign -1). An outline
+// often runs straight up and down at its extreme for several rows; the middle of that run is
+// the landmark, not its first row.
 int ExtremeRow(const std::vector<int>& edge, int from, int to, int sign) {
     from = Clamp(from, 0, static_cast<int>(edge.size()) - 1);
     to = Clamp(to, from + 1, static_cast<int>(edge.size()));
@@ -34,7 +36,19 @@ int ExtremeRow(const std::vector<int>& edge, int from, int to, int sign) {
         if (v >= 0 && (best < 0 || sign * v > sign * edge[static_cast<size_t>(best)]))
             best = y;
     }
-    return best;
+    if (best < 0)
+        return best;
+    const int extreme = edge[static_cast<size_t>(best)];
+    auto onRun = [&](int y) {
+        const int v = edge[static_cast<size_t>(y)];
+        return v >= 0 && std::abs(v - extreme) <= 1;
+    };
+    int first = best, last = best;
+    while (first - 1 >= from && onRun(first - 1))
+        --first;
+    while (last + 1 < to && onRun(last + 1))
+        ++last;
+    return (first + last) / 2;
 }
 
 cv::Point At(const std::vector<int>& edge, int row) {
