@@ -275,6 +275,19 @@ TEST(SideFit, TellsAProfileLookingTheOtherWayAndRefusesWhatIsNoProfile) {
     EXPECT_TRUE(wrongWay.failure.contains("looks to the left")) << wrongWay.failure.toStdString();
     const PhotoFit rightWay = FitSidePhoto(profile.picture, current, true, Landmarker());
     EXPECT_TRUE(rightWay.failure.contains("looks to the right")) << rightWay.failure.toStdString();
+    // A document whose side photo looks left (its points mirrored) fits the mirrored picture
+    // as the mirror image of the fit of the picture as drawn.
+    const float right = static_cast<float>(left.width() - 1);
+    std::vector<Vec2> mirroredPoints;
+    for (const Vec2& p : current)
+        mirroredPoints.push_back({right - p.x, p.y});
+    const PhotoFit asDrawn = FitSidePhoto(profile.picture, current, false, Landmarker());
+    const PhotoFit mirrored = FitSidePhoto(left, mirroredPoints, true, Landmarker());
+    ASSERT_TRUE(asDrawn.fitted && mirrored.fitted) << mirrored.failure.toStdString();
+    for (size_t i = 0; i < current.size(); ++i)
+        EXPECT_LT(Distance(mirrored.targets[i], {right - asDrawn.targets[i].x, asDrawn.targets[i].y}),
+                  4.0f)
+            << i;
     // A front photo given as the side photo.
     const PhotoFit front = FitSidePhoto(QImage(kData + "astronaut.jpg"), current, false, Landmarker());
     EXPECT_EQ(front.failure, "the side photo shows a face from the front, not a profile");
