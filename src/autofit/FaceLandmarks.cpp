@@ -40,13 +40,14 @@ const FaceLandmarker& FaceLandmarker::Instance() {
     return *instance;
 }
 
-FaceLandmarker::FaceLandmarker(const QString& modelPath) : m_models(std::make_unique<Models>()) {
+FaceLandmarker::FaceLandmarker(const QString& modelPath) {
     if (!QFileInfo(modelPath).isFile())
         throw std::runtime_error(
             QStringLiteral("the face landmark model %1 is missing (install the package "
                            "libdlib-data)")
                 .arg(modelPath)
                 .toStdString());
+    m_models = std::make_unique<Models>();
     try {
         dlib::deserialize(modelPath.toStdString()) >> m_models->predictor;
     } catch (const std::exception& failure) {

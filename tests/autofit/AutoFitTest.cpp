@@ -68,6 +68,26 @@ void Load(CVisomorfDoc& doc, int photo, const QImage& image) {
 
 const FaceLandmarker& Landmarker() { return FaceLandmarker::Instance(); }
 
+TEST(FaceLandmarker, NamesAMissingOrUnreadableModelFile) {
+    QTemporaryDir dir;
+    try {
+        FaceLandmarker missing(dir.filePath("none.dat"));
+        ADD_FAILURE() << "a missing model loaded";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_NE(std::string(failure.what()).find("is missing"), std::string::npos);
+    }
+    QFile broken(dir.filePath("broken.dat"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a model");
+    broken.close();
+    try {
+        FaceLandmarker unreadable(broken.fileName());
+        ADD_FAILURE() << "a broken model loaded";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_NE(std::string(failure.what()).find("cannot be read"), std::string::npos);
+    }
+}
+
 // ---- The warp --------------------------------------------------------------------------
 
 TEST(SmoothWarp, CarriesAnchorsExactlyAndKeepsASimilarityFarAway) {

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -15,8 +16,13 @@ struct ProgramRun {
     QString out, err;
 };
 
-ProgramRun Visomorf(const QStringList& arguments) {
+ProgramRun Visomorf(const QStringList& arguments, const QString& landmarkModel = {}) {
     QProcess process;
+    if (!landmarkModel.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("VISOMORF_LANDMARK_MODEL"), landmarkModel);
+        process.setProcessEnvironment(environment);
+    }
     process.start(QStringLiteral(VISOMORF_EXE), arguments);
     EXPECT_TRUE(process.waitForFinished(120000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -60,6 +66,17 @@ TEST(AutoFitCommandLine, APhotoWithoutAFaceFailsTheCommandUnlessTheFitIsOptional
     const ProgramRun nothing = Visomorf({"--save", dir.filePath("new.vmf"), "--auto-fit"});
     EXPECT_EQ(nothing.status, 1);
     EXPECT_TRUE(nothing.err.contains("needs a photo")) << nothing.err.toStdString();
+}
+
+TEST(AutoFitCommandLine, AMissingLandmarkModelIsNamedAndWritesNothing) {
+    QTemporaryDir dir;
+    const QString model = dir.filePath("missing.dat"), out = dir.filePath("head.vmf");
+    const ProgramRun run =
+        Visomorf({"--save", out, "--front", kPortrait, "--auto-fit-optional"}, model);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(model + " is missing")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("libdlib-data")) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 } // namespace
