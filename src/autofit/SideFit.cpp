@@ -12,7 +12,7 @@ namespace vm {
 namespace {
 
 // Side feature points of the default set that the profile's landmarks place.
-constexpr int kTop = 0, kBack = 37, kNasion = 23, kNoseTip = 72, kSubnasale = 79, kUpperLip = 92,
+constexpr int kTop = 0, kNasion = 23, kNoseTip = 72, kSubnasale = 79, kUpperLip = 92,
               kLabiomental = 100, kChin = 107;
 // The face's outline from the forehead to below the chin, snapped sideways onto the profile.
 const int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55, 60, 68,
@@ -122,7 +122,6 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
     if (chin < 0)
         return std::nullopt;
     l.chin = At(s.front, chin);
-    l.back = At(s.back, ExtremeRow(s.back, s.topRow, tip, -1));
     // The crown: the middle of the topmost row's run.
     int first = -1, last = -1;
     for (int x = 0; x < s.width; ++x)
@@ -161,7 +160,7 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
         sources.push_back({(q.x + 0.5f) * k - 0.5f, (q.y + 0.5f) * k - 0.5f});
     }
     const std::pair<int, cv::Point> anchors[] = {
-        {kTop, l->top},           {kBack, l->back},         {kNasion, l->nasion},
+        {kTop, l->top},           {kNasion, l->nasion},
         {kNoseTip, l->noseTip},   {kSubnasale, l->subnasale}, {kUpperLip, l->upperLip},
         {kLabiomental, l->labiomental}, {kChin, l->chin}};
     std::vector<Vec2> from, to;
@@ -172,7 +171,7 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
         anchored.insert(point);
     }
     const float radius = 0.12f * static_cast<float>(l->chin.y - l->top.y);
-    const SmoothWarp first(from, to, radius);
+    const SmoothWarp first(from, to, radius, SmoothWarp::FarField::AxisScales);
     auto snap = [&](const int* points, size_t count, bool sideways, const std::vector<int>& edge) {
         for (size_t i = 0; i < count; ++i) {
             if (!anchored.insert(points[i]).second)
@@ -197,7 +196,7 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
     snap(kFaceOutline, std::size(kFaceOutline), true, s.front);
     snap(kBackOutline, std::size(kBackOutline), true, s.back);
     snap(kTopOutline, std::size(kTopOutline), false, s.top);
-    const SmoothWarp warp(from, to, radius);
+    const SmoothWarp warp(from, to, radius, SmoothWarp::FarField::AxisScales);
     PhotoFit fit;
     for (const Vec2& source : sources) {
         const Vec2 turned = warp.Map(source);

@@ -1,6 +1,6 @@
 #pragma once
 // The automatic fit of the side photo: the landmarks of the head's profile outline (nose tip,
-// the hollows above and below it, lips, chin, back and top of the head) carry the generic
+// the hollows above and below it, lips, chin, the crown; the back of the head) carry the generic
 // head's side feature points onto the photo.
 #include "autofit/FaceLandmarks.h"
 #include "autofit/PhotoFit.h"
@@ -12,7 +12,7 @@ constexpr size_t kGenericSidePointCount = 124;
 
 // Places on a profile outline, in silhouette pixels of the turned image (face looking right).
 struct ProfileLandmarks {
-    cv::Point top, back, nasion, noseTip, subnasale, upperLip, labiomental, chin;
+    cv::Point top, nasion, noseTip, subnasale, upperLip, labiomental, chin;
 };
 
 // The outline's landmarks, or nothing when the outline has no nose that stands out.

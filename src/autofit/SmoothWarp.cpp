@@ -39,14 +39,37 @@ void FitSimilarity(const std::vector<Vec2>& sources, const std::vector<Vec2>& ta
     affine[1][2] = m.at<double>(3);
 }
 
+// Least squares, each axis on its own: x' = a x + b, y' = c y + d.
+void FitAxisScales(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets,
+                   double affine[2][3]) {
+    const int n = static_cast<int>(sources.size());
+    for (int axis = 0; axis < 2; ++axis) {
+        cv::Mat a(n, 2, CV_64F), b(n, 1, CV_64F);
+        for (int i = 0; i < n; ++i) {
+            a.at<double>(i, 0) = axis == 0 ? sources[i].x : sources[i].y;
+            a.at<double>(i, 1) = 1;
+            b.at<double>(i) = axis == 0 ? targets[i].x : targets[i].y;
+        }
+        cv::Mat m;
+        if (!cv::solve(a, b, m, cv::DECOMP_SVD))
+            throw std::invalid_argument("the warp's anchors are degenerate");
+        affine[axis][0] = axis == 0 ? m.at<double>(0) : 0;
+        affine[axis][1] = axis == 1 ? m.at<double>(0) : 0;
+        affine[axis][2] = m.at<double>(1);
+    }
+}
+
 } // namespace
 
 SmoothWarp::SmoothWarp(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets,
-                       float radius)
+                       float radius, FarField farField)
     : m_sources(sources), m_twoRadiusSquared(2.0 * radius * radius) {
     if (sources.size() != targets.size() || sources.size() < 3 || radius <= 0)
         throw std::invalid_argument("a warp needs three or more anchors and a positive radius");
-    FitSimilarity(sources, targets, m_affine);
+    if (farField == FarField::Similarity)
+        FitSimilarity(sources, targets, m_affine);
+    else
+        FitAxisScales(sources, targets, m_affine);
     const int n = static_cast<int>(sources.size());
     cv::Mat kernel(n, n, CV_64F), residualX(n, 1, CV_64F), residualY(n, 1, CV_64F);
     for (int i = 0; i < n; ++i) {

@@ -11,10 +11,16 @@ namespace vm {
 
 class SmoothWarp {
 public:
+    // What the map does far from the anchors. Similarity: scale, turn and shift (a face seen
+    // from the front keeps the head's proportions). AxisScales: its own scale along x and y and a
+    // shift (a profile's depth and height vary independently from head to head).
+    enum class FarField { Similarity, AxisScales };
+
     // sources and targets: equal-length anchor lists in one coordinate space (photo pixels);
     // at least three anchors not on one line. radius: how far (in source units) one anchor's
     // correction reaches.
-    SmoothWarp(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets, float radius);
+    SmoothWarp(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets, float radius,
+               FarField farField = FarField::Similarity);
 
     Vec2 Map(const Vec2& source) const;
 
