@@ -26,7 +26,8 @@ struct Photos {
 
     Photos() {
         doc->OnNewDocument();
-        const QImage portrait(QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/astronaut.jpg"));
+        const QImage portrait(
+            QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/astronaut.jpg"));
         front = QImage(kWidth, kHeight, QImage::Format_RGB32);
         front.fill(qRgb(180, 180, 185));
         QPainter painter(&front);
@@ -73,8 +74,8 @@ void BM_SideTraceProfile(benchmark::State& state) {
 void BM_SideFit(benchmark::State& state) {
     Photos& p = Shared();
     for (auto _ : state)
-        benchmark::DoNotOptimize(FitSidePhoto(p.side, p.doc->pointPositions[Side], false,
-                                              FaceLandmarker::Instance()));
+        benchmark::DoNotOptimize(
+            FitSidePhoto(p.side, p.doc->pointPositions[Side], false, FaceLandmarker::Instance()));
 }
 
 void BM_ApplyBothFits(benchmark::State& state) {

@@ -21,8 +21,8 @@ void ApplyPhotoFit(CVisomorfDoc& doc, int photo, const PhotoFit& fit) {
     // The box first: its affine map carries points, depth or size and texture coordinates at
     // once; the points' own moves are then small corrections.
     const Box& box = fit.box;
-    if (box.Width() >= kSmallestBox && box.Height() >= kSmallestBox &&
-        doc.box[photo].Width() > 0 && doc.box[photo].Height() > 0)
+    if (box.Width() >= kSmallestBox && box.Height() >= kSmallestBox && doc.box[photo].Width() > 0 &&
+        doc.box[photo].Height() > 0)
         doc.SetBox(photo, box.left, box.top, box.right, box.bottom);
     for (size_t i = 0; i < positions.size(); ++i) {
         const float dx = fit.targets[i].x - positions[i].x;

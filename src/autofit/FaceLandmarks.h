@@ -14,7 +14,7 @@ namespace vm {
 constexpr int kLandmarkCount = 68;
 
 struct DetectedFace {
-    cv::Rect2f box;                              // photo pixels
+    cv::Rect2f box;                             // photo pixels
     std::array<Vec2, kLandmarkCount> landmarks; // photo pixels
     double score = 0;                           // detector confidence, about 0 .. 3
 };

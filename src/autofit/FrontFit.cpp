@@ -76,7 +76,9 @@ Vec2 MeanOf(const DetectedFace& face, std::initializer_list<int> landmarks) {
     return {sum.x / n, sum.y / n};
 }
 
-float Distance(const Vec2& a, const Vec2& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+float Distance(const Vec2& a, const Vec2& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 // The x where a polyline of landmarks (first .. last, monotonic in y) crosses height y (photo
 // pixels); nothing when y lies outside it.

@@ -56,8 +56,8 @@ cv::Mat CutHead(const cv::Mat& colour, const std::optional<cv::Rect>& face) {
     mask.colRange(0, band).setTo(cv::GC_BGD);
     mask.colRange(colour.cols - band, colour.cols).setTo(cv::GC_BGD);
     if (face) {
-        const cv::Rect core(face->x + face->width / 4, face->y + face->height / 4,
-                            face->width / 2, face->height / 2);
+        const cv::Rect core(face->x + face->width / 4, face->y + face->height / 4, face->width / 2,
+                            face->height / 2);
         mask(core & cv::Rect(0, 0, colour.cols, colour.rows)).setTo(cv::GC_FGD);
     }
     cv::Mat background, foreground;
@@ -67,8 +67,8 @@ cv::Mat CutHead(const cv::Mat& colour, const std::optional<cv::Rect>& face) {
     const int count = cv::connectedComponentsWithStats(head, labels, stats, centroids, 8);
     int largest = 0;
     for (int i = 1; i < count; ++i)
-        if (largest == 0 || stats.at<int>(i, cv::CC_STAT_AREA) >
-                                stats.at<int>(largest, cv::CC_STAT_AREA))
+        if (largest == 0 ||
+            stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
             largest = i;
     return largest == 0 ? cv::Mat::zeros(head.size(), CV_8UC1) : cv::Mat(labels == largest);
 }
@@ -142,6 +142,10 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
     }
     s.facesRight = facesRight;
     s.cascadeFound = face.has_value();
+    if (face) {
+        s.faceTop = face->y;
+        s.faceBottom = face->y + face->height;
+    }
     s.scale = scale;
     return s;
 }

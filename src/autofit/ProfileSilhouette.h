@@ -19,6 +19,10 @@ struct ProfileSilhouette {
     // Per column, the topmost head pixel, or -1.
     std::vector<int> top;
     int topRow = -1; // first row with head
+    // Rows of the profile detector's face box (silhouette pixels), or -1 without a detection:
+    // where the nose tip is looked for, so that shoulders or a chin thrust forward cannot pass
+    // for it.
+    int faceTop = -1, faceBottom = -1;
 };
 
 // Finds the profile and its silhouette; nothing with a reason when the photo shows no profile.

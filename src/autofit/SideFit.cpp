@@ -15,14 +15,16 @@ namespace {
 constexpr int kTop = 0, kNasion = 23, kNoseTip = 72, kSubnasale = 79, kUpperLip = 92,
               kLabiomental = 100, kChin = 107;
 // The face's outline from the forehead to below the chin, snapped sideways onto the profile.
-const int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55, 60, 68,
-                            72, 79, 85, 88, 92, 93, 97, 100, 107};
+const int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55,  60,
+                            68, 72, 79, 85, 88, 92, 93, 97, 100, 107};
 // The back of the head, snapped sideways onto the silhouette's back edge.
 const int kBackOutline[] = {6, 4, 16, 32, 37, 57, 74, 84};
 // The crown, snapped upwards onto the silhouette's top edge.
 const int kTopOutline[] = {3, 1, 0, 5, 2};
 
-int Clamp(int v, int low, int high) { return std::max(low, std::min(v, high)); }
+int Clamp(int v, int low, int high) {
+    return std::max(low, std::min(v, high));
+}
 
 // The row in [from, to) whose edge value is largest (sign +1) or smallest (sign -1). An outline
 // often runs straight up and down at its extreme for several rows; the middle of that run is
@@ -64,8 +66,8 @@ Vec2 ToPhoto(const ProfileSilhouette& s, float x, float y) {
 }
 
 float EdgeAt(const std::vector<int>& edge, float position) {
-    const int i = Clamp(static_cast<int>(std::lround(position)), 0,
-                        static_cast<int>(edge.size()) - 1);
+    const int i =
+        Clamp(static_cast<int>(std::lround(position)), 0, static_cast<int>(edge.size()) - 1);
     return static_cast<float>(edge[static_cast<size_t>(i)]);
 }
 
@@ -92,9 +94,12 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
     if (height < 40)
         return std::nullopt;
     ProfileLandmarks l;
-    // The nose tip is the foremost point of the head's middle band; u, the distance from the
-    // crown down to it, scales every other search window (the generic head's proportions).
-    const int tip = ExtremeRow(s.front, s.topRow + height * 35 / 100, s.topRow + height * 8 / 10, 1);
+    // The nose tip is the foremost point of the detected face, or without a detection of the
+    // head's middle band; u, the distance from the crown down to it, scales every other search
+    // window (the generic head's proportions).
+    const bool detected = s.faceTop >= 0;
+    const int tip = ExtremeRow(s.front, detected ? s.faceTop : s.topRow + height * 35 / 100,
+                               detected ? s.faceBottom : s.topRow + height * 8 / 10, 1);
     if (tip < 0)
         return std::nullopt;
     const int u = tip - s.topRow;
@@ -161,8 +166,9 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
     }
     const std::pair<int, cv::Point> anchors[] = {
         {kTop, l->top},           {kNasion, l->nasion},
-        {kNoseTip, l->noseTip},   {kSubnasale, l->subnasale}, {kUpperLip, l->upperLip},
-        {kLabiomental, l->labiomental}, {kChin, l->chin}};
+        {kNoseTip, l->noseTip},   {kSubnasale, l->subnasale},
+        {kUpperLip, l->upperLip}, {kLabiomental, l->labiomental},
+        {kChin, l->chin}};
     std::vector<Vec2> from, to;
     std::set<int> anchored; // one anchor per point: two on one source would pull apart
     for (const auto& [point, place] : anchors) {

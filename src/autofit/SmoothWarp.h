@@ -29,7 +29,7 @@ private:
 
     std::vector<Vec2> m_sources;
     double m_affine[2][3] = {{1, 0, 0}, {0, 1, 0}}; // target = A * (x, y, 1)
-    std::vector<double> m_bumpX, m_bumpY;          // Gaussian coefficients per anchor
+    std::vector<double> m_bumpX, m_bumpY;           // Gaussian coefficients per anchor
     double m_twoRadiusSquared = 1;
 };
 

@@ -13,7 +13,9 @@ DocumentAutoFitter& InstalledFitter() {
 
 } // namespace
 
-void SetDocumentAutoFitter(DocumentAutoFitter fitter) { InstalledFitter() = std::move(fitter); }
+void SetDocumentAutoFitter(DocumentAutoFitter fitter) {
+    InstalledFitter() = std::move(fitter);
+}
 
 bool RunAutoFitStep(CVisomorfDoc& doc, bool optional, QTextStream& err) {
     if (!InstalledFitter()) {

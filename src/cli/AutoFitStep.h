@@ -11,8 +11,7 @@ class CVisomorfDoc;
 
 // Fits the document's photos; reports on err; returns false when the command must fail.
 // optional: a photo that cannot be fitted is reported but does not fail the command.
-using DocumentAutoFitter =
-    std::function<bool(CVisomorfDoc& doc, bool optional, QTextStream& err)>;
+using DocumentAutoFitter = std::function<bool(CVisomorfDoc& doc, bool optional, QTextStream& err)>;
 
 void SetDocumentAutoFitter(DocumentAutoFitter fitter);
 

@@ -19,8 +19,8 @@ struct SyntheticProfile {
 
 // The head seen from its left, face looking right: picture x = centreX - depth * z * scale,
 // y = centreY - y * scale (model units to pixels). depth stretches the head front to back.
-inline SyntheticProfile RenderProfile(const CVisomorfDoc& doc, int width, int height,
-                                      float scale, float depth, float centreX, float centreY) {
+inline SyntheticProfile RenderProfile(const CVisomorfDoc& doc, int width, int height, float scale,
+                                      float depth, float centreX, float centreY) {
     const Mesh& mesh = *doc.editableMesh;
     auto place = [&](const Vec3& p) {
         return Vec2{centreX - depth * p.z * scale, centreY - p.y * scale};

@@ -58,7 +58,8 @@ TEST(AutoFitCommandLine, APhotoWithoutAFaceFailsTheCommandUnlessTheFitIsOptional
     EXPECT_TRUE(strict.err.contains("cannot fit the front photo: no face found in the front photo"))
         << strict.err.toStdString();
     EXPECT_FALSE(QFile::exists(out));
-    const ProgramRun optional = Visomorf({"--export", out, "--front", photo, "--auto-fit-optional"});
+    const ProgramRun optional =
+        Visomorf({"--export", out, "--front", photo, "--auto-fit-optional"});
     EXPECT_EQ(optional.status, 0) << optional.err.toStdString();
     EXPECT_TRUE(optional.err.contains("no face found")) << optional.err.toStdString();
     EXPECT_TRUE(QFile::exists(out));

@@ -1,6 +1,7 @@
+#include "views/autofit/AutoFitCommand.h"
+
 #include "document/DocumentFixture.h"
 #include "views/FailureReport.h"
-#include "views/autofit/AutoFitCommand.h"
 
 #include <QApplication>
 #include <QImage>
@@ -38,7 +39,8 @@ TEST(RunAutoFitCommand, AppliesWhatFitsReportsWhatDoesNotAndPutsTheCursorBack) {
     EXPECT_TRUE(failures.texts[0].startsWith("Load a front or side photo"));
     EXPECT_FALSE(doc.CanUndo());
 
-    Load(doc, Front, QImage(QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/astronaut.jpg")));
+    Load(doc, Front,
+         QImage(QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/astronaut.jpg")));
     QImage plain(600, 800, QImage::Format_RGB32);
     plain.fill(qRgb(60, 110, 150));
     Load(doc, Side, plain);
