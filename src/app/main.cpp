@@ -1,5 +1,7 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
 #include "app/CVisomorfApp.h"
+#include "autofit/CommandLineFit.h"
+#include "cli/AutoFitStep.h"
 #include "cli/CommandLine.h"
 #include "platform/Settings.h"
 
@@ -17,6 +19,7 @@ int RunWithoutWindows(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(VISOMORF_VERSION);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    vm::SetDocumentAutoFitter(vm::AutoFitForCommandLine);
     const vm::Settings settings;
     return vm::RunCommandLine(app.arguments().mid(1), settings.initialModelDetail(), out, err);
 }

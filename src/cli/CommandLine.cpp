@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "cli/AutoFitStep.h"
 #include "cli/DocumentInfo.h"
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
@@ -20,6 +21,8 @@ using Action = CommandLineOptions::Action;
 const char* const kValueOptions[] = {"export",  "save",  "detail", "texture-size",
                                      "quality", "front", "side"};
 const char* const kActionFlags[] = {"info", "help", "version"};
+// Not actions: they prepare the document for the action.
+const char* const kFitFlags[] = {"auto-fit", "auto-fit-optional"};
 
 bool SetAction(CommandLineOptions& options, Action action, QString& error) {
     if (options.action != Action::None && options.action != action) {
@@ -145,6 +148,8 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
     CVisomorfDoc doc(initialModelDetail);
     if (!PrepareDocument(doc, options, err))
         return 1;
+    if (options.autoFit && !RunAutoFitStep(doc, options.autoFitOptional, err))
+        return 1;
     try {
         switch (options.action) {
         case Action::Export: {
@@ -196,6 +201,9 @@ bool ParseOptions(QCommandLineParser& parser, const QStringList& arguments, QStr
     for (const char* name : kActionFlags) {
         parser.addOption(QCommandLineOption(QLatin1String(name)));
     }
+    for (const char* name : kFitFlags) {
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
+    }
     // The parser takes the program's name first.
     if (parser.parse(QStringList{QStringLiteral("visomorf")} + arguments)) {
         return true;
@@ -238,6 +246,8 @@ bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options,
         return false;
     }
     options.document = documents.value(0);
+    options.autoFitOptional = parser.isSet(QStringLiteral("auto-fit-optional"));
+    options.autoFit = options.autoFitOptional || parser.isSet(QStringLiteral("auto-fit"));
     return CheckCombination(options, parser, error);
 }
 
@@ -255,8 +265,9 @@ bool WantsCommandLine(const QStringList& arguments) {
 QString CommandLineHelp() {
     return QStringLiteral(
         "Usage: visomorf [DOCUMENT.vmf]\n"
-        "       visomorf --export OUT.obj [--detail low|medium|high] [--texture-size SIZE]\n"
-        "                [--quality 0..100] [--front IMAGE] [--side IMAGE] [DOCUMENT.vmf]\n"
+        "       visomorf --export OUT.obj|OUT.glb|OUT.gltf [--detail low|medium|high]\n"
+        "                [--texture-size SIZE] [--quality 0..100] [--front IMAGE] [--side IMAGE]\n"
+        "                [--auto-fit | --auto-fit-optional] [DOCUMENT.vmf]\n"
         "       visomorf --save OUT.vmf [--front IMAGE] [--side IMAGE] [DOCUMENT.vmf]\n"
         "       visomorf --info [DOCUMENT.vmf]\n"
         "\n"
@@ -265,13 +276,18 @@ QString CommandLineHelp() {
         "document when none is given, after loading the photos given with --front and --side.\n"
         "\n"
         "  --export OUT.obj      write the head as OUT.obj with OUT.mtl and the texture OUT.jpg\n"
-        "                        beside it\n"
+        "                        beside it; OUT.glb as one glTF 2.0 file; OUT.gltf with\n"
+        "                        OUT.bin and OUT.jpg beside it\n"
         "  --detail LEVEL        model detail of the export: low, medium (default) or high\n"
         "  --texture-size SIZE   texture width and height: 64, 128, 256, 512, 1024 (default)\n"
         "                        or 2048\n"
         "  --quality Q           JPEG quality of the texture, 0 to 100 (default 80)\n"
         "  --front IMAGE         load IMAGE as the front photo first\n"
         "  --side IMAGE          load IMAGE as the side photo first\n"
+        "  --auto-fit            place the box and feature points on the photos automatically\n"
+        "                        before exporting, saving or describing; a photo that cannot\n"
+        "                        be fitted fails the command\n"
+        "  --auto-fit-optional   the same, but a photo that cannot be fitted is only reported\n"
         "  --save OUT.vmf        save the document as OUT.vmf\n"
         "  --info                print a JSON summary of the document\n"
         "  --help                show this help\n"

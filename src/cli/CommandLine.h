@@ -17,6 +17,8 @@ struct CommandLineOptions {
     int32_t detail = 1;          // --detail low|medium|high: 0, 1, 2
     uint32_t textureSize = 1024; // --texture-size
     uint32_t quality = 80;       // --quality
+    // --auto-fit, or --auto-fit-optional (then a photo that does not fit is no failure)
+    bool autoFit = false, autoFitOptional = false;
 };
 
 // Parses the arguments after the program name. Returns false with a message for arguments

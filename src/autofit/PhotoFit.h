@@ -1,0 +1,39 @@
+#pragma once
+// What an automatic fit of one photo finds: where each of the photo's feature points belongs,
+// or why the photo could not be fitted.
+#include "document/DocumentTypes.h"
+#include "platform/VMath.h"
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <opencv2/core.hpp>
+#include <vector>
+
+namespace vm {
+
+struct PhotoFit {
+    bool fitted = false;
+    QString failure;           // why not, when not fitted ("no face found in the front photo")
+    std::vector<Vec2> targets; // photo pixels, one per feature point of the photo, in order
+    Box box;                   // photo pixels: the bounding rectangle of the targets
+    float confidence = 0;      // 0 .. 1
+    QStringList notes;         // what the user should know about a fit that succeeded
+
+    static PhotoFit Failed(const QString& reason) {
+        PhotoFit fit;
+        fit.failure = reason;
+        return fit;
+    }
+};
+
+// The photo in grey, scaled down so that its longer side is at most maxSide pixels.
+// scale: detection pixels per photo pixel (at most 1).
+cv::Mat GreyForDetection(const QImage& photo, int maxSide, double& scale);
+// The same for the colour version (3 channels, BGR).
+cv::Mat ColourForDetection(const QImage& photo, int maxSide, double& scale);
+
+// Bounding rectangle of positions (photo pixels); at least one is required.
+Box BoundingBox(const std::vector<Vec2>& positions);
+
+} // namespace vm
