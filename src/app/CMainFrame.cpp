@@ -193,6 +193,11 @@ bool CMainFrame::RunFrameCommand(uint32_t id) {
             m_views.exportCommand(m_doc, this);
         }
         break;
+    case cmd::kFitAutomatically:
+        if (m_views.autoFitCommand) {
+            m_views.autoFitCommand(m_doc, this);
+        }
+        break;
     case cmd::kExit:
         close();
         break;
@@ -240,6 +245,12 @@ CommandState CMainFrame::GetCommandState(uint32_t id) const {
         return {replaceable, CheckMark::None};
     case cmd::kFileExport:
         return {static_cast<bool>(m_views.exportCommand), CheckMark::None};
+    case cmd::kFitAutomatically: {
+        // The fit works on loaded photos and moves points: not while a view drags.
+        const bool anyPhoto = !m_doc.photos[0].isNull() || !m_doc.photos[1].isNull();
+        return {m_views.autoFitCommand && anyPhoto && !m_doc.IsDragInProgress(),
+                CheckMark::None};
+    }
     case cmd::kZoomIn:
     case cmd::kZoomOut:
         return {false, CheckMark::None};

@@ -25,6 +25,7 @@ constexpr uint32_t kViewStatusBar = 59393;
 constexpr uint32_t kHelp = 57670;
 constexpr uint32_t kVideoTutorial = 32820;
 constexpr uint32_t kAbout = 57664;
+constexpr uint32_t kFitAutomatically = 32821;
 constexpr uint32_t kNextPane = 57680;
 constexpr uint32_t kPreviousPane = 57681;
 } // namespace cmd

@@ -24,6 +24,8 @@ struct MainFrameViews {
     std::function<void(CVisomorfDoc& doc, QWidget* frame)> installDialogs;
     // File > Export; unset disables the menu item.
     std::function<void(CVisomorfDoc& doc, QWidget* frame)> exportCommand;
+    // Model > Fit Automatically; unset disables the menu item.
+    std::function<void(CVisomorfDoc& doc, QWidget* frame)> autoFitCommand;
 };
 
 // The program's own views and dialogs.

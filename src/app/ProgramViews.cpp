@@ -1,6 +1,7 @@
 // The binding of the main window to the program's views and dialogs.
 #include "app/MainFrameViews.h"
 #include "platform/Settings.h"
+#include "views/autofit/AutoFitCommand.h"
 #include "views/export/ExportCommand.h"
 #include "views/photo/CFrontView.h"
 #include "views/photo/CMagnifierDlg.h"
@@ -36,6 +37,7 @@ MainFrameViews ProgramViews(const Settings& settings) {
         InstallSubdivisionDialog(doc, frame);
     };
     views.exportCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunExportCommand(doc, frame); };
+    views.autoFitCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunAutoFitCommand(doc, frame); };
     return views;
 }
 

@@ -86,6 +86,8 @@ const char* const kMenuTree[] = {
     "32790 Load &Front...\tF3",
     "32791 Load &Side...\tF4",
     "-",
+    "32821 Fit &Automatically",
+    "-",
     "32792 &Left Side",
     "<",
     ">Window",
@@ -260,8 +262,10 @@ TEST_F(MainFrameCommands, ToolbarAndStatusBarShowTheirCommandsAndToggle) {
         buttons << (action->isSeparator() ? QStringLiteral("|")
                                           : QString::number(action->data().toUInt()));
     }
-    EXPECT_EQ(buttons.join(' '), "57600 57601 57603 | 57643 57644 | 32772 32773 | 32776 32775 | "
-                                 "57664");
+    EXPECT_EQ(buttons.join(' '), "57600 57601 57603 | 57643 57644 | 32772 32773 | 32821 | "
+                                 "32776 32775 | 57664");
+    // Fitting needs a handler and a photo to work on.
+    EXPECT_FALSE(frame->Action(32821)->isEnabled());
     EXPECT_EQ(frame->Action(32781)->statusTip(), "Turn on or off lighting for 3D model");
     EXPECT_EQ(frame->Action(32781)->toolTip(), "Toggle lighting for 3D model");
     EXPECT_EQ(frame->Action(57600)->toolTip(), "New");

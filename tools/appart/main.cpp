@@ -2,7 +2,7 @@
 // show is ours and can be made again.
 // - splash.jpg: the start-up picture, the generic head rendered with the software rasteriser;
 // - visomorf.png: the application icon (256 x 256);
-// - toolbar.png: the toolbar's ten 16 x 15 button images side by side, in toolbar order;
+// - toolbar.png: the toolbar's eleven 16 x 15 button images side by side, in toolbar order;
 // - desktop/visomorf-document.png: the icon of .vmf documents.
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
@@ -170,10 +170,10 @@ QImage AppIcon(const Mesh& head, QColor base) {
     return icon;
 }
 
-// The ten toolbar images, drawn pixel-sharp on a transparent 16 x 15 cell each.
+// The eleven toolbar images, drawn pixel-sharp on a transparent 16 x 15 cell each.
 QImage Toolbar() {
     constexpr int w = 16, h = 15;
-    QImage strip(10 * w, h, QImage::Format_ARGB32);
+    QImage strip(11 * w, h, QImage::Format_ARGB32);
     strip.fill(Qt::transparent);
     QPainter p(&strip);
     const QColor ink(32, 32, 32), paper(255, 255, 255), blue(40, 80, 170), yellow(235, 190, 60),
@@ -238,9 +238,24 @@ QImage Toolbar() {
     for (QPoint point : {QPoint(1, 7), QPoint(8, 3), QPoint(14, 7), QPoint(7, 11)}) {
         p.drawRect(QRect(point - QPoint(1, 1), QSize(2, 2)));
     }
+    // Fit Automatically: a face outline whose points a spark has placed.
+    cell(7);
+    p.setPen(ink);
+    p.setBrush(paper);
+    p.drawEllipse(1, 2, 9, 12);
+    p.setPen(Qt::NoPen);
+    p.setBrush(green);
+    for (QPoint point : {QPoint(3, 6), QPoint(7, 6), QPoint(5, 9), QPoint(5, 11)}) {
+        p.drawRect(QRect(point - QPoint(1, 0), QSize(2, 2)));
+    }
+    p.setPen(QPen(yellow.darker(115), 1));
+    p.drawLine(12, 0, 12, 6);
+    p.drawLine(9, 3, 15, 3);
+    p.drawLine(10, 1, 14, 5);
+    p.drawLine(14, 1, 10, 5);
     // Less and More: points with a minus or a plus.
     for (int k = 0; k < 2; ++k) {
-        cell(7 + k);
+        cell(8 + k);
         p.setPen(ink);
         p.setBrush(yellow);
         p.drawRect(1, 2, 3, 3);
@@ -252,7 +267,7 @@ QImage Toolbar() {
         }
     }
     // About: a question mark in a circle.
-    cell(9);
+    cell(10);
     p.setPen(blue);
     p.setBrush(QColor(220, 230, 250));
     p.drawEllipse(1, 0, 13, 13);
