@@ -374,25 +374,30 @@ TEST_F(UserJourney, FromNewDocumentToSavedOpenedAndExportedModel) {
     EXPECT_EQ(doc->modelDetail, High);
     EXPECT_EQ(doc->GetPathName(), file);
     EXPECT_FALSE(Modified());
+    EXPECT_FALSE(UndoEnabled()) << "an opened document starts a new history";
+    EXPECT_TRUE(frame->Action(cmd::kRecentFile)->text().contains(QStringLiteral("journey.vmf")));
     for (int photo : {Front, Side}) {
         EXPECT_EQ(doc->photos[photo].size(), QSize(800, 1000)) << photo;
     }
 
     // ---- File > Export from the menu bar, the dialog's defaults confirmed with Return ----
+    // The dialog runs its own event loop; a timer of this scope answers it once it shows.
     bool answered = false;
-    std::function<void()> answerExport = [&] {
+    QTimer answerer;
+    answerer.setInterval(20);
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<CExportDlg*>(QApplication::activeModalWidget());
         auto* name =
             dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
         if (!name) {
-            QTimer::singleShot(20, answerExport);
             return;
         }
-        EXPECT_EQ(name->text(), QStringLiteral("journey"));
+        answerer.stop();
+        EXPECT_EQ(name->text(), QStringLiteral("journey")) << "the document's name proposed";
         answered = true;
         QTest::keyClick(name, Qt::Key_Return);
-    };
-    QTimer::singleShot(20, answerExport);
+    });
+    answerer.start();
     QTest::keyClick(frame.get(), Qt::Key_F, Qt::AltModifier);
     Idle();
     auto* fileMenu = frame->findChild<QMenu*>(QStringLiteral("menu_File"));
@@ -404,12 +409,16 @@ TEST_F(UserJourney, FromNewDocumentToSavedOpenedAndExportedModel) {
     const QDir dir(settings.dir.path());
     for (const char* suffix : {"obj", "mtl", "jpg"}) {
         const QStringList found = dir.entryList({QStringLiteral("journey*.") + suffix});
-        EXPECT_FALSE(found.isEmpty()) << "no exported ." << suffix;
+        EXPECT_EQ(found.size(), 1) << "exported ." << suffix;
         for (const QString& name : found) {
             EXPECT_GT(QFileInfo(dir.filePath(name)).size(), 0) << name.toStdString();
         }
     }
+    const QStringList textures = dir.entryList({QStringLiteral("journey*.jpg")});
+    EXPECT_EQ(QImage(dir.filePath(textures.value(0))).size(), QSize(1024, 1024))
+        << "the dialog's default texture size";
     EXPECT_EQ(doc->modelDetail, High) << "the export leaves the document's detail";
+    EXPECT_FALSE(Modified()) << "an export changes nothing in the document";
     EXPECT_TRUE(settings.failures.isEmpty()) << settings.failures.join('\n').toStdString();
     EXPECT_LT(clock.elapsed(), 20000);
 }
