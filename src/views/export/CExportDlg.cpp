@@ -14,8 +14,14 @@ CExportDlg::CExportDlg(const QString& initialName, QWidget* parent) : QFileDialo
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
     setDefaultSuffix(QStringLiteral("obj"));
-    setNameFilters(
-        {QStringLiteral("Alias Wavefront OBJ Files (*.obj)"), QStringLiteral("Any file (*)")});
+    setNameFilters({QStringLiteral("Alias Wavefront OBJ Files (*.obj)"),
+                    QStringLiteral("glTF Binary (*.glb)"), QStringLiteral("Any file (*)")});
+    // The export's format follows the name's extension; a name typed without one takes the
+    // chosen type's.
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+        setDefaultSuffix(filter.contains(QStringLiteral("*.glb")) ? QStringLiteral("glb")
+                                                                   : QStringLiteral("obj"));
+    });
     setWindowTitle(QStringLiteral("Export"));
     if (!initialName.isEmpty()) {
         selectFile(initialName);

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QSlider>
@@ -151,6 +152,18 @@ TEST_F(DialogTest, ExportDialogDefaults) {
     EXPECT_EQ(options.height, 1024u);
     EXPECT_EQ(options.quality, 80u);
     EXPECT_TRUE(options.dilate);
+}
+
+TEST_F(DialogTest, ExportDialogAppendsTheChosenTypesExtension) {
+    QTemporaryDir dir;
+    CExportDlg dialog{dir.filePath(QStringLiteral("head"))};
+    EXPECT_EQ(QFileInfo(dialog.PathName()).fileName(), "head.obj");
+    const QString glb = QStringLiteral("glTF Binary (*.glb)");
+    ASSERT_TRUE(dialog.nameFilters().contains(glb));
+    dialog.selectNameFilter(glb);
+    emit dialog.filterSelected(glb); // what the file type box sends when the user picks it
+    dialog.selectFile(dir.filePath(QStringLiteral("head")));
+    EXPECT_EQ(QFileInfo(dialog.PathName()).fileName(), "head.glb");
 }
 
 TEST_F(DialogTest, ExportWithTheDefaultsWritesMediumAndRestoresTheDetail) {
