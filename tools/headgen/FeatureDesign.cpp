@@ -101,14 +101,6 @@ private:
     std::set<int> m_named;
 };
 
-struct EarPoint {
-    const char* tag;
-};
-
-const EarPoint kEarTags[] = {{"earTop"},  {"earBackTop"},  {"earBack"},  {"earBackLow"},
-                             {"earLobe"}, {"earFrontLow"}, {"earFront"}, {"earFrontTop"},
-                             {"concha"},  {"earInner"},    {"earMid"}};
-
 struct FrontTarget {
     double x, y; // front view, left half
     int level;
@@ -189,11 +181,11 @@ std::vector<Pick> EarAndJaw(ViewDraft& d) {
         d.Point(p);
     }
     const std::vector<Pick> jaw = FromFront(
-        d, {{-138, -200, 1}, {-130, -240, 2}, {-112, -275, 0}, {-85, -298, 2}, {-58, -312, 1}});
+        d, {{-146, -150, 1}, {-140, -196, 2}, {-120, -236, 0}, {-94, -262, 2}, {-64, -279, 1}});
     picks.insert(picks.end(), jaw.begin(), jaw.end());
     picks.push_back(Tag(l, "chin3", 2));
     d.Point(picks.back());
-    picks.push_back(Take(d, SurfaceFromFront(-10, -318), 0));
+    picks.push_back(Take(d, SurfaceFromFront(-10, -291), 0));
     return picks;
 }
 
@@ -204,9 +196,9 @@ struct CheekPicks {
 CheekPicks Cheeks(ViewDraft& d) {
     CheekPicks c;
     c.cheek = FromFront(
-        d, {{-96, -62, 1}, {-106, -104, 2}, {-102, -146, 0}, {-90, -186, 2}, {-78, -232, 1}});
-    c.crease = FromFront(d, {{-46, -130, 1}, {-56, -160, 2}, {-64, -186, 1}});
-    c.bone = FromFront(d, {{-72, -42, 0}, {-102, -46, 2}, {-130, -36, 1}, {-152, -14, 2}});
+        d, {{-118, -66, 1}, {-128, -106, 2}, {-122, -146, 0}, {-108, -190, 2}, {-92, -236, 1}});
+    c.crease = FromFront(d, {{-56, -126, 1}, {-70, -152, 2}, {-84, -180, 1}});
+    c.bone = FromFront(d, {{-92, -38, 0}, {-124, -40, 2}, {-152, -30, 1}, {-172, -8, 2}});
     return c;
 }
 
@@ -215,7 +207,7 @@ std::vector<Pick> HairlineLeft(ViewDraft& d) {
 }
 
 std::vector<Pick> ForeheadLeft(ViewDraft& d) {
-    return FromFront(d, {{-46, 150, 1}, {-96, 138, 1}});
+    return FromFront(d, {{-50, 150, 1}, {-104, 138, 1}});
 }
 
 // Front photo: the outline of the head, then the face's features, both halves.
@@ -225,13 +217,10 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     d.Point(crown);
     // Outline of the skull and jaw down the left side (the ears have their own outlines); the
     // right side mirrors it.
-    std::set<int> ear;
+    std::set<int> ear = l.ear;
     std::set<int> earOutline;
     for (const Pick& p : EarOutline(l)) {
         earOutline.insert(p.vertex);
-    }
-    for (const EarPoint& e : kEarTags) {
-        ear.insert(l.Tag(e.tag));
     }
     std::vector<Pick> side;
     const double heights[] = {300, 210, 120, 30, -35, -100, -190, -280};
@@ -322,8 +311,8 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     const std::vector<Pick> hair = HairlineLeft(d);
     const Pick hairTop = Tag(l, "f2", 1);
     d.Polyline("Hairline", 0, Join(Join(Reversed(hair), {hairTop}), Mirrored(l, hair)), false);
-    const Pick peak = Take(d, SurfaceFromFront(-18, 280), 2);
-    const Pick peakSide = Take(d, SurfaceFromFront(-46, 292), 2);
+    const Pick peak = Take(d, SurfaceFromFront(-18, 250), 2);
+    const Pick peakSide = Take(d, SurfaceFromFront(-46, 262), 2);
     d.Polyline("Hairline widowspeak", 0,
                {peakSide, peak, hairTop, Mirrored(l, {peak})[0], Mirrored(l, {peakSide})[0]},
                false);
@@ -409,7 +398,7 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
     d.Polyline("Hairline", 0, hairline, false);
     std::vector<Pick> neck;
     for (const D3& t :
-         {D3{-120, -235, 70}, D3{-128, -270, 30}, D3{-112, -300, -20}, D3{-80, -322, -70}}) {
+         {D3{-124, -240, 70}, D3{-124, -280, 30}, D3{-106, -306, -20}, D3{-72, -326, -70}}) {
         neck.push_back(Take(d, t, neck.empty() || neck.size() == 3 ? 1 : 2));
     }
     d.Polyline("Untitled", 0, neck, false);

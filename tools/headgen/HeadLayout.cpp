@@ -12,12 +12,13 @@ namespace {
 
 // Heights (before the final scaling) where the neck opening meets the midline.
 constexpr double kNeckFrontY = -342.0;
-constexpr double kNeckBackY = -286.0;
+constexpr double kNeckBackY = -318.0;
 // Angle between the back midline and the grid column beside it, seen from the head centre.
 constexpr double kBackColumnAngle = 10.5;
 
+// The neck leans forward from the shoulders up to the head.
 D3 NeckAxisAt(double y) {
-    return {0, y, 35 + 45 * (y + 470) / 410};
+    return {0, y, 75 - 50 * (y + 520) / 400};
 }
 
 // Neck-opening vertex k of kNeckLoop, k = 0 at the front, increasing towards -x.
@@ -65,88 +66,88 @@ struct FacePoint {
     double x, y; // front view, x < 0
 };
 
-// Landmarks of the left half of the face (x < 0), placed where the features need them.
+// Landmarks of the left half of the face (x < 0), placed where the features need them. The
+// figures follow published adult craniofacial norms, in millimetres times about 2.74: inner eye
+// corners 32 mm apart, eye width 30 mm, nose 34 mm wide, mouth 52 mm, outer eye corners 92 mm,
+// the eye line halfway between crown and chin (230 mm), nasion to the base of the nose 55 mm.
 const FacePoint kFace[] = {
     // Eye outline and the line where the closed lids meet.
-    {"eyeIn", -29, 5},
-    {"eyeUp1", -42, 18},
-    {"eyeUp2", -60, 23},
-    {"eyeUp3", -78, 18},
-    {"eyeOut", -92, 7},
-    {"eyeLo3", -78, -5},
-    {"eyeLo2", -60, -9},
-    {"eyeLo1", -42, -5},
-    {"lid1", -46, 7},
-    {"lid2", -60, 8},
-    {"lid3", -75, 7},
+    {"eyeIn", -44, 20},
+    {"eyeUp1", -58, 32},
+    {"eyeUp2", -82, 37},
+    {"eyeUp3", -106, 33},
+    {"eyeOut", -124, 24},
+    {"eyeLo3", -106, 13},
+    {"eyeLo2", -82, 9},
+    {"eyeLo1", -58, 11},
+    {"lid1", -62, 22},
+    {"lid2", -82, 23},
+    {"lid3", -104, 23},
     // Eyebrow, inner end first.
-    {"brow1", -23, 36},
-    {"brow2", -43, 45},
-    {"brow3", -64, 48},
-    {"brow4", -85, 45},
-    {"brow5", -106, 35},
+    {"brow1", -34, 58},
+    {"brow2", -62, 68},
+    {"brow3", -90, 72},
+    {"brow4", -118, 68},
+    {"brow5", -144, 56},
     // Rim of the eye socket below and beside the eye.
-    {"orbOut", -113, 4},
-    {"orbLo3", -96, -22},
-    {"orbLo2", -66, -29},
-    {"orbLo1", -37, -22},
+    {"orbOut", -150, 18},
+    {"orbLo3", -126, -8},
+    {"orbLo2", -88, -16},
+    {"orbLo1", -52, -8},
     // Flank of the nose and its wing.
-    {"nose1", -15, -2},
-    {"nose2", -17, -33},
-    {"nose3", -19, -64},
-    {"nose4", -22, -91},
-    {"noseSide1", -31, -42},
-    {"noseSide2", -36, -76},
-    {"alaTop", -27, -101},
-    {"alaOut", -37, -118},
-    {"alaBase", -27, -134},
-    {"nostril", -12, -129},
-    {"tipSide", -13, -110},
+    {"nose1", -16, 20},
+    {"nose2", -19, -18},
+    {"nose3", -21, -54},
+    {"nose4", -24, -86},
+    {"noseSide1", -34, -28},
+    {"noseSide2", -40, -68},
+    {"alaTop", -34, -100},
+    {"alaOut", -46, -119},
+    {"alaBase", -33, -134},
+    {"nostril", -16, -127},
+    {"tipSide", -14, -110},
     // Lips: the meeting line (corner first), upper and lower outlines, skin around them.
-    {"lipCorner", -52, -196},
-    {"lip2", -34, -196},
-    {"lip1", -16, -196},
-    {"upper3", -44, -188},
-    {"upper2", -28, -181},
-    {"upper1", -11, -177},
-    {"lower2", -40, -209},
-    {"lower1", -20, -217},
-    {"philtrum", -11, -158},
-    {"upperSkin", -35, -164},
-    {"mouthOut", -66, -201},
-    {"chin1", -30, -240},
-    {"chin2", -40, -276},
-    {"chin3", -28, -304},
+    {"lipCorner", -66, -177},
+    {"lip2", -44, -177},
+    {"lip1", -20, -177},
+    {"upper3", -56, -170},
+    {"upper2", -36, -162},
+    {"upper1", -13, -157},
+    {"lower2", -48, -189},
+    {"lower1", -22, -196},
+    {"philtrum", -12, -150},
+    {"upperSkin", -42, -148},
+    {"mouthOut", -74, -180},
+    {"lowerSkin", -36, -209},
+    {"chin1", -32, -228},
+    {"chin2", -46, -256},
+    {"chin3", -28, -280},
     // Hairline across the forehead, centre side first.
-    {"hair1", -36, 262},
-    {"hair2", -72, 250},
-    {"hair3", -106, 230},
-    {"hair4", -136, 200},
-    {"hair5", -158, 164},
+    {"hair1", -40, 232},
+    {"hair2", -80, 222},
+    {"hair3", -118, 204},
+    {"hair4", -152, 174},
+    {"hair5", -174, 134},
 };
 
 struct EarPoint {
     const char* tag;
-    double angle; // around the ear outline, 90 = top; < 0 marks an inner point
-    double scale;
+    double a, b; // in the ear's frame: up along the ear, backwards across it
 };
 
-// The ear, as seen from the side: outline points and three in its bowl.
+// The ear, seen square on: the rim (helix) from the front over the top and down the back to
+// the lobe, the groove inside the rim, the ridge in front of it and the hollow (concha).
 const EarPoint kEar[] = {
-    {"earTop", 90, 0.86},      {"earBackTop", 35, 0.86},   {"earBack", -10, 0.86},
-    {"earBackLow", -55, 0.86}, {"earLobe", -90, 0.86},     {"earFrontLow", -135, 0.8},
-    {"earFront", 180, 0.72},   {"earFrontTop", 135, 0.86}, {"concha", -70, 0.3},
-    {"earInner", 80, 0.45},    {"earMid", 10, 0.4},
+    {"earTop", 78, 0},       {"earBackTop", 46, 34},    {"earBack", 4, 42},
+    {"earBackLow", -40, 33}, {"earLobe", -90, 4},       {"earFrontLow", -60, -20},
+    {"earFront", -20, -36},  {"earFrontTop", 52, -33},  {"concha", -14, -8},
+    {"earInner", 42, 6},     {"earMid", 6, 22},         {"earRimFront", 72, -18},
+    {"earGrooveTop", 60, 4}, {"earGrooveBack", 22, 30}, {"earGrooveLow", -22, 27},
+    {"earTragus", -24, -24}, {"earLobeIn", -66, 6},     {"earCrus", 20, -14},
 };
 
 D3 EarPointPosition(const EarPoint& e) {
-    const double centreY = -35, centreZ = 40, tilt = Rad(12);
-    const double t = Rad(e.angle);
-    const double a = 38 * std::cos(t) * e.scale; // across the ear (z)
-    const double b = 70 * std::sin(t) * e.scale; // along the ear (y)
-    const double z = centreZ + a * std::cos(tilt) + b * std::sin(tilt);
-    const double y = centreY - a * std::sin(tilt) + b * std::cos(tilt);
-    return SurfaceFromSide(y, z, -1);
+    return SurfaceBetween(EarToModel(e.a, e.b, 80), EarToModel(e.a, e.b, -40));
 }
 
 // Wanted distance between neighbouring vertices around p: fine on the face, coarse elsewhere.
@@ -218,8 +219,8 @@ void LayoutBuilder::AddMidlineVertices() {
         m_neck[k] = NeckLoopPoint(k);
     }
     AddMidline(MidlineRay(0), "crown");
-    const double frontY[] = {165,     112,  58,   22,   6,    -10,  -26,  -42,  -58,  -74,  -90,
-                             -107.79, -138, -158, -176, -186, -196, -207, -219, -240, -278, -312};
+    const double frontY[] = {170,     110,  48,   30,   12,   -6,   -24,  -42,  -60,  -76,  -92,
+                             -107.79, -133, -147, -158, -167, -177, -187, -197, -218, -250, -278};
     m_layout.front.push_back(AddMidline(MidlineRay(18), "f1"));
     m_layout.front.push_back(AddMidline(MidlineRay(36), "f2"));
     int k = 3;
@@ -262,7 +263,14 @@ void LayoutBuilder::AddFaceAndEars() {
         AddLeft(SurfaceFromFront(f.x, f.y), f.tag);
     }
     for (const EarPoint& e : kEar) {
-        AddLeft(EarPointPosition(e), e.tag);
+        m_layout.ear.insert(AddLeft(EarPointPosition(e), e.tag));
+    }
+    // The skull just behind the rim, so that the ear stands off the head instead of sloping
+    // into it.
+    for (double a : {50.0, 10.0, -30.0, -66.0}) {
+        const double b = a > 30 ? 38 : 60;
+        const D3 behind = EarToModel(a, b, 0);
+        m_layout.ear.insert(AddLeft(SurfaceFromSide(behind.y, behind.z + 22, -1), ""));
     }
 }
 

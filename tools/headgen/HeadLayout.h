@@ -5,6 +5,7 @@
 #include "Triangulation.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct HeadLayout {
     std::vector<int> neckLoop; // the neck opening in order, starting at the front of the neck
     std::vector<Edge> required;
     std::map<std::string, int> tags; // named left-side or midline vertices
+    std::set<int> ear;               // the left ear's vertices
 
     int LeftBegin() const { return 1 + kMidlineFront + kMidlineBack; }
     bool IsLeft(int v) const { return v >= LeftBegin() && v < LeftBegin() + kSideVertices; }

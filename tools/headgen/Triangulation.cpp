@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <string>
 
 namespace vm::headgen {
 
@@ -218,7 +219,8 @@ void ForceEdges(std::vector<Triangle>& tris, const std::vector<D2>& chart,
             }
             if (!flipped) {
                 throw std::runtime_error(
-                    "triangulation: no flippable edge crosses a required edge");
+                    "triangulation: no flippable edge crosses a required edge " +
+                    std::to_string(want.first) + "-" + std::to_string(want.second));
             }
         }
     }
