@@ -193,9 +193,10 @@ void Solve(std::vector<std::vector<double>>& a, std::vector<std::vector<double>>
 
 double FaceWeight(const Vec3& p) {
     // Springs on the face (in front of the ears, brow to chin) are weaker, so the face spreads
-    // over more of the texture.
-    const bool face = p.z < 0 && p.y > -330 && p.y < 80;
-    return face ? kFaceSpring : 1.0;
+    // over more of the texture; they strengthen gradually beyond it, so that the texture's
+    // density does not jump at the brow or in front of the ears.
+    const double outside = std::max({0.0, static_cast<double>(p.z), p.y - 80.0});
+    return kFaceSpring + (1.0 - kFaceSpring) * std::min(1.0, outside / 80.0);
 }
 
 // The place on the outline at fraction t of the way round, starting at the top middle and
