@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
+#include <tuple>
 
 namespace vm::headgen {
 
@@ -136,14 +138,18 @@ struct EarPoint {
 };
 
 // The ear, seen square on: the rim (helix) from the front over the top and down the back to
-// the lobe, the groove inside the rim, the ridge in front of it and the hollow (concha).
+// the lobe, the groove inside the rim (scapha), the ridge in front of it (antihelix), the
+// hollow (concha) with the small flap before it (tragus), and the lobe.
 const EarPoint kEar[] = {
-    {"earTop", 78, 0},       {"earBackTop", 46, 34},    {"earBack", 4, 42},
-    {"earBackLow", -40, 33}, {"earLobe", -90, 4},       {"earFrontLow", -60, -20},
-    {"earFront", -20, -36},  {"earFrontTop", 52, -33},  {"concha", -14, -8},
-    {"earInner", 42, 6},     {"earMid", 6, 22},         {"earRimFront", 72, -18},
-    {"earGrooveTop", 60, 4}, {"earGrooveBack", 22, 30}, {"earGrooveLow", -22, 27},
-    {"earTragus", -24, -24}, {"earLobeIn", -66, 6},     {"earCrus", 20, -14},
+    {"earTop", 78, 0},         {"earBackTop", 46, 34},      {"earBack", 6, 42},
+    {"earBackLow", -40, 32},   {"earLobe", -92, 4},         {"earFrontLow", -62, -20},
+    {"earFront", -19, -39},    {"earFrontTop", 52, -32},    {"earRimFront", 71, -18},
+    {"earRimHigh", 68, 21},    {"earRimLow", -24, 38},      {"earRimCrus", 25, -40},
+    {"earGrooveTop", 58, 3},   {"earGrooveBack", 30, 24},   {"earGrooveMid", 2, 30},
+    {"earGrooveLow", -28, 26}, {"earGrooveFront", 44, -22}, {"earRidgeTop", 36, 8},
+    {"earRidge", 4, 14},       {"earRidgeLow", -34, 14},    {"concha", -14, -10},
+    {"earConchaLow", -32, -8}, {"earCymba", 12, -14},       {"earTragus", -26, -30},
+    {"earLobeIn", -70, 4},     {"earLobeFront", -78, -12},
 };
 
 D3 EarPointPosition(const EarPoint& e) {
@@ -265,12 +271,14 @@ void LayoutBuilder::AddFaceAndEars() {
     for (const EarPoint& e : kEar) {
         m_layout.ear.insert(AddLeft(EarPointPosition(e), e.tag));
     }
-    // The skull just behind the rim, so that the ear stands off the head instead of sloping
-    // into it.
-    for (double a : {50.0, 10.0, -30.0, -66.0}) {
-        const double b = a > 30 ? 38 : 60;
-        const D3 behind = EarToModel(a, b, 0);
-        m_layout.ear.insert(AddLeft(SurfaceFromSide(behind.y, behind.z + 22, -1), ""));
+    // The skull just behind the rim, and round its top and front, so that the ear stands off
+    // the head instead of sloping into it.
+    for (const auto& [a, b, dz] :
+         {std::tuple{50.0, 38.0, 22.0}, std::tuple{10.0, 60.0, 22.0}, std::tuple{-30.0, 60.0, 22.0},
+          std::tuple{-66.0, 60.0, 22.0}, std::tuple{104.0, 10.0, 0.0},
+          std::tuple{70.0, -60.0, -10.0}, std::tuple{-20.0, -64.0, -10.0}}) {
+        const D3 near = EarToModel(a, b, 0);
+        m_layout.ear.insert(AddLeft(SurfaceFromSide(near.y, near.z + dz, -1), ""));
     }
 }
 
@@ -347,6 +355,14 @@ void LayoutBuilder::AddRequiredEdges() {
         both(m_layout.Tag(lips[i]), m_layout.Tag(lips[i + 1]));
     }
     both(m_layout.Tag("lip1"), m_layout.Tag("f19"));
+    // The ear's rim runs as an unbroken edge line, so that subdivision rounds it into a ridge
+    // instead of cutting across it.
+    const char* rim[] = {"earFront",   "earRimCrus", "earFrontTop", "earRimFront", "earTop",
+                         "earRimHigh", "earBackTop", "earBack",     "earRimLow",   "earBackLow"};
+
+    for (size_t i = 0; i + 1 < std::size(rim); ++i) {
+        both(m_layout.Tag(rim[i]), m_layout.Tag(rim[i + 1]));
+    }
     for (int i = 1; i < 5; ++i) {
         both(m_layout.Tag("brow" + std::to_string(i)),
              m_layout.Tag("brow" + std::to_string(i + 1)));

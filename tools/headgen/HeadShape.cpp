@@ -77,9 +77,9 @@ double Cranium(const D3& p) {
     // The curve of the teeth under the lips.
     d = SmoothUnion(d, Ellipsoid(p, {0, -168, -150}, {84, 66, 86}), 35);
     // Jaw line from the angle below the ear to the chin.
-    d = SmoothUnion(d, Capsule(p, {-136, -168, 20}, {-30, -266, -170}, 22), 50);
+    d = SmoothUnion(d, Capsule(p, {-136, -168, 20}, {-44, -256, -166}, 20), 50);
     // Chin.
-    d = SmoothUnion(d, Ellipsoid(p, {0, -254, -186}, {58, 38, 44}), 40);
+    d = SmoothUnion(d, Ellipsoid(p, {0, -252, -188}, {54, 36, 40}), 40);
     return d;
 }
 
@@ -114,7 +114,7 @@ double Nose(const D3& p, double d) {
     n = SmoothUnion(n, Ellipsoid(p, {-30, -118, -238}, {19, 17, 21}), 12);
     d = SmoothUnion(d, n, 14);
     // Nostrils under the tip.
-    d = SmoothCut(d, Ellipsoid(p, {-15, -131, -254}, {8, 6, 12}), 5);
+    d = SmoothCut(d, Ellipsoid(p, {-15, -135, -252}, {8, 5, 11}), 4);
     return d;
 }
 
@@ -133,13 +133,13 @@ double Mouth(const D3& p, double d) {
 } // namespace
 
 D3 EarCentre() {
-    return {-190, -30, 80};
+    return {-200, -30, 72};
 }
 
 namespace {
 
 constexpr double kEarTilt = 14;  // degrees the ear's long axis leans back
-constexpr double kEarFlare = 44; // degrees the ear turns out of the head about its front edge
+constexpr double kEarFlare = 25; // degrees the ear turns out of the head about its front edge
 
 // The ear in its own frame: a = up along the ear, b = backwards across it, c = out of its plane.
 D3 EarFrame(const D3& p) {
@@ -159,7 +159,7 @@ double Ears(const D3& point, double d) {
     D3 previous{};
     for (int k = 0; k <= 12; ++k) {
         const double t = Rad(200 - 245.0 * k / 12); // front, over the top, down the back
-        const D3 rim{72 * std::sin(t) + 6, 42 * std::cos(t), 4};
+        const D3 rim{72 * std::sin(t) + 6, 42 * std::cos(t), 5};
         if (k > 0) {
             ear = std::min(ear, Capsule(f, previous, rim, 10));
         }
@@ -167,14 +167,16 @@ double Ears(const D3& point, double d) {
     }
     // The lobe, soft and thick.
     ear = SmoothUnion(ear, Ellipsoid(f, {-72, 4, 4}, {22, 20, 9}), 12);
-    // The shell inside the rim.
-    ear = SmoothUnion(ear, Ellipsoid(f, {2, 2, -3}, {74, 42, 7}), 6);
+    // The shell inside the rim, well below its crest.
+    ear = SmoothUnion(ear, Ellipsoid(f, {2, 2, -9}, {74, 42, 6}), 5);
     // The antihelix ridge and the hollow of the concha in front of it.
-    ear = SmoothUnion(ear, Capsule(f, {40, 10, 2}, {-34, 14, 1}, 6), 5);
-    ear = SmoothCut(ear, Ellipsoid(f, {-14, -8, 4}, {26, 18, 12}), 5);
+    ear = SmoothUnion(ear, Capsule(f, {40, 10, -3}, {-34, 14, -4}, 7), 5);
+    // The tragus, a small flap over the front of the concha.
+    ear = SmoothUnion(ear, Ellipsoid(f, {-26, -32, 0}, {12, 8, 8}), 5);
     // Where the ear grows out of the head.
     ear = SmoothUnion(ear, Ellipsoid(f, {-10, -22, -18}, {40, 16, 22}), 10);
-    return SmoothUnion(d, ear, 8);
+    // The hollow of the concha reaches into the head, down to the ear canal.
+    return SmoothCut(SmoothUnion(d, ear, 8), Ellipsoid(f, {-18, -10, -6}, {28, 20, 18}), 5);
 }
 
 } // namespace

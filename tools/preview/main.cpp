@@ -95,7 +95,7 @@ void Save(const QImage& image, const QString& path) {
 constexpr Vec3 kEarCentre{-200.0f, -40.0f, 75.0f};
 
 void RenderEar(const Mesh& high, const QDir& out) {
-    const View views[] = {{90, 2.2f, kEarCentre}, {145, 2.2f, kEarCentre}};
+    const View views[] = {{70, 1.5f, kEarCentre}, {150, 1.5f, kEarCentre}};
     // Each close view in a picture of its own, so that neither spills into the other.
     QImage picture(2 * kCell, kHeight, QImage::Format_RGB32);
     QPainter painter(&picture);
