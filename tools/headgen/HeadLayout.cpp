@@ -355,6 +355,15 @@ void LayoutBuilder::AddRequiredEdges() {
         both(m_layout.Tag(lips[i]), m_layout.Tag(lips[i + 1]));
     }
     both(m_layout.Tag("lip1"), m_layout.Tag("f19"));
+    // The border of each lip, corner to middle, so that the lips keep a clear outline.
+    const char* upperBorder[] = {"lipCorner", "upper3", "upper2", "upper1", "f17"};
+    const char* lowerBorder[] = {"lipCorner", "lower2", "lower1", "f21"};
+    for (size_t i = 0; i + 1 < std::size(upperBorder); ++i) {
+        both(m_layout.Tag(upperBorder[i]), m_layout.Tag(upperBorder[i + 1]));
+    }
+    for (size_t i = 0; i + 1 < std::size(lowerBorder); ++i) {
+        both(m_layout.Tag(lowerBorder[i]), m_layout.Tag(lowerBorder[i + 1]));
+    }
     // The ear's rim runs as an unbroken edge line, so that subdivision rounds it into a ridge
     // instead of cutting across it.
     const char* rim[] = {"earFront",   "earRimCrus", "earFrontTop", "earRimFront", "earTop",

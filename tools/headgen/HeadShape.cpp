@@ -121,8 +121,10 @@ double Nose(const D3& p, double d) {
 double Mouth(const D3& p, double d) {
     // Upper and lower lip: full in the middle, thin at the corners, standing out of the skin
     // so that their border shows as an edge.
-    d = SmoothUnion(d, RoundCone(p, {-64, -174, -212}, {0, -165, -236}, 7, 14), 5);
-    d = SmoothUnion(d, RoundCone(p, {-60, -181, -210}, {0, -190, -232}, 7, 15), 5);
+    d = SmoothUnion(d, Capsule(p, {-46, -171, -229}, {0, -165, -238}, 12), 5);
+    d = SmoothUnion(d, RoundCone(p, {-66, -175, -212}, {-46, -171, -229}, 5, 12), 5);
+    d = SmoothUnion(d, Capsule(p, {-42, -184, -226}, {0, -190, -234}, 13), 5);
+    d = SmoothUnion(d, RoundCone(p, {-62, -180, -210}, {-42, -184, -226}, 5, 13), 5);
     // The line where the lips meet.
     d = SmoothCut(d, Capsule(p, {-74, -177, -228}, {0, -177, -252}, 3.5), 4);
     // The hollow between the lower lip and the chin.
