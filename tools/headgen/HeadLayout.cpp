@@ -70,8 +70,11 @@ struct FacePoint {
 
 // Landmarks of the left half of the face (x < 0), placed where the features need them. The
 // figures follow published adult craniofacial norms, in millimetres times about 2.74: inner eye
-// corners 32 mm apart, eye width 30 mm, nose 34 mm wide, mouth 52 mm, outer eye corners 92 mm,
-// the eye line halfway between crown and chin (230 mm), nasion to the base of the nose 55 mm.
+// corners 32 mm apart, eye width 29 mm, nose 34 mm wide, mouth 54 mm, outer eye corners 91 mm,
+// the eye line halfway between crown and chin (230 mm), the ear 60 mm long from the brow down
+// to the base of the nose. The nose alone runs long (65 mm from the nasion to its base, against
+// about 55 mm), because the stored head keeps its nose tip at a fixed height below a crown and
+// above a neck that are fixed too.
 const FacePoint kFace[] = {
     // Eye outline and the line where the closed lids meet.
     {"eyeIn", -44, 20},

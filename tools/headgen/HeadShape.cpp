@@ -62,7 +62,7 @@ D3 LeftHalf(const D3& p) {
 }
 
 // Sizes follow published adult craniofacial norms at about 2.74 model units per millimetre
-// (crown to chin about 230 mm, head breadth about 150 mm, outer eye corners about 93 mm apart);
+// (crown to chin about 230 mm, head breadth about 150 mm, outer eye corners about 91 mm apart);
 // the exact extremes of the stored head then stretch each axis by a few per cent at most.
 double Cranium(const D3& p) {
     double d = Ellipsoid(p, {0, 60, 30}, {200, 282, 262});
