@@ -138,25 +138,31 @@ const FacePoint kFace[] = {
 struct EarPoint {
     const char* tag;
     double a, b; // in the ear's frame: up along the ear, backwards across it
+    // How far the vertex stands out of the modelled surface (along the ear's outward normal):
+    // subdivision pulls a lone ridge of vertices down and a lone hollow up, so the rim is set
+    // higher and the concha deeper than modelled, and the subdivided ear comes out as modelled.
+    double lift;
 };
 
 // The ear, seen square on: the rim (helix) from the front over the top and down the back to
 // the lobe, the groove inside the rim (scapha), the ridge in front of it (antihelix), the
 // hollow (concha) with the small flap before it (tragus), and the lobe.
 const EarPoint kEar[] = {
-    {"earTop", 78, 0},         {"earBackTop", 46, 34},      {"earBack", 6, 42},
-    {"earBackLow", -40, 32},   {"earLobe", -92, 4},         {"earFrontLow", -62, -20},
-    {"earFront", -19, -39},    {"earFrontTop", 52, -32},    {"earRimFront", 71, -18},
-    {"earRimHigh", 68, 21},    {"earRimLow", -24, 38},      {"earRimCrus", 25, -40},
-    {"earGrooveTop", 58, 3},   {"earGrooveBack", 30, 24},   {"earGrooveMid", 2, 30},
-    {"earGrooveLow", -28, 26}, {"earGrooveFront", 44, -22}, {"earRidgeTop", 36, 8},
-    {"earRidge", 4, 14},       {"earRidgeLow", -34, 14},    {"concha", -14, -10},
-    {"earConchaLow", -32, -8}, {"earCymba", 12, -14},       {"earTragus", -26, -30},
-    {"earLobeIn", -70, 4},     {"earLobeFront", -78, -12},
+    {"earTop", 78, 0, 8},          {"earBackTop", 46, 34, 8},       {"earBack", 6, 42, 8},
+    {"earBackLow", -40, 32, 7},    {"earLobe", -92, 4, 3},          {"earFrontLow", -62, -20, 0},
+    {"earFront", -19, -39, 4},     {"earFrontTop", 52, -32, 8},     {"earRimFront", 71, -18, 8},
+    {"earRimHigh", 68, 21, 8},     {"earRimLow", -24, 38, 8},       {"earRimCrus", 25, -40, 6},
+    {"earGrooveTop", 58, 3, -4},   {"earGrooveBack", 30, 24, -4},   {"earGrooveMid", 2, 30, -4},
+    {"earGrooveLow", -28, 26, -4}, {"earGrooveFront", 44, -22, -4}, {"earRidgeTop", 36, 8, 3},
+    {"earRidge", 4, 14, 3},        {"earRidgeLow", -34, 14, 3},     {"concha", -14, -10, -8},
+    {"earConchaLow", -32, -8, -6}, {"earCymba", 12, -14, -5},       {"earTragus", -26, -30, 4},
+    {"earLobeIn", -70, 4, 4},      {"earLobeFront", -78, -12, 3},
 };
 
 D3 EarPointPosition(const EarPoint& e) {
-    return SurfaceBetween(EarToModel(e.a, e.b, 80), EarToModel(e.a, e.b, -40));
+    const D3 surface = SurfaceBetween(EarToModel(e.a, e.b, 80), EarToModel(e.a, e.b, -40));
+    const D3 outward = EarToModel(0, 0, 1) - EarToModel(0, 0, 0);
+    return surface + outward * e.lift;
 }
 
 // Wanted distance between neighbouring vertices around p: fine on the face, coarse elsewhere.
