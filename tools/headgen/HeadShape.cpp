@@ -111,10 +111,12 @@ double Nose(const D3& p, double d) {
     double n = RoundCone(p, {0, 40, -228}, {0, -92, -262}, 10, 20);
     n = SmoothUnion(n, Ellipsoid(p, {0, -104, -264}, {22, 22, 26}), 14);
     // Wings (alae) either side of the tip.
-    n = SmoothUnion(n, Ellipsoid(p, {-30, -118, -238}, {19, 17, 21}), 12);
-    d = SmoothUnion(d, n, 14);
-    // Nostrils under the tip.
-    d = SmoothCut(d, Ellipsoid(p, {-15, -135, -252}, {8, 5, 11}), 4);
+    n = SmoothUnion(n, Ellipsoid(p, {-30, -118, -240}, {19, 17, 21}), 14);
+    // The columella, from the tip down to the lip between the nostrils.
+    n = SmoothUnion(n, Capsule(p, {0, -112, -268}, {0, -132, -240}, 9), 10);
+    d = SmoothUnion(d, n, 18);
+    // Nostrils under the tip, seen from below rather than from the front.
+    d = SmoothCut(d, Ellipsoid(p, {-16, -136, -250}, {8, 4, 10}), 3);
     return d;
 }
 
