@@ -78,6 +78,8 @@ double Cranium(const D3& p) {
     d = SmoothUnion(d, Ellipsoid(p, {0, -168, -150}, {84, 66, 86}), 35);
     // Jaw line from the angle below the ear to the chin.
     d = SmoothUnion(d, Capsule(p, {-136, -168, 20}, {-44, -256, -166}, 20), 50);
+    // The back edge of the jaw rising from its angle towards the ear.
+    d = SmoothUnion(d, Capsule(p, {-140, -100, 45}, {-136, -168, 22}, 18), 40);
     // Chin.
     d = SmoothUnion(d, Ellipsoid(p, {0, -252, -188}, {54, 36, 40}), 40);
     return d;
