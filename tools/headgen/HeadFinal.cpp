@@ -194,8 +194,9 @@ void Solve(std::vector<std::vector<double>>& a, std::vector<std::vector<double>>
 double FaceWeight(const Vec3& p) {
     // Springs on the face (in front of the ears, brow to chin) are weaker, so the face spreads
     // over more of the texture; they strengthen gradually beyond it, so that the texture's
-    // density does not jump at the brow or in front of the ears.
-    const double outside = std::max({0.0, static_cast<double>(p.z), p.y - 80.0});
+    // density does not jump at the brow, below the mouth or in front of the ears. The chin and
+    // the neck give way to the eyes, the nose and the mouth, where a retouch needs the texels.
+    const double outside = std::max({0.0, static_cast<double>(p.z), p.y - 80.0, -210.0 - p.y});
     return kFaceSpring + (1.0 - kFaceSpring) * std::min(1.0, outside / 80.0);
 }
 
