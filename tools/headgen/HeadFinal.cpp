@@ -197,7 +197,7 @@ double FaceWeight(const Vec3& p) {
     // density does not jump at the brow, below the mouth or in front of the ears. The chin and
     // the neck give way to the eyes, the nose and the mouth, where a retouch needs the texels.
     const double outside = std::max({0.0, static_cast<double>(p.z), p.y - 80.0, -210.0 - p.y});
-    return kFaceSpring + (1.0 - kFaceSpring) * std::min(1.0, outside / 80.0);
+    return kFaceSpring + (1.0 - kFaceSpring) * std::min(1.0, outside / 240.0);
 }
 
 // The place on the outline at fraction t of the way round, starting at the top middle and
