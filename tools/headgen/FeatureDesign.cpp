@@ -311,8 +311,8 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     const std::vector<Pick> hair = HairlineLeft(d);
     const Pick hairTop = Tag(l, "f2", 1);
     d.Polyline("Hairline", 0, Join(Join(Reversed(hair), {hairTop}), Mirrored(l, hair)), false);
-    const Pick peak = Take(d, SurfaceFromFront(-18, 250), 2);
-    const Pick peakSide = Take(d, SurfaceFromFront(-46, 262), 2);
+    const Pick peak = Tag(l, "peak", 2);
+    const Pick peakSide = Tag(l, "peakSide", 2);
     d.Polyline("Hairline widowspeak", 0,
                {peakSide, peak, hairTop, Mirrored(l, {peak})[0], Mirrored(l, {peakSide})[0]},
                false);
@@ -398,7 +398,7 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
     d.Polyline("Hairline", 0, hairline, false);
     std::vector<Pick> neck;
     for (const D3& t :
-         {D3{-124, -240, 70}, D3{-124, -280, 30}, D3{-106, -306, -20}, D3{-72, -326, -70}}) {
+         {D3{-132, -205, 62}, D3{-124, -248, 22}, D3{-104, -280, -30}, D3{-70, -304, -84}}) {
         neck.push_back(Take(d, t, neck.empty() || neck.size() == 3 ? 1 : 2));
     }
     d.Polyline("Untitled", 0, neck, false);

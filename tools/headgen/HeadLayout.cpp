@@ -128,11 +128,14 @@ const FacePoint kFace[] = {
     {"chin2", -46, -256},
     {"chin3", -28, -280},
     // Hairline across the forehead, centre side first.
-    {"hair1", -40, 232},
-    {"hair2", -80, 222},
-    {"hair3", -118, 204},
-    {"hair4", -152, 174},
-    {"hair5", -174, 134},
+    {"hair1", -40, 214},
+    {"hair2", -80, 204},
+    {"hair3", -118, 188},
+    {"hair4", -152, 162},
+    {"hair5", -174, 126},
+    // The widow's peak above the middle of the hairline.
+    {"peak", -22, 250},
+    {"peakSide", -52, 262},
 };
 
 struct EarPoint {
@@ -237,7 +240,7 @@ void LayoutBuilder::AddMidlineVertices() {
     const double frontY[] = {170,     110,  48,   30,   12,   -6,   -24,  -42,  -60,  -76,  -92,
                              -107.79, -133, -147, -158, -167, -177, -187, -197, -218, -250, -278};
     m_layout.front.push_back(AddMidline(MidlineRay(18), "f1"));
-    m_layout.front.push_back(AddMidline(MidlineRay(36), "f2"));
+    m_layout.front.push_back(AddMidline(MidlineRay(46), "f2"));
     int k = 3;
     for (double y : frontY) {
         m_layout.front.push_back(AddMidline(SurfaceFromFront(0, y), "f" + std::to_string(k++)));
