@@ -94,7 +94,7 @@ double Neck(const D3& p, double d) {
 }
 
 double Brows(const D3& p, double d) {
-    d = SmoothUnion(d, Ellipsoid(p, {-86, 66, -205}, {70, 17, 26}), 22);
+    d = SmoothUnion(d, Ellipsoid(p, {-88, 64, -210}, {72, 18, 28}), 22);
     // Cheeks between the cheekbones and the mouth.
     d = SmoothUnion(d, Ellipsoid(p, {-104, -84, -178}, {56, 60, 40}), 34);
     // Cheekbones.
@@ -103,9 +103,10 @@ double Brows(const D3& p, double d) {
 }
 
 double Eyes(const D3& p, double d) {
-    d = SmoothCut(d, Ellipsoid(p, {-84, 24, -238}, {44, 26, 34}), 14);
+    // The socket under the brow, deep enough to shade the eye.
+    d = SmoothCut(d, Ellipsoid(p, {-84, 28, -242}, {50, 32, 40}), 16);
     // Closed lids over the eyeball.
-    d = SmoothUnion(d, Ellipsoid(p, {-84, 24, -190}, {42, 30, 40}), 10);
+    d = SmoothUnion(d, Ellipsoid(p, {-84, 22, -194}, {41, 28, 38}), 10);
     return d;
 }
 
