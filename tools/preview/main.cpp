@@ -3,7 +3,8 @@
 //   subdivision tables applied), from the front, the side and three-quarters;
 // - features_front.png, features_side.png: the head as the front and side photos see it, with
 //   the default feature points and segments over it;
-// - head_ear.png: a close view of the ear at High detail, from the side and from behind.
+// - head_ear.png: a close view of the ear at High detail, from the side and, standing off the
+//   head, from nearly in front.
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
 #include "platform/Exceptions.h"
@@ -95,7 +96,7 @@ void Save(const QImage& image, const QString& path) {
 constexpr Vec3 kEarCentre{-200.0f, -40.0f, 75.0f};
 
 void RenderEar(const Mesh& high, const QDir& out) {
-    const View views[] = {{70, 1.5f, kEarCentre}, {150, 1.5f, kEarCentre}};
+    const View views[] = {{80, 1.5f, kEarCentre}, {20, 1.5f, kEarCentre}};
     // Each close view in a picture of its own, so that neither spills into the other.
     QImage picture(2 * kCell, kHeight, QImage::Format_RGB32);
     QPainter painter(&picture);
