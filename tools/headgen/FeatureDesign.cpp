@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 
@@ -434,6 +435,48 @@ void PinCreases(const HeadLayout& l, DraftFeatureSet& set) {
     }
 }
 
+// The row of every point in the stored list, in the order the design above makes them (front,
+// then side). The rows are those the default set has always had: code and tests name feature
+// points by their number, so a change of the head's shape must not renumber them.
+const int kFrontRows[] = {
+    0,   1,   6,   19,  37,  69,  98,  122, 146, 2,   7,   20,  38,  70,  99,  123, 147, 156,
+    51,  44,  41,  43,  49,  57,  63,  58,  32,  26,  24,  18,  22,  36,  23,  21,  25,  27,
+    33,  124, 118, 114, 113, 115, 119, 125, 127, 131, 132, 130, 126, 73,  92,  109, 120, 135,
+    103, 111, 128, 77,  83,  75,  55,  74,  93,  110, 121, 136, 137, 139, 142, 141, 143, 140,
+    138, 104, 112, 129, 78,  84,  76,  56,  53,  67,  79,  88,  94,  100, 107, 105, 102, 54,
+    68,  80,  89,  95,  101, 108, 106, 96,  97,  86,  52,  45,  42,  46,  50,  60,  64,  59,
+    65,  47,  39,  61,  71,  85,  90,  81,  116, 133, 144, 148, 154, 152, 150, 66,  48,  40,
+    62,  72,  87,  91,  82,  117, 134, 145, 149, 155, 153, 151, 28,  16,  14,  12,  10,  3,
+    11,  13,  15,  17,  29,  8,   4,   5,   9,   30,  34,  31,  35,
+};
+const int kSideRows[] = {
+    123, 119, 116, 107, 100, 97,  93,  92,  88,  85, 79,  72,  68,  60,  55, 52, 44,  33,
+    28,  23,  35,  30,  24,  3,   1,   0,   5,   2,  6,   4,   16,  32,  37, 57, 74,  84,
+    96,  109, 111, 112, 114, 117, 120, 121, 122, 20, 19,  21,  22,  27,  47, 90, 101, 94,
+    102, 62,  76,  86,  91,  99,  80,  87,  95,  64, 70,  63,  49,  48,  58, 65, 73,  67,
+    77,  78,  82,  81,  46,  42,  39,  41,  45,  50, 54,  51,  15,  14,  10, 8,  11,  18,
+    17,  31,  34,  40,  59,  69,  83,  56,  43,  38, 53,  61,  71,  75,  66, 89, 98,  105,
+    108, 118, 115, 110, 36,  7,   9,   12,  13,  25, 103, 106, 104, 113, 26, 29,
+};
+
+// Fixes every point's row from the tables, checking them against the rows the design itself
+// fixes and against the number of points it makes.
+void FixRows(DraftView& view, const int* rows, size_t count) {
+    if (view.vertex.size() != count) {
+        throw std::runtime_error("feature set: the point rows do not cover the design's points");
+    }
+    std::map<int, int> fixed;
+    for (size_t k = 0; k < count; ++k) {
+        fixed[rows[k]] = view.vertex[k];
+    }
+    for (const auto& [row, vertex] : view.fixedRows) {
+        if (fixed.at(row) != vertex) {
+            throw std::runtime_error("feature set: the point rows disagree with a fixed row");
+        }
+    }
+    view.fixedRows = fixed;
+}
+
 } // namespace
 
 DraftFeatureSet DesignFeatureSet(const WeldedHead& head) {
@@ -444,6 +487,8 @@ DraftFeatureSet DesignFeatureSet(const WeldedHead& head) {
     ViewDraft side(head.layout);
     DesignSide(side, set);
     set.views[1] = side.View();
+    FixRows(set.views[0], kFrontRows, std::size(kFrontRows));
+    FixRows(set.views[1], kSideRows, std::size(kSideRows));
     PinCreases(head.layout, set);
     return set;
 }
