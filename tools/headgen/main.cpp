@@ -239,11 +239,10 @@ void WritePreviews(const Generated& g, const QString& dir) {
     RenderPreview(fine, 0, false, dir + "/face_high.png", {}, 2.2, {0, -90});
     RenderPreview(fine, 40, false, dir + "/face_high_turned.png", {}, 2.2, {-60, -90});
     RenderPreview(fine, 90, false, dir + "/face_high_side.png", {}, 2.2, {-150, -90});
-    RenderPreview(fine, 90, false, dir + "/ear_high.png", {}, 3.0, {75, -35});
-    RenderPreview(fine, 65, false, dir + "/ear_high_square.png", {}, 3.0, {150, -30});
-    RenderPreview(mesh, 65, true, dir + "/ear_low_square.png", {}, 3.0, {150, -30});
+    // The ear seen square on (it faces a little forwards) and from behind, standing off.
+    RenderPreview(fine, 65, false, dir + "/ear_high.png", {}, 3.0, {150, -30});
+    RenderPreview(mesh, 65, true, dir + "/ear_low.png", {}, 3.0, {150, -30});
     RenderPreview(fine, 150, false, dir + "/ear_high_back.png", {}, 2.2, {0, -30});
-    RenderPreview(mesh, 90, true, dir + "/ear_low.png", {}, 3.0, {75, -35});
     // Each photo's feature points and segments over the head seen from that photo.
     for (int photo = 0; photo < kPhotoCount; ++photo) {
         std::vector<D3> marks;
