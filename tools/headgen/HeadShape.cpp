@@ -145,12 +145,13 @@ D3 EarCentre() {
 
 namespace {
 
-constexpr double kEarTilt = 14;  // degrees the ear's long axis leans back
-constexpr double kEarFlare = 25; // degrees the ear turns out of the head about its front edge
+constexpr double kEarTilt = 14;   // degrees the ear's long axis leans back
+constexpr double kEarFlare = 25;  // degrees the ear turns out of the head about its front edge
+constexpr double kEarSize = 1.08; // model units per unit of the ear drawn below
 
 // The ear in its own frame: a = up along the ear, b = backwards across it, c = out of its plane.
 D3 EarFrame(const D3& p) {
-    const D3 q = p - EarCentre();
+    const D3 q = (p - EarCentre()) / kEarSize;
     const double tilt = Rad(kEarTilt), flare = Rad(kEarFlare);
     const double a = q.y * std::cos(tilt) + q.z * std::sin(tilt);
     const double z1 = -q.y * std::sin(tilt) + q.z * std::cos(tilt);
@@ -210,7 +211,7 @@ D3 EarToModel(double a, double b, double c) {
     const double z1 = b * std::cos(flare) - c * std::sin(flare);
     const double y = a * std::cos(tilt) - z1 * std::sin(tilt);
     const double z = a * std::sin(tilt) + z1 * std::cos(tilt);
-    return EarCentre() + D3{x, y, z};
+    return EarCentre() + D3{x, y, z} * kEarSize;
 }
 
 namespace {
