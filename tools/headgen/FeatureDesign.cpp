@@ -186,7 +186,7 @@ std::vector<Pick> EarAndJaw(ViewDraft& d) {
     picks.insert(picks.end(), jaw.begin(), jaw.end());
     picks.push_back(Tag(l, "chin3", 2));
     d.Point(picks.back());
-    picks.push_back(Take(d, SurfaceFromFront(-10, -291), 0));
+    picks.push_back(Take(d, SurfaceFromFront(-10, -286), 0));
     return picks;
 }
 
@@ -399,7 +399,7 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
     d.Polyline("Hairline", 0, hairline, false);
     std::vector<Pick> neck;
     for (const D3& t :
-         {D3{-132, -205, 62}, D3{-124, -248, 22}, D3{-104, -280, -30}, D3{-70, -304, -84}}) {
+         {D3{-131, -217, 60}, D3{-120, -262, 0}, D3{-90, -285, -50}, D3{-50, -290, -110}}) {
         neck.push_back(Take(d, t, neck.empty() || neck.size() == 3 ? 1 : 2));
     }
     d.Polyline("Untitled", 0, neck, false);
