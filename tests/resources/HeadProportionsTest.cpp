@@ -1,12 +1,14 @@
 // Proportions of the committed generic head, measured from the vertices the default feature set
 // binds: every head a user makes starts from these, so they must follow adult averages (eye
-// spacing, nose and mouth width, face height, eye line, ear size and place), and the baked
-// texture must show the face upright.
+// spacing, nose and mouth width, face height, eye line, ear size and place).
 #include "HeadResourceFixture.h"
 #include "document/HeadResources.h"
 
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
