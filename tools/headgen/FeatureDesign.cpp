@@ -419,7 +419,7 @@ void PinCreases(const HeadLayout& l, DraftFeatureSet& set) {
     set.pins[l.Tag("crown")] = 0;
     const int nose[] = {89, 110, 139, 192, 223, 238, 259, 280, 293, 320};
     for (int k = 0; k < 10; ++k) {
-        set.pins[l.Tag("f" + std::to_string(6 + k))] = nose[k];
+        set.pins[l.Tag(Numbered("f", 6 + k))] = nose[k];
     }
     const std::pair<const char*, int> lips[] = {{"lipCorner", 411}, {"lip2", 413}, {"lip1", 416}};
     for (const auto& [tag, number] : lips) {
@@ -429,7 +429,7 @@ void PinCreases(const HeadLayout& l, DraftFeatureSet& set) {
     set.pins[l.Tag("f19")] = 415;
     const int brow[] = {83, 81, 85, 87, 102};
     for (int k = 0; k < 5; ++k) {
-        const int v = l.Tag("brow" + std::to_string(k + 1));
+        const int v = l.Tag(Numbered("brow", k + 1));
         set.pins[v] = brow[k];
         set.pins[l.MirrorOf(v)] = brow[k] + 1;
     }

@@ -243,13 +243,13 @@ void LayoutBuilder::AddMidlineVertices() {
     m_layout.front.push_back(AddMidline(MidlineRay(46), "f2"));
     int k = 3;
     for (double y : frontY) {
-        m_layout.front.push_back(AddMidline(SurfaceFromFront(0, y), "f" + std::to_string(k++)));
+        m_layout.front.push_back(AddMidline(SurfaceFromFront(0, y), Numbered("f", k++)));
     }
     m_layout.front.push_back(AddMidline(SurfaceFromBelow(0, -140), "f25"));
     m_layout.front.push_back(AddMidline(m_neck[0], "f26"));
     const std::vector<D3> back = BackMidline(m_neck[kNeckLoop / 2]);
     for (size_t i = 0; i < back.size(); ++i) {
-        m_layout.back.push_back(AddMidline(back[i], "m" + std::to_string(i + 1)));
+        m_layout.back.push_back(AddMidline(back[i], Numbered("m", i + 1)));
     }
 }
 
@@ -261,11 +261,11 @@ void LayoutBuilder::AddNeckAndBackGrid() {
     for (size_t k = 0; k < rows.size(); ++k) {
         const D3 dm = Unit(m_midline[rows[k]] - c);
         m_leftColumn.push_back(
-            AddLeft(SurfaceAlongRay({-s, co * dm.y, co * dm.z}), "col" + std::to_string(k)));
+            AddLeft(SurfaceAlongRay({-s, co * dm.y, co * dm.z}), Numbered("col", k)));
     }
     std::vector<int> leftNeck;
     for (int k = 1; k < kNeckLoop / 2; ++k) {
-        leftNeck.push_back(AddLeft(m_neck[k], "neck" + std::to_string(k)));
+        leftNeck.push_back(AddLeft(m_neck[k], Numbered("neck", k)));
     }
     m_leftColumn.push_back(leftNeck.back());
     m_layout.neckLoop.push_back(m_layout.Tag("f26"));
@@ -385,8 +385,7 @@ void LayoutBuilder::AddRequiredEdges() {
         both(m_layout.Tag(rim[i]), m_layout.Tag(rim[i + 1]));
     }
     for (int i = 1; i < 5; ++i) {
-        both(m_layout.Tag("brow" + std::to_string(i)),
-             m_layout.Tag("brow" + std::to_string(i + 1)));
+        both(m_layout.Tag(Numbered("brow", i)), m_layout.Tag(Numbered("brow", i + 1)));
     }
     std::sort(req.begin(), req.end());
     req.erase(std::unique(req.begin(), req.end()), req.end());

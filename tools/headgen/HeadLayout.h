@@ -39,6 +39,14 @@ struct HeadLayout {
 
 HeadLayout BuildLayout();
 
+// A vertex tag with a number, such as "f14". (Built by appending: "f" + std::to_string(n) trips
+// a false alarm of the optimising compiler.)
+template <typename Number> std::string Numbered(const char* stem, Number n) {
+    std::string tag(stem);
+    tag += std::to_string(n);
+    return tag;
+}
+
 // Flat chart of the surface used to triangulate: a stereographic view from the neck opening,
 // so that the opening becomes the outer boundary.
 std::vector<D2> ChartOf(const HeadLayout& layout);
