@@ -329,6 +329,47 @@ TEST_F(AtlasOfTheHead, BakeEqualsThePlainDrawingForUnusualColoursAndPhotoPlaces)
     ExpectSameAsPlainDrawing(mesh, 256, 256, 1.4f, "unusual head");
 }
 
+// An artist opens the baked texture to retouch it and expects the photo's way up and its left
+// and right: the front photo's top half (red, green) must bake above its bottom half (blue,
+// yellow), and its left half (red, blue) left of its right half.
+TEST_F(AtlasOfTheHead, BakesThePhotoUprightAndUnmirrored) {
+    const QRgb quarters[2][2] = {{qRgb(255, 0, 0), qRgb(0, 255, 0)},
+                                 {qRgb(0, 0, 255), qRgb(255, 255, 0)}};
+    const uint32_t size = 64;
+    auto front = photos.device.CreateTexture(size, size);
+    {
+        TextureLock lock(*front);
+        for (uint32_t y = 0; y < size; ++y)
+            for (uint32_t x = 0; x < size; ++x) {
+                const QRgb c = quarters[y * 2 / size][x * 2 / size];
+                uint8_t* texel = lock.Row(y) + x * 4;
+                texel[0] = static_cast<uint8_t>(qBlue(c));
+                texel[1] = static_cast<uint8_t>(qGreen(c));
+                texel[2] = static_cast<uint8_t>(qRed(c));
+                texel[3] = 0;
+            }
+    }
+    auto side = MakeTexture(photos.device, 8, 8, {qRgb(0, 0, 0)}, 0); // alpha 0: front only
+    const QImage atlas =
+        RenderTextureAtlas(ExportMeshAt(Low), front.get(), side.get(), 256, 256, 1.0f);
+    double rows[2] = {0, 0}, columns[2] = {0, 0}, counts[2][2] = {{0, 0}, {0, 0}};
+    for (int y = 0; y < atlas.height(); ++y)
+        for (int x = 0; x < atlas.width(); ++x)
+            for (int half = 0; half < 2; ++half) {
+                const QRgb p = atlas.pixel(x, y);
+                // Top half against bottom half, then left half against right half.
+                const bool top = p == quarters[half][0] || p == quarters[half][1];
+                const bool left = p == quarters[0][half] || p == quarters[1][half];
+                rows[half] += top ? y : 0;
+                counts[0][half] += top;
+                columns[half] += left ? x : 0;
+                counts[1][half] += left;
+            }
+    ASSERT_GT(counts[0][0] * counts[0][1] * counts[1][0] * counts[1][1], 0);
+    EXPECT_LT(rows[0] / counts[0][0] + 20, rows[1] / counts[0][1]) << "photo top baked low";
+    EXPECT_LT(columns[0] / counts[1][0] + 20, columns[1] / counts[1][1]) << "photo mirrored";
+}
+
 TEST(DilatedAtlasPositions, CornersMoveFromTheCentroidAndTheLastTriangleWins) {
     Mesh mesh;
     mesh.vertices = {Corner(0, 0), Corner(0.3f, 0), Corner(0, 0.3f), Corner(0.3f, 0.3f)};

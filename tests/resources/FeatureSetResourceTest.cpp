@@ -111,6 +111,26 @@ TEST(FeatureSetResource, FirstRowsAreTheDocumentedOnes) {
     EXPECT_TRUE(std::equal(rootStart.begin(), rootStart.end(), root.begin()));
 }
 
+// Code and tests name front points by number (eye corners, nose tip, lip corners, chin, neck),
+// so a change of the head's shape must leave each landmark at its row.
+TEST(FeatureSetResource, FaceLandmarksKeepTheirPointNumbers) {
+    const FeatureSet& set = Committed();
+    const auto& features = set.features[Front];
+    const auto& leftEye = features[1].segments; // inner corner first, outer corner fifth
+    const auto& rightEye = features[12].segments;
+    EXPECT_EQ(leftEye.at(0).first, 51);
+    EXPECT_EQ(leftEye.at(4).first, 49);
+    EXPECT_EQ(rightEye.at(0).first, 52);
+    EXPECT_EQ(rightEye.at(4).first, 50);
+    EXPECT_EQ(set.points[Front][86].vertexIndex, 293u); // the nose tip
+    const auto& lips = features[3].segments; // from the left corner over the top to the right
+    EXPECT_EQ(lips.at(0).first, 124);
+    EXPECT_EQ(lips.at(6).first, 125);
+    EXPECT_EQ(features[14].segments.back().second, 150); // the jaw lines end under the chin
+    EXPECT_EQ(features[13].segments.back().second, 151);
+    EXPECT_EQ(features[0].segments.back().second, 156); // the outline ends at the neck's front
+}
+
 TEST(FeatureSetResource, EveryPointIsBoundToItsOwnVertexAndUsed) {
     const FeatureSet& set = Committed();
     for (int photo : {Front, Side}) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 
@@ -101,14 +102,6 @@ private:
     std::set<int> m_named;
 };
 
-struct EarPoint {
-    const char* tag;
-};
-
-const EarPoint kEarTags[] = {{"earTop"},  {"earBackTop"},  {"earBack"},  {"earBackLow"},
-                             {"earLobe"}, {"earFrontLow"}, {"earFront"}, {"earFrontTop"},
-                             {"concha"},  {"earInner"},    {"earMid"}};
-
 struct FrontTarget {
     double x, y; // front view, left half
     int level;
@@ -189,11 +182,11 @@ std::vector<Pick> EarAndJaw(ViewDraft& d) {
         d.Point(p);
     }
     const std::vector<Pick> jaw = FromFront(
-        d, {{-138, -200, 1}, {-130, -240, 2}, {-112, -275, 0}, {-85, -298, 2}, {-58, -312, 1}});
+        d, {{-146, -150, 1}, {-140, -196, 2}, {-120, -236, 0}, {-94, -262, 2}, {-64, -279, 1}});
     picks.insert(picks.end(), jaw.begin(), jaw.end());
     picks.push_back(Tag(l, "chin3", 2));
     d.Point(picks.back());
-    picks.push_back(Take(d, SurfaceFromFront(-10, -318), 0));
+    picks.push_back(Take(d, SurfaceFromFront(-10, -286), 0));
     return picks;
 }
 
@@ -204,9 +197,9 @@ struct CheekPicks {
 CheekPicks Cheeks(ViewDraft& d) {
     CheekPicks c;
     c.cheek = FromFront(
-        d, {{-96, -62, 1}, {-106, -104, 2}, {-102, -146, 0}, {-90, -186, 2}, {-78, -232, 1}});
-    c.crease = FromFront(d, {{-46, -130, 1}, {-56, -160, 2}, {-64, -186, 1}});
-    c.bone = FromFront(d, {{-72, -42, 0}, {-102, -46, 2}, {-130, -36, 1}, {-152, -14, 2}});
+        d, {{-118, -66, 1}, {-128, -106, 2}, {-122, -146, 0}, {-108, -190, 2}, {-92, -236, 1}});
+    c.crease = FromFront(d, {{-56, -126, 1}, {-70, -152, 2}, {-84, -180, 1}});
+    c.bone = FromFront(d, {{-92, -38, 0}, {-124, -40, 2}, {-152, -30, 1}, {-172, -8, 2}});
     return c;
 }
 
@@ -215,7 +208,7 @@ std::vector<Pick> HairlineLeft(ViewDraft& d) {
 }
 
 std::vector<Pick> ForeheadLeft(ViewDraft& d) {
-    return FromFront(d, {{-46, 150, 1}, {-96, 138, 1}});
+    return FromFront(d, {{-50, 150, 1}, {-104, 138, 1}});
 }
 
 // Front photo: the outline of the head, then the face's features, both halves.
@@ -225,13 +218,10 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     d.Point(crown);
     // Outline of the skull and jaw down the left side (the ears have their own outlines); the
     // right side mirrors it.
-    std::set<int> ear;
+    std::set<int> ear = l.ear;
     std::set<int> earOutline;
     for (const Pick& p : EarOutline(l)) {
         earOutline.insert(p.vertex);
-    }
-    for (const EarPoint& e : kEarTags) {
-        ear.insert(l.Tag(e.tag));
     }
     std::vector<Pick> side;
     const double heights[] = {300, 210, 120, 30, -35, -100, -190, -280};
@@ -322,8 +312,8 @@ void DesignFront(ViewDraft& d, DraftFeatureSet& set) {
     const std::vector<Pick> hair = HairlineLeft(d);
     const Pick hairTop = Tag(l, "f2", 1);
     d.Polyline("Hairline", 0, Join(Join(Reversed(hair), {hairTop}), Mirrored(l, hair)), false);
-    const Pick peak = Take(d, SurfaceFromFront(-18, 280), 2);
-    const Pick peakSide = Take(d, SurfaceFromFront(-46, 292), 2);
+    const Pick peak = Tag(l, "peak", 2);
+    const Pick peakSide = Tag(l, "peakSide", 2);
     d.Polyline("Hairline widowspeak", 0,
                {peakSide, peak, hairTop, Mirrored(l, {peak})[0], Mirrored(l, {peakSide})[0]},
                false);
@@ -409,7 +399,7 @@ void DesignSide(ViewDraft& d, DraftFeatureSet& set) {
     d.Polyline("Hairline", 0, hairline, false);
     std::vector<Pick> neck;
     for (const D3& t :
-         {D3{-120, -235, 70}, D3{-128, -270, 30}, D3{-112, -300, -20}, D3{-80, -322, -70}}) {
+         {D3{-131, -217, 60}, D3{-120, -262, 0}, D3{-90, -285, -50}, D3{-50, -290, -110}}) {
         neck.push_back(Take(d, t, neck.empty() || neck.size() == 3 ? 1 : 2));
     }
     d.Polyline("Untitled", 0, neck, false);
@@ -429,7 +419,7 @@ void PinCreases(const HeadLayout& l, DraftFeatureSet& set) {
     set.pins[l.Tag("crown")] = 0;
     const int nose[] = {89, 110, 139, 192, 223, 238, 259, 280, 293, 320};
     for (int k = 0; k < 10; ++k) {
-        set.pins[l.Tag("f" + std::to_string(6 + k))] = nose[k];
+        set.pins[l.Tag(Numbered("f", 6 + k))] = nose[k];
     }
     const std::pair<const char*, int> lips[] = {{"lipCorner", 411}, {"lip2", 413}, {"lip1", 416}};
     for (const auto& [tag, number] : lips) {
@@ -439,10 +429,52 @@ void PinCreases(const HeadLayout& l, DraftFeatureSet& set) {
     set.pins[l.Tag("f19")] = 415;
     const int brow[] = {83, 81, 85, 87, 102};
     for (int k = 0; k < 5; ++k) {
-        const int v = l.Tag("brow" + std::to_string(k + 1));
+        const int v = l.Tag(Numbered("brow", k + 1));
         set.pins[v] = brow[k];
         set.pins[l.MirrorOf(v)] = brow[k] + 1;
     }
+}
+
+// The row of every point in the stored list, in the order the design above makes them (front,
+// then side). The rows are those the default set has always had: code and tests name feature
+// points by their number, so a change of the head's shape must not renumber them.
+const int kFrontRows[] = {
+    0,   1,   6,   19,  37,  69,  98,  122, 146, 2,   7,   20,  38,  70,  99,  123, 147, 156,
+    51,  44,  41,  43,  49,  57,  63,  58,  32,  26,  24,  18,  22,  36,  23,  21,  25,  27,
+    33,  124, 118, 114, 113, 115, 119, 125, 127, 131, 132, 130, 126, 73,  92,  109, 120, 135,
+    103, 111, 128, 77,  83,  75,  55,  74,  93,  110, 121, 136, 137, 139, 142, 141, 143, 140,
+    138, 104, 112, 129, 78,  84,  76,  56,  53,  67,  79,  88,  94,  100, 107, 105, 102, 54,
+    68,  80,  89,  95,  101, 108, 106, 96,  97,  86,  52,  45,  42,  46,  50,  60,  64,  59,
+    65,  47,  39,  61,  71,  85,  90,  81,  116, 133, 144, 148, 154, 152, 150, 66,  48,  40,
+    62,  72,  87,  91,  82,  117, 134, 145, 149, 155, 153, 151, 28,  16,  14,  12,  10,  3,
+    11,  13,  15,  17,  29,  8,   4,   5,   9,   30,  34,  31,  35,
+};
+const int kSideRows[] = {
+    123, 119, 116, 107, 100, 97,  93,  92,  88,  85, 79,  72,  68,  60,  55, 52, 44,  33,
+    28,  23,  35,  30,  24,  3,   1,   0,   5,   2,  6,   4,   16,  32,  37, 57, 74,  84,
+    96,  109, 111, 112, 114, 117, 120, 121, 122, 20, 19,  21,  22,  27,  47, 90, 101, 94,
+    102, 62,  76,  86,  91,  99,  80,  87,  95,  64, 70,  63,  49,  48,  58, 65, 73,  67,
+    77,  78,  82,  81,  46,  42,  39,  41,  45,  50, 54,  51,  15,  14,  10, 8,  11,  18,
+    17,  31,  34,  40,  59,  69,  83,  56,  43,  38, 53,  61,  71,  75,  66, 89, 98,  105,
+    108, 118, 115, 110, 36,  7,   9,   12,  13,  25, 103, 106, 104, 113, 26, 29,
+};
+
+// Fixes every point's row from the tables, checking them against the rows the design itself
+// fixes and against the number of points it makes.
+void FixRows(DraftView& view, const int* rows, size_t count) {
+    if (view.vertex.size() != count) {
+        throw std::runtime_error("feature set: the point rows do not cover the design's points");
+    }
+    std::map<int, int> fixed;
+    for (size_t k = 0; k < count; ++k) {
+        fixed[rows[k]] = view.vertex[k];
+    }
+    for (const auto& [row, vertex] : view.fixedRows) {
+        if (fixed.at(row) != vertex) {
+            throw std::runtime_error("feature set: the point rows disagree with a fixed row");
+        }
+    }
+    view.fixedRows = fixed;
 }
 
 } // namespace
@@ -455,6 +487,8 @@ DraftFeatureSet DesignFeatureSet(const WeldedHead& head) {
     ViewDraft side(head.layout);
     DesignSide(side, set);
     set.views[1] = side.View();
+    FixRows(set.views[0], kFrontRows, std::size(kFrontRows));
+    FixRows(set.views[1], kSideRows, std::size(kSideRows));
     PinCreases(head.layout, set);
     return set;
 }

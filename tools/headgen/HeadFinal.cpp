@@ -9,6 +9,10 @@ namespace vm::headgen {
 
 namespace {
 
+// Spring strength on the face, against 1 elsewhere: weak enough that the face takes more than
+// half of the texture, strong enough that the features keep their shape.
+constexpr double kFaceSpring = 0.05;
+
 int ArgExtreme(const std::vector<Vec3>& p, float Vec3::*axis, bool largest) {
     int best = 0;
     for (int i = 1; i < static_cast<int>(p.size()); ++i) {
@@ -188,16 +192,34 @@ void Solve(std::vector<std::vector<double>>& a, std::vector<std::vector<double>>
 }
 
 double FaceWeight(const Vec3& p) {
-    // Springs on the face are weaker, so the face spreads over more of the texture.
-    const bool face = p.z < -60 && p.y > -330 && p.y < 120 && std::abs(p.x) < 170;
-    return face ? 0.25 : 1.0;
+    // Springs on the face (in front of the ears, brow to chin) are weaker, so the face spreads
+    // over more of the texture; they strengthen gradually beyond it, so that the texture's
+    // density does not jump at the brow, below the mouth or in front of the ears. The chin and
+    // the neck give way to the eyes, the nose and the mouth, where a retouch needs the texels.
+    const double outside = std::max({0.0, static_cast<double>(p.z), p.y - 80.0, -210.0 - p.y});
+    return kFaceSpring + (1.0 - kFaceSpring) * std::min(1.0, outside / 240.0);
 }
 
-// Convex-boundary barycentric embedding: the boundary loop goes round a circle, every other
-// vertex sits at the weighted mean of its neighbours, so no triangle can fold or overlap.
+// The place on the outline at fraction t of the way round, starting at the top middle and
+// running towards the left: a rounded square (superellipse of degree 4), strictly convex so
+// that no three outline vertices fall on a line, filling most of the texture square.
+std::pair<double, double> SquareOutline(double t) {
+    auto bend = [](double c) { return c < 0 ? -std::sqrt(-c) : std::sqrt(c); };
+    const double angle = 2 * kPi * t;
+    return {0.5 - 0.49 * bend(std::sin(angle)), 0.5 + 0.49 * bend(std::cos(angle))};
+}
+
+// Convex-boundary barycentric embedding: the boundary loop goes round a rounded square, every other
+// vertex sits at the weighted mean of its neighbours, so no triangle can fold or overlap. The
+// crown sits at the top (v = 1, the top row of the baked texture, where v grows upwards) and
+// the head's left (x < 0) on the left, so the face reads upright and unmirrored in the texture.
 std::vector<Vec2> LayOutTexture(const StoredHead& head) {
     const int n = static_cast<int>(head.positions.size());
-    const BoundaryLoop loop = FindBoundary(head.indices, 0);
+    BoundaryLoop loop = FindBoundary(head.indices, 0);
+    // Walk from the crown down the head's left copy of the cut first.
+    if (loop.vertices[1] >= n - kMidlineBack) { // the copies belong to the right half
+        std::reverse(loop.vertices.begin() + 1, loop.vertices.end());
+    }
     std::vector<double> arc{0};
     for (size_t i = 0; i < loop.vertices.size(); ++i) {
         const Vec3 a = head.positions[loop.vertices[i]];
@@ -210,9 +232,9 @@ std::vector<Vec2> LayOutTexture(const StoredHead& head) {
     std::vector<int> unknown(n, -1);
     std::vector<bool> fixed(n, false);
     for (size_t i = 0; i < loop.vertices.size(); ++i) {
-        const double t = 2 * kPi * arc[i] / arc.back();
-        u[loop.vertices[i]] = 0.5 - 0.49 * std::sin(t);
-        v[loop.vertices[i]] = 0.5 - 0.49 * std::cos(t);
+        const auto [pu, pv] = SquareOutline(arc[i] / arc.back());
+        u[loop.vertices[i]] = pu;
+        v[loop.vertices[i]] = pv;
         fixed[loop.vertices[i]] = true;
     }
     int m = 0;

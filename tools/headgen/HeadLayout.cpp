@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
+#include <tuple>
 
 namespace vm::headgen {
 
@@ -12,12 +14,13 @@ namespace {
 
 // Heights (before the final scaling) where the neck opening meets the midline.
 constexpr double kNeckFrontY = -342.0;
-constexpr double kNeckBackY = -286.0;
+constexpr double kNeckBackY = -318.0;
 // Angle between the back midline and the grid column beside it, seen from the head centre.
 constexpr double kBackColumnAngle = 10.5;
 
+// The neck leans forward from the shoulders up to the head.
 D3 NeckAxisAt(double y) {
-    return {0, y, 35 + 45 * (y + 470) / 410};
+    return {0, y, 75 - 50 * (y + 520) / 400};
 }
 
 // Neck-opening vertex k of kNeckLoop, k = 0 at the front, increasing towards -x.
@@ -65,88 +68,104 @@ struct FacePoint {
     double x, y; // front view, x < 0
 };
 
-// Landmarks of the left half of the face (x < 0), placed where the features need them.
+// Landmarks of the left half of the face (x < 0), placed where the features need them. The
+// figures follow published adult craniofacial norms, in millimetres times about 2.74: inner eye
+// corners 32 mm apart, eye width 29 mm, nose 34 mm wide, mouth 54 mm, outer eye corners 91 mm,
+// the eye line halfway between crown and chin (230 mm), the ear 60 mm long from the brow down
+// to the base of the nose. The nose alone runs long (65 mm from the nasion to its base, against
+// about 55 mm), because the stored head keeps its nose tip at a fixed height below a crown and
+// above a neck that are fixed too.
 const FacePoint kFace[] = {
     // Eye outline and the line where the closed lids meet.
-    {"eyeIn", -29, 5},
-    {"eyeUp1", -42, 18},
-    {"eyeUp2", -60, 23},
-    {"eyeUp3", -78, 18},
-    {"eyeOut", -92, 7},
-    {"eyeLo3", -78, -5},
-    {"eyeLo2", -60, -9},
-    {"eyeLo1", -42, -5},
-    {"lid1", -46, 7},
-    {"lid2", -60, 8},
-    {"lid3", -75, 7},
+    {"eyeIn", -44, 20},
+    {"eyeUp1", -58, 32},
+    {"eyeUp2", -82, 37},
+    {"eyeUp3", -106, 33},
+    {"eyeOut", -124, 24},
+    {"eyeLo3", -106, 13},
+    {"eyeLo2", -82, 9},
+    {"eyeLo1", -58, 11},
+    {"lid1", -62, 22},
+    {"lid2", -82, 23},
+    {"lid3", -104, 23},
     // Eyebrow, inner end first.
-    {"brow1", -23, 36},
-    {"brow2", -43, 45},
-    {"brow3", -64, 48},
-    {"brow4", -85, 45},
-    {"brow5", -106, 35},
+    {"brow1", -34, 58},
+    {"brow2", -62, 68},
+    {"brow3", -90, 72},
+    {"brow4", -118, 68},
+    {"brow5", -144, 56},
     // Rim of the eye socket below and beside the eye.
-    {"orbOut", -113, 4},
-    {"orbLo3", -96, -22},
-    {"orbLo2", -66, -29},
-    {"orbLo1", -37, -22},
+    {"orbOut", -150, 18},
+    {"orbLo3", -126, -8},
+    {"orbLo2", -88, -16},
+    {"orbLo1", -52, -8},
     // Flank of the nose and its wing.
-    {"nose1", -15, -2},
-    {"nose2", -17, -33},
-    {"nose3", -19, -64},
-    {"nose4", -22, -91},
-    {"noseSide1", -31, -42},
-    {"noseSide2", -36, -76},
-    {"alaTop", -27, -101},
-    {"alaOut", -37, -118},
-    {"alaBase", -27, -134},
-    {"nostril", -12, -129},
-    {"tipSide", -13, -110},
+    {"nose1", -16, 20},
+    {"nose2", -19, -18},
+    {"nose3", -21, -54},
+    {"nose4", -24, -86},
+    {"noseSide1", -34, -28},
+    {"noseSide2", -40, -68},
+    {"alaTop", -34, -100},
+    {"alaOut", -46, -119},
+    {"alaBase", -33, -134},
+    {"nostril", -16, -127},
+    {"tipSide", -14, -110},
     // Lips: the meeting line (corner first), upper and lower outlines, skin around them.
-    {"lipCorner", -52, -196},
-    {"lip2", -34, -196},
-    {"lip1", -16, -196},
-    {"upper3", -44, -188},
-    {"upper2", -28, -181},
-    {"upper1", -11, -177},
-    {"lower2", -40, -209},
-    {"lower1", -20, -217},
-    {"philtrum", -11, -158},
-    {"upperSkin", -35, -164},
-    {"mouthOut", -66, -201},
-    {"chin1", -30, -240},
-    {"chin2", -40, -276},
-    {"chin3", -28, -304},
+    {"lipCorner", -66, -177},
+    {"lip2", -44, -177},
+    {"lip1", -20, -177},
+    {"upper3", -56, -170},
+    {"upper2", -36, -162},
+    {"upper1", -13, -157},
+    {"lower2", -48, -189},
+    {"lower1", -22, -196},
+    {"philtrum", -12, -150},
+    {"upperSkin", -42, -148},
+    {"mouthOut", -74, -180},
+    {"lowerSkin", -36, -209},
+    {"chin1", -32, -228},
+    {"chin2", -46, -256},
+    {"chin3", -28, -280},
     // Hairline across the forehead, centre side first.
-    {"hair1", -36, 262},
-    {"hair2", -72, 250},
-    {"hair3", -106, 230},
-    {"hair4", -136, 200},
-    {"hair5", -158, 164},
+    {"hair1", -40, 214},
+    {"hair2", -80, 204},
+    {"hair3", -118, 188},
+    {"hair4", -152, 162},
+    {"hair5", -174, 126},
+    // The widow's peak above the middle of the hairline.
+    {"peak", -22, 250},
+    {"peakSide", -52, 262},
 };
 
 struct EarPoint {
     const char* tag;
-    double angle; // around the ear outline, 90 = top; < 0 marks an inner point
-    double scale;
+    double a, b; // in the ear's frame: up along the ear, backwards across it
+    // How far the vertex stands out of the modelled surface (along the ear's outward normal):
+    // subdivision pulls a lone ridge of vertices down and a lone hollow up, so the rim is set
+    // higher and the concha deeper than modelled, and the subdivided ear comes out as modelled.
+    double lift;
 };
 
-// The ear, as seen from the side: outline points and three in its bowl.
+// The ear, seen square on: the rim (helix) from the front over the top and down the back to
+// the lobe, the groove inside the rim (scapha), the ridge in front of it (antihelix), the
+// hollow (concha) with the small flap before it (tragus), and the lobe.
 const EarPoint kEar[] = {
-    {"earTop", 90, 0.86},      {"earBackTop", 35, 0.86},   {"earBack", -10, 0.86},
-    {"earBackLow", -55, 0.86}, {"earLobe", -90, 0.86},     {"earFrontLow", -135, 0.8},
-    {"earFront", 180, 0.72},   {"earFrontTop", 135, 0.86}, {"concha", -70, 0.3},
-    {"earInner", 80, 0.45},    {"earMid", 10, 0.4},
+    {"earTop", 78, 0, 8},          {"earBackTop", 46, 34, 8},       {"earBack", 6, 42, 8},
+    {"earBackLow", -40, 32, 7},    {"earLobe", -92, 4, 3},          {"earFrontLow", -62, -20, 0},
+    {"earFront", -19, -39, 4},     {"earFrontTop", 52, -32, 8},     {"earRimFront", 71, -18, 8},
+    {"earRimHigh", 68, 21, 8},     {"earRimLow", -24, 38, 8},       {"earRimCrus", 25, -40, 6},
+    {"earGrooveTop", 58, 3, -4},   {"earGrooveBack", 30, 24, -4},   {"earGrooveMid", 2, 30, -4},
+    {"earGrooveLow", -28, 26, -4}, {"earGrooveFront", 44, -22, -4}, {"earRidgeTop", 36, 8, 3},
+    {"earRidge", 4, 14, 3},        {"earRidgeLow", -34, 14, 3},     {"concha", -14, -10, -8},
+    {"earConchaLow", -32, -8, -6}, {"earCymba", 12, -14, -5},       {"earTragus", -26, -30, 4},
+    {"earLobeIn", -70, 4, 4},      {"earLobeFront", -78, -12, 3},
 };
 
 D3 EarPointPosition(const EarPoint& e) {
-    const double centreY = -35, centreZ = 40, tilt = Rad(12);
-    const double t = Rad(e.angle);
-    const double a = 38 * std::cos(t) * e.scale; // across the ear (z)
-    const double b = 70 * std::sin(t) * e.scale; // along the ear (y)
-    const double z = centreZ + a * std::cos(tilt) + b * std::sin(tilt);
-    const double y = centreY - a * std::sin(tilt) + b * std::cos(tilt);
-    return SurfaceFromSide(y, z, -1);
+    const D3 surface = SurfaceBetween(EarToModel(e.a, e.b, 80), EarToModel(e.a, e.b, -40));
+    const D3 outward = EarToModel(0, 0, 1) - EarToModel(0, 0, 0);
+    return surface + outward * e.lift;
 }
 
 // Wanted distance between neighbouring vertices around p: fine on the face, coarse elsewhere.
@@ -218,19 +237,19 @@ void LayoutBuilder::AddMidlineVertices() {
         m_neck[k] = NeckLoopPoint(k);
     }
     AddMidline(MidlineRay(0), "crown");
-    const double frontY[] = {165,     112,  58,   22,   6,    -10,  -26,  -42,  -58,  -74,  -90,
-                             -107.79, -138, -158, -176, -186, -196, -207, -219, -240, -278, -312};
+    const double frontY[] = {170,     110,  48,   30,   12,   -6,   -24,  -42,  -60,  -76,  -92,
+                             -107.79, -133, -147, -158, -167, -177, -187, -197, -218, -250, -278};
     m_layout.front.push_back(AddMidline(MidlineRay(18), "f1"));
-    m_layout.front.push_back(AddMidline(MidlineRay(36), "f2"));
+    m_layout.front.push_back(AddMidline(MidlineRay(46), "f2"));
     int k = 3;
     for (double y : frontY) {
-        m_layout.front.push_back(AddMidline(SurfaceFromFront(0, y), "f" + std::to_string(k++)));
+        m_layout.front.push_back(AddMidline(SurfaceFromFront(0, y), Numbered("f", k++)));
     }
     m_layout.front.push_back(AddMidline(SurfaceFromBelow(0, -140), "f25"));
     m_layout.front.push_back(AddMidline(m_neck[0], "f26"));
     const std::vector<D3> back = BackMidline(m_neck[kNeckLoop / 2]);
     for (size_t i = 0; i < back.size(); ++i) {
-        m_layout.back.push_back(AddMidline(back[i], "m" + std::to_string(i + 1)));
+        m_layout.back.push_back(AddMidline(back[i], Numbered("m", i + 1)));
     }
 }
 
@@ -242,11 +261,11 @@ void LayoutBuilder::AddNeckAndBackGrid() {
     for (size_t k = 0; k < rows.size(); ++k) {
         const D3 dm = Unit(m_midline[rows[k]] - c);
         m_leftColumn.push_back(
-            AddLeft(SurfaceAlongRay({-s, co * dm.y, co * dm.z}), "col" + std::to_string(k)));
+            AddLeft(SurfaceAlongRay({-s, co * dm.y, co * dm.z}), Numbered("col", k)));
     }
     std::vector<int> leftNeck;
     for (int k = 1; k < kNeckLoop / 2; ++k) {
-        leftNeck.push_back(AddLeft(m_neck[k], "neck" + std::to_string(k)));
+        leftNeck.push_back(AddLeft(m_neck[k], Numbered("neck", k)));
     }
     m_leftColumn.push_back(leftNeck.back());
     m_layout.neckLoop.push_back(m_layout.Tag("f26"));
@@ -262,7 +281,16 @@ void LayoutBuilder::AddFaceAndEars() {
         AddLeft(SurfaceFromFront(f.x, f.y), f.tag);
     }
     for (const EarPoint& e : kEar) {
-        AddLeft(EarPointPosition(e), e.tag);
+        m_layout.ear.insert(AddLeft(EarPointPosition(e), e.tag));
+    }
+    // The skull just behind the rim, and round its top and front, so that the ear stands off
+    // the head instead of sloping into it.
+    for (const auto& [a, b, dz] :
+         {std::tuple{50.0, 38.0, 22.0}, std::tuple{10.0, 60.0, 22.0}, std::tuple{-30.0, 60.0, 22.0},
+          std::tuple{-66.0, 60.0, 22.0}, std::tuple{104.0, 10.0, 0.0},
+          std::tuple{70.0, -60.0, -10.0}, std::tuple{-20.0, -64.0, -10.0}}) {
+        const D3 near = EarToModel(a, b, 0);
+        m_layout.ear.insert(AddLeft(SurfaceFromSide(near.y, near.z + dz, -1), ""));
     }
 }
 
@@ -339,9 +367,25 @@ void LayoutBuilder::AddRequiredEdges() {
         both(m_layout.Tag(lips[i]), m_layout.Tag(lips[i + 1]));
     }
     both(m_layout.Tag("lip1"), m_layout.Tag("f19"));
+    // The border of each lip, corner to middle, so that the lips keep a clear outline.
+    const char* upperBorder[] = {"lipCorner", "upper3", "upper2", "upper1", "f17"};
+    const char* lowerBorder[] = {"lipCorner", "lower2", "lower1", "f21"};
+    for (size_t i = 0; i + 1 < std::size(upperBorder); ++i) {
+        both(m_layout.Tag(upperBorder[i]), m_layout.Tag(upperBorder[i + 1]));
+    }
+    for (size_t i = 0; i + 1 < std::size(lowerBorder); ++i) {
+        both(m_layout.Tag(lowerBorder[i]), m_layout.Tag(lowerBorder[i + 1]));
+    }
+    // The ear's rim runs as an unbroken edge line, so that subdivision rounds it into a ridge
+    // instead of cutting across it.
+    const char* rim[] = {"earFront",   "earRimCrus", "earFrontTop", "earRimFront", "earTop",
+                         "earRimHigh", "earBackTop", "earBack",     "earRimLow",   "earBackLow"};
+
+    for (size_t i = 0; i + 1 < std::size(rim); ++i) {
+        both(m_layout.Tag(rim[i]), m_layout.Tag(rim[i + 1]));
+    }
     for (int i = 1; i < 5; ++i) {
-        both(m_layout.Tag("brow" + std::to_string(i)),
-             m_layout.Tag("brow" + std::to_string(i + 1)));
+        both(m_layout.Tag(Numbered("brow", i)), m_layout.Tag(Numbered("brow", i + 1)));
     }
     std::sort(req.begin(), req.end());
     req.erase(std::unique(req.begin(), req.end()), req.end());

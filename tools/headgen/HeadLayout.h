@@ -5,6 +5,7 @@
 #include "Triangulation.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct HeadLayout {
     std::vector<int> neckLoop; // the neck opening in order, starting at the front of the neck
     std::vector<Edge> required;
     std::map<std::string, int> tags; // named left-side or midline vertices
+    std::set<int> ear;               // the left ear's vertices
 
     int LeftBegin() const { return 1 + kMidlineFront + kMidlineBack; }
     bool IsLeft(int v) const { return v >= LeftBegin() && v < LeftBegin() + kSideVertices; }
@@ -36,6 +38,14 @@ struct HeadLayout {
 };
 
 HeadLayout BuildLayout();
+
+// A vertex tag with a number, such as "f14". (Built by appending: "f" + std::to_string(n) trips
+// a false alarm of the optimising compiler.)
+template <typename Number> std::string Numbered(const char* stem, Number n) {
+    std::string tag(stem);
+    tag += std::to_string(n);
+    return tag;
+}
 
 // Flat chart of the surface used to triangulate: a stereographic view from the neck opening,
 // so that the opening becomes the outer boundary.

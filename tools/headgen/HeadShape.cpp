@@ -61,69 +61,130 @@ D3 LeftHalf(const D3& p) {
     return {-std::abs(p.x), p.y, p.z};
 }
 
+// Sizes follow published adult craniofacial norms at about 2.74 model units per millimetre
+// (crown to chin about 230 mm, head breadth about 150 mm, outer eye corners about 91 mm apart);
+// the exact extremes of the stored head then stretch each axis by a few per cent at most.
 double Cranium(const D3& p) {
-    double d = Ellipsoid(p, {0, 60, 30}, {196, 282, 262});
+    double d = Ellipsoid(p, {0, 60, 30}, {200, 282, 262});
     // Rounder, broader top of the skull.
-    d = SmoothUnion(d, Ellipsoid(p, {0, 165, 45}, {196, 175, 222}), 40);
+    d = SmoothUnion(d, Ellipsoid(p, {0, 165, 45}, {200, 175, 222}), 40);
     // A steeper forehead.
-    d = SmoothUnion(d, Ellipsoid(p, {0, 115, -110}, {150, 135, 125}), 40);
+    d = SmoothUnion(d, Ellipsoid(p, {0, 120, -105}, {165, 140, 130}), 40);
+    // Mid face between the cheekbones, broad enough to carry the eyes.
+    d = SmoothUnion(d, Ellipsoid(p, {0, -20, -70}, {178, 150, 165}), 45);
     // Lower face and jaw mass, narrower than the skull.
-    d = SmoothUnion(d, Ellipsoid(p, {0, -110, -30}, {182, 225, 192}), 50);
+    d = SmoothUnion(d, Ellipsoid(p, {0, -110, -40}, {150, 165, 180}), 45);
     // The curve of the teeth under the lips.
-    d = SmoothUnion(d, Ellipsoid(p, {0, -185, -150}, {85, 70, 72}), 40);
+    d = SmoothUnion(d, Ellipsoid(p, {0, -168, -150}, {84, 66, 86}), 35);
     // Jaw line from the angle below the ear to the chin.
-    d = SmoothUnion(d, Capsule(p, {-128, -215, 10}, {-48, -296, -150}, 26), 40);
+    d = SmoothUnion(d, Capsule(p, {-136, -168, 20}, {-44, -256, -166}, 20), 50);
+    // The back edge of the jaw rising from its angle towards the ear.
+    d = SmoothUnion(d, Capsule(p, {-140, -100, 45}, {-136, -168, 22}, 18), 40);
     // Chin.
-    d = SmoothUnion(d, Ellipsoid(p, {0, -284, -168}, {62, 42, 50}), 40);
-    // Neck, leaning slightly forward at the bottom.
-    const D3 q{p.x * 1.08, p.y, p.z};
-    d = SmoothUnion(d, Capsule(q, {0, -470, 35}, {0, -60, 80}, 138), 60);
+    d = SmoothUnion(d, Ellipsoid(p, {0, -252, -188}, {54, 36, 40}), 40);
     return d;
 }
 
+// The neck below the jaw: narrower than the head, its front meeting the underside of the chin
+// in a clear angle, its back curving in under the skull.
+double Neck(const D3& p, double d) {
+    const D3 q{p.x * 1.04, p.y, p.z};
+    const double neck = Capsule(q, {0, -520, 75}, {0, -120, 25}, 142);
+    return SmoothUnion(d, neck, 28);
+}
+
 double Brows(const D3& p, double d) {
-    d = SmoothUnion(d, Ellipsoid(p, {-56, 40, -214}, {56, 17, 24}), 22);
+    d = SmoothUnion(d, Ellipsoid(p, {-88, 64, -210}, {72, 18, 28}), 22);
     // Cheeks between the cheekbones and the mouth.
-    d = SmoothUnion(d, Ellipsoid(p, {-82, -125, -178}, {58, 68, 40}), 30);
+    d = SmoothUnion(d, Ellipsoid(p, {-104, -84, -178}, {56, 60, 40}), 34);
     // Cheekbones.
-    d = SmoothUnion(d, Ellipsoid(p, {-118, -40, -160}, {60, 32, 48}), 34);
+    d = SmoothUnion(d, Ellipsoid(p, {-148, -22, -150}, {52, 32, 52}), 34);
     return d;
 }
 
 double Eyes(const D3& p, double d) {
-    d = SmoothCut(d, Ellipsoid(p, {-60, 6, -246}, {38, 27, 34}), 14);
+    // The socket under the brow, deep enough to shade the eye.
+    d = SmoothCut(d, Ellipsoid(p, {-84, 28, -242}, {50, 32, 40}), 16);
     // Closed lids over the eyeball.
-    d = SmoothUnion(d, Ellipsoid(p, {-60, 6, -198}, {37, 33, 38}), 10);
+    d = SmoothUnion(d, Ellipsoid(p, {-84, 22, -194}, {41, 28, 38}), 10);
     return d;
 }
 
 double Nose(const D3& p, double d) {
-    double n = RoundCone(p, {0, 16, -216}, {0, -92, -258}, 11, 22);
-    n = SmoothUnion(n, Ellipsoid(p, {0, -104, -262}, {22, 22, 26}), 14);
-    n = SmoothUnion(n, Ellipsoid(p, {-28, -117, -236}, {17, 16, 20}), 12);
-    d = SmoothUnion(d, n, 14);
-    // Nostrils under the tip.
-    d = SmoothCut(d, Ellipsoid(p, {-14, -133, -254}, {8, 6, 12}), 5);
+    double n = RoundCone(p, {0, 40, -228}, {0, -92, -262}, 10, 20);
+    n = SmoothUnion(n, Ellipsoid(p, {0, -104, -264}, {22, 22, 26}), 14);
+    // Wings (alae) either side of the tip.
+    n = SmoothUnion(n, Ellipsoid(p, {-30, -118, -240}, {19, 17, 21}), 14);
+    // The columella, from the tip down to the lip between the nostrils.
+    n = SmoothUnion(n, Capsule(p, {0, -112, -268}, {0, -132, -240}, 9), 10);
+    d = SmoothUnion(d, n, 18);
+    // Nostrils under the tip, seen from below rather than from the front.
+    d = SmoothCut(d, Ellipsoid(p, {-16, -136, -250}, {8, 4, 10}), 3);
     return d;
 }
 
 double Mouth(const D3& p, double d) {
-    d = SmoothUnion(d, Capsule(p, {-44, -185, -220}, {0, -183, -230}, 11), 12);
-    d = SmoothUnion(d, Capsule(p, {-40, -207, -216}, {0, -208, -225}, 12), 12);
+    // Upper and lower lip: full in the middle, thin at the corners, standing out of the skin
+    // so that their border shows as an edge.
+    d = SmoothUnion(d, Capsule(p, {-46, -171, -229}, {0, -165, -238}, 12), 5);
+    d = SmoothUnion(d, RoundCone(p, {-66, -175, -212}, {-46, -171, -229}, 5, 12), 5);
+    d = SmoothUnion(d, Capsule(p, {-42, -184, -226}, {0, -190, -234}, 13), 5);
+    d = SmoothUnion(d, RoundCone(p, {-62, -180, -210}, {-42, -184, -226}, 5, 13), 5);
     // The line where the lips meet.
-    d = SmoothCut(d, Capsule(p, {-56, -196, -246}, {0, -196, -246}, 3), 5);
+    d = SmoothCut(d, Capsule(p, {-74, -177, -228}, {0, -177, -252}, 3.5), 4);
+    // The hollow between the lower lip and the chin.
+    d = SmoothCut(d, Capsule(p, {-40, -213, -244}, {0, -214, -248}, 6), 12);
     return d;
 }
 
-double Ears(const D3& p, double d) {
-    // Tilted flap behind the jaw, with the bowl of the ear pressed in.
-    const D3 c{-206, -35, 45};
-    const D3 q = p - c;
-    const double s = std::sin(Rad(12)), co = std::cos(Rad(12));
-    const D3 r{q.x, q.y * co - q.z * s, q.y * s + q.z * co};
-    double ear = Ellipsoid(r, {0, 0, 0}, {24, 70, 44});
-    ear = SmoothCut(ear, Ellipsoid(r, {-22, -18, -6}, {5, 22, 13}), 4);
-    return SmoothUnion(d, ear, 14);
+} // namespace
+
+D3 EarCentre() {
+    return {-200, -30, 72};
+}
+
+namespace {
+
+constexpr double kEarTilt = 14;   // degrees the ear's long axis leans back
+constexpr double kEarFlare = 25;  // degrees the ear turns out of the head about its front edge
+constexpr double kEarSize = 1.08; // model units per unit of the ear drawn below
+
+// The ear in its own frame: a = up along the ear, b = backwards across it, c = out of its plane.
+D3 EarFrame(const D3& p) {
+    const D3 q = (p - EarCentre()) / kEarSize;
+    const double tilt = Rad(kEarTilt), flare = Rad(kEarFlare);
+    const double a = q.y * std::cos(tilt) + q.z * std::sin(tilt);
+    const double z1 = -q.y * std::sin(tilt) + q.z * std::cos(tilt);
+    const double b = -q.x * std::sin(flare) + z1 * std::cos(flare);
+    const double c = -q.x * std::cos(flare) - z1 * std::sin(flare);
+    return {a, b, c};
+}
+
+double Ears(const D3& point, double d) {
+    const D3 f = EarFrame(point);
+    // The rim (helix): a tube round the outline, from the front over the top and down the back.
+    double ear = 1e9;
+    D3 previous{};
+    for (int k = 0; k <= 12; ++k) {
+        const double t = Rad(200 - 245.0 * k / 12); // front, over the top, down the back
+        const D3 rim{72 * std::sin(t) + 6, 42 * std::cos(t), 5};
+        if (k > 0) {
+            ear = std::min(ear, Capsule(f, previous, rim, 10));
+        }
+        previous = rim;
+    }
+    // The lobe, soft and thick.
+    ear = SmoothUnion(ear, Ellipsoid(f, {-72, 4, 4}, {22, 20, 9}), 12);
+    // The shell inside the rim, well below its crest.
+    ear = SmoothUnion(ear, Ellipsoid(f, {2, 2, -9}, {74, 42, 6}), 5);
+    // The antihelix ridge and the hollow of the concha in front of it.
+    ear = SmoothUnion(ear, Capsule(f, {40, 10, -3}, {-34, 14, -4}, 7), 5);
+    // The tragus, a small flap over the front of the concha.
+    ear = SmoothUnion(ear, Ellipsoid(f, {-26, -32, 0}, {12, 8, 8}), 5);
+    // Where the ear grows out of the head.
+    ear = SmoothUnion(ear, Ellipsoid(f, {-10, -22, -18}, {40, 16, 22}), 10);
+    // The hollow of the concha reaches into the head, down to the ear canal.
+    return SmoothCut(SmoothUnion(d, ear, 8), Ellipsoid(f, {-18, -10, -6}, {28, 20, 18}), 5);
 }
 
 } // namespace
@@ -135,12 +196,22 @@ D3 HeadCentre() {
 double HeadField(const D3& point) {
     const D3 p = LeftHalf(point);
     double d = Cranium(p);
+    d = Neck(p, d);
     d = Brows(p, d);
     d = Eyes(p, d);
     d = Nose(p, d);
     d = Mouth(p, d);
     d = Ears(p, d);
     return d;
+}
+
+D3 EarToModel(double a, double b, double c) {
+    const double tilt = Rad(kEarTilt), flare = Rad(kEarFlare);
+    const double x = -b * std::sin(flare) - c * std::cos(flare);
+    const double z1 = b * std::cos(flare) - c * std::sin(flare);
+    const double y = a * std::cos(tilt) - z1 * std::sin(tilt);
+    const double z = a * std::sin(tilt) + z1 * std::cos(tilt);
+    return EarCentre() + D3{x, y, z} * kEarSize;
 }
 
 namespace {

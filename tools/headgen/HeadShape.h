@@ -8,6 +8,11 @@ namespace vm::headgen {
 // Signed-distance-like value: < 0 inside the head, > 0 outside.
 double HeadField(const D3& p);
 
+// The left ear's frame: its centre, and the model point at (a up along the ear, b backwards
+// across it, c out of its plane) from there.
+D3 EarCentre();
+D3 EarToModel(double a, double b, double c);
+
 // Centre from which the skull, neck and ears are reached by rays.
 D3 HeadCentre();
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <string>
 
 namespace vm::headgen {
 
@@ -190,6 +191,7 @@ std::vector<Triangle> Delaunay(const std::vector<D2>& chart, const std::vector<i
 
 void ForceEdges(std::vector<Triangle>& tris, const std::vector<D2>& chart,
                 const std::vector<Edge>& required) {
+    const std::set<Edge> keep(required.begin(), required.end());
     for (const Edge& want : required) {
         for (int round = 0;; ++round) {
             if (round > 2000) {
@@ -201,8 +203,9 @@ void ForceEdges(std::vector<Triangle>& tris, const std::vector<D2>& chart,
             }
             bool flipped = false;
             for (const auto& [e, ts] : map) {
-                if (ts.size() != 2 || e.first == want.first || e.first == want.second ||
-                    e.second == want.first || e.second == want.second) {
+                // An edge forced in earlier stays.
+                if (ts.size() != 2 || keep.count(e) || e.first == want.first ||
+                    e.first == want.second || e.second == want.first || e.second == want.second) {
                     continue;
                 }
                 if (!SegmentsCross(chart[want.first], chart[want.second], chart[e.first],
@@ -218,7 +221,8 @@ void ForceEdges(std::vector<Triangle>& tris, const std::vector<D2>& chart,
             }
             if (!flipped) {
                 throw std::runtime_error(
-                    "triangulation: no flippable edge crosses a required edge");
+                    "triangulation: no flippable edge crosses a required edge " +
+                    std::to_string(want.first) + "-" + std::to_string(want.second));
             }
         }
     }

@@ -239,6 +239,10 @@ void WritePreviews(const Generated& g, const QString& dir) {
     RenderPreview(fine, 0, false, dir + "/face_high.png", {}, 2.2, {0, -90});
     RenderPreview(fine, 40, false, dir + "/face_high_turned.png", {}, 2.2, {-60, -90});
     RenderPreview(fine, 90, false, dir + "/face_high_side.png", {}, 2.2, {-150, -90});
+    // The ear seen square on (it faces a little forwards) and from behind, standing off.
+    RenderPreview(fine, 65, false, dir + "/ear_high.png", {}, 3.0, {150, -30});
+    RenderPreview(mesh, 65, true, dir + "/ear_low.png", {}, 3.0, {150, -30});
+    RenderPreview(fine, 150, false, dir + "/ear_high_back.png", {}, 2.2, {0, -30});
     // Each photo's feature points and segments over the head seen from that photo.
     for (int photo = 0; photo < kPhotoCount; ++photo) {
         std::vector<D3> marks;
@@ -266,7 +270,8 @@ void WritePreviews(const Generated& g, const QString& dir) {
         Vec3 centre{};
         for (int k = 0; k < 3; ++k) {
             const uint32_t v = g.stored.indices[f + k];
-            poly << QPointF(g.stored.modelUV[v].x * 700, g.stored.modelUV[v].y * 700);
+            // As the baked texture shows it: v grows upwards.
+            poly << QPointF(g.stored.modelUV[v].x * 700, (1 - g.stored.modelUV[v].y) * 700);
             centre = centre + g.stored.positions[v] * (1.0f / 3);
         }
         const double area = std::abs((poly[1].x() - poly[0].x()) * (poly[2].y() - poly[0].y()) -

@@ -2,7 +2,9 @@
 // - head_low.png, head_medium.png, head_high.png: the head at each level of detail (the
 //   subdivision tables applied), from the front, the side and three-quarters;
 // - features_front.png, features_side.png: the head as the front and side photos see it, with
-//   the default feature points and segments over it.
+//   the default feature points and segments over it;
+// - head_ear.png: a close view of the ear at High detail, from the side and, standing off the
+//   head, from nearly in front.
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
 #include "platform/Exceptions.h"
@@ -30,6 +32,8 @@ constexpr float kDegrees = 3.14159265f / 180.0f;
 // left cheek with the nose pointing right, as the side photo shows it.
 struct View {
     float yaw = 0;
+    float scale = kScale; // picture pixels per model unit
+    Vec3 centre{};        // model point drawn at the middle of the cell
     Vec3 Turn(const Vec3& p) const {
         const float c = std::cos(yaw * kDegrees), s = std::sin(yaw * kDegrees);
         return {p.x * c - p.z * s, p.y, p.x * s + p.z * c};
@@ -37,9 +41,10 @@ struct View {
     // Picture pixels of a model point, centred in a cell at cellX.
     RasterVertex Project(const Vec3& model, int cellX) const {
         const Vec3 p = Turn(model);
+        const Vec3 c = Turn(centre);
         RasterVertex v;
-        v.x = static_cast<float>(cellX) + kCell / 2.0f + p.x * kScale;
-        v.y = kHeight / 2.0f - p.y * kScale;
+        v.x = static_cast<float>(cellX) + kCell / 2.0f + (p.x - c.x) * scale;
+        v.y = kHeight / 2.0f - (p.y - c.y) * scale;
         v.z = (p.z + 1000.0f) / 2000.0f;
         return v;
     }
@@ -87,6 +92,24 @@ void Save(const QImage& image, const QString& path) {
     std::printf("wrote %s\n", qPrintable(path));
 }
 
+// The left ear (x < 0), as the side photo sees it, a little behind its middle.
+constexpr Vec3 kEarCentre{-200.0f, -40.0f, 75.0f};
+
+void RenderEar(const Mesh& high, const QDir& out) {
+    const View views[] = {{80, 1.5f, kEarCentre}, {20, 1.5f, kEarCentre}};
+    // Each close view in a picture of its own, so that neither spills into the other.
+    QImage picture(2 * kCell, kHeight, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    for (int k = 0; k < 2; ++k) {
+        RenderTarget target(kCell, kHeight);
+        target.Clear(0xFFFFFFFF);
+        DrawHead(target, high, views[k], 0);
+        painter.drawImage(k * kCell, 0, target.ToImage());
+    }
+    painter.end();
+    Save(picture, out.filePath(QStringLiteral("head_ear.png")));
+}
+
 void RenderLevels(const BaseMesh& base, const QDir& out) {
     const Mesh low = WithNormals(base.mesh);
     SubdivisionStage stage1, stage2;
@@ -94,6 +117,7 @@ void RenderLevels(const BaseMesh& base, const QDir& out) {
     const Mesh medium = WithNormals(ApplySubdivisionStage(stage1, low));
     LoadSubdivisionStage(kStage2Resource, stage2, medium.VertexCount());
     const Mesh high = WithNormals(ApplySubdivisionStage(stage2, medium));
+    RenderEar(high, out);
     const std::pair<const Mesh*, const char*> levels[] = {
         {&low, "head_low.png"}, {&medium, "head_medium.png"}, {&high, "head_high.png"}};
     const View views[] = {{0}, {90}, {35}};
