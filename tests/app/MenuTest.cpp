@@ -304,7 +304,9 @@ TEST_F(MainFrameCommands, UpdatesAtEveryIdlePeriodLetTheEventLoopRest) {
     QTimer::singleShot(400, &loop, &QEventLoop::quit);
     loop.exec();
     QObject::disconnect(connection);
-    EXPECT_LT(idlePeriods, 20); // an update that wakes the loop would run hundreds of times
+    // An update that wakes the loop runs hundreds of times; a loaded machine delivers a few
+    // dozen events of its own.
+    EXPECT_LT(idlePeriods, 60);
     EXPECT_TRUE(frame->isWindowModified());
 }
 
