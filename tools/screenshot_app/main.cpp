@@ -7,7 +7,8 @@
 // line, in photo pixels of that view's photo:
 //   front|side X0 Y0 X1 Y1          a drag from (X0, Y0) to (X1, Y1)
 //   box front|side LEFT TOP RIGHT BOTTOM   the box's corner handles dragged to these edges
-// and lines "points N" and "features on|off" set the display switches; "wheel3d N" turns the
+// and lines "points N" and "features on|off" set the display switches, "autofit" runs Model > Fit
+// Automatically (what it cannot fit goes to standard error); "wheel3d N" turns the
 // wheel N notches away from the user over the 3D view (negative: towards), to bring the head
 // nearer.
 #include "app/CAboutDlg.h"
@@ -15,6 +16,8 @@
 #include "app/MainFrameViews.h"
 #include "document/CVisomorfDoc.h"
 #include "platform/Settings.h"
+#include "app/CommandTable.h"
+#include "views/FailureReport.h"
 #include "views/photo/CImageView.h"
 
 #include <QApplication>
@@ -128,8 +131,18 @@ void TurnWheel(QWidget& view, int notches) {
     }
 }
 
+// Model > Fit Automatically; a photo it cannot fit is said on standard error, not in a box.
+void FitAutomatically(vm::CMainFrame& frame) {
+    const vm::FailureSink previous = vm::SetFailureSink([](const QString& text) {
+        std::fprintf(stderr, "automatic fit: %s\n", qPrintable(text));
+    });
+    frame.OnCommand(vm::cmd::kFitAutomatically);
+    vm::SetFailureSink(previous);
+}
+
 bool RunFitFile(const QString& path, vm::CVisomorfDoc& doc, vm::CImageView* views[],
-                QWidget* view3D) {
+                vm::CMainFrame& frame) {
+    QWidget* view3D = frame.View3D();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
@@ -146,7 +159,9 @@ bool RunFitFile(const QString& path, vm::CVisomorfDoc& doc, vm::CImageView* view
             f.removeFirst();
         }
         const int photo = f[0] == u"front" ? vm::Front : f[0] == u"side" ? vm::Side : -1;
-        if (f[0] == u"points" && f.size() == 2) {
+        if (f[0] == u"autofit" && f.size() == 1) {
+            FitAutomatically(frame);
+        } else if (f[0] == u"points" && f.size() == 2) {
             doc.pointsLevel = f[1].toInt();
         } else if (f[0] == u"features" && f.size() == 2) {
             doc.showFeatures = f[1] == u"on";
@@ -186,7 +201,7 @@ bool LoadAndFit(const Options& options, vm::CVisomorfDoc& doc, vm::CMainFrame& f
             views[view->GetPhotoIndex()] = view;
         }
     }
-    return options.fitFile.isEmpty() || RunFitFile(options.fitFile, doc, views, frame.View3D());
+    return options.fitFile.isEmpty() || RunFitFile(options.fitFile, doc, views, frame);
 }
 
 void Save(const QImage& image, const QDir& out, const char* name) {

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Makes docs/images/mainwindow.png: the main window at 1280 x 860 in the layout All, with the
 # astronaut portrait that python3-skimage ships as front and side photo and the head fitted by
-# hand through the photo views (astronaut_fit.txt), under a virtual X display.
+# the automatic fit and by hand (astronaut_autofit.txt), under a virtual X display.
 # Arguments: build directory (default build/dev). Needs xvfb-run and python3-skimage.
 set -euo pipefail
 build=${1:-build/dev}
@@ -15,6 +15,6 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 all_layout=32796
 xvfb-run -a -s "-screen 0 1600x1000x24" "$build/tools/screenshot_app" "$out" "$all_layout" \
-    --size 1280x860 --photos "$photo" "$photo" --fit "$root/tools/screenshot_app/astronaut_fit.txt"
+    --size 1280x860 --photos "$photo" "$photo" --fit "$root/tools/screenshot_app/astronaut_autofit.txt"
 cp "$out/mainwindow.png" "$root/docs/images/mainwindow.png"
 echo "wrote $root/docs/images/mainwindow.png"
