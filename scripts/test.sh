@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$PWD/.ccache}"
-FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
 
 cmake --preset dev
 cmake --build --preset dev
