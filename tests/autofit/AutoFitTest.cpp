@@ -311,6 +311,58 @@ TEST(SideFit, FollowsTheOutlineOfASyntheticProfileWithinThreePerCentOfTheBoxHeig
     EXPECT_LT(worst, 6.0);
 }
 
+// A profile drawn row by row from knots (row, foremost x), turned to look right, with the back
+// of the head at x = 20 and a flat crown.
+ProfileSilhouette SilhouetteThrough(const std::vector<std::pair<int, int>>& knots) {
+    ProfileSilhouette s;
+    s.width = 400;
+    s.topRow = 0;
+    s.front.assign(400, -1);
+    s.back.assign(400, 20);
+    s.top.assign(400, -1);
+    for (size_t k = 0; k + 1 < knots.size(); ++k) {
+        const auto [y0, x0] = knots[k];
+        const auto [y1, x1] = knots[k + 1];
+        for (int y = y0; y <= y1; ++y)
+            s.front[static_cast<size_t>(y)] = x0 + (x1 - x0) * (y - y0) / std::max(1, y1 - y0);
+    }
+    for (int x = 100; x <= 200; ++x)
+        s.top[static_cast<size_t>(x)] = 0;
+    return s;
+}
+
+TEST(SideFit, FindsTheNasionWithoutADentAndTheChinAboveTheNeck) {
+    // A forehead that runs straight onto the nose (no hollow at the nasion, only a bend at row
+    // 150), a groove under the nose at 228, parted lips, the hollow above the chin at 258, the
+    // chin at 270, and below it the neck far behind the face.
+    const ProfileSilhouette s = SilhouetteThrough({{0, 200},
+                                                   {100, 280},
+                                                   {150, 285},
+                                                   {210, 310},
+                                                   {222, 290},
+                                                   {228, 287},
+                                                   {236, 293},
+                                                   {241, 289},
+                                                   {246, 292},
+                                                   {258, 282},
+                                                   {270, 288},
+                                                   {285, 283},
+                                                   {290, 230},
+                                                   {399, 230}});
+    const std::optional<ProfileLandmarks> l = FindProfileLandmarks(s);
+    ASSERT_TRUE(l.has_value());
+    EXPECT_NEAR(l->noseTip.y, 210, 2);
+    EXPECT_NEAR(l->nasion.y, 150, 4);
+    EXPECT_NEAR(l->subnasale.y, 228, 2);
+    EXPECT_NEAR(l->upperLip.y, 236, 2);
+    EXPECT_NEAR(l->labiomental.y, 258, 3);
+    EXPECT_NEAR(l->chin.y, 270, 3);
+    EXPECT_EQ(l->top, cv::Point(150, 0));
+    // Without the bend the outline is no profile: forehead and nose on one straight line.
+    std::vector<std::pair<int, int>> straight = {{0, 200}, {210, 310}, {222, 290}, {399, 230}};
+    EXPECT_FALSE(FindProfileLandmarks(SilhouetteThrough(straight)).has_value());
+}
+
 TEST(SideFit, TellsAProfileLookingTheOtherWayAndRefusesWhatIsNoProfile) {
     const auto doc = NewDocument();
     const test::SyntheticProfile profile = test::RenderProfile(*doc, 900, 1200, 1.3f, 1, 430, 560);
