@@ -57,12 +57,14 @@ const LandmarkAnchor kAnchors[] = {
     {137, {60}},
     {138, {64}},
     {141, {62, 66}},
-    // Bottom of the chin.
-    {156, {8}},
+    // The chin: the ends of the jaw lines either side of its middle (below them the head runs
+    // on into the neck, which no landmark sees).
+    {150, {7, 8}},
+    {151, {8, 9}},
 };
 
-// Outline points of the lower face that the jaw contour (landmarks 0 .. 16) places sideways:
-// left of the photo, then right.
+// Outline points of the lower face that the jaw contour (landmarks 0 .. 16) places: left of the
+// photo, then right.
 const int kLeftOutline[] = {98, 122, 146};
 const int kRightOutline[] = {99, 123, 147};
 
@@ -80,17 +82,25 @@ float Distance(const Vec2& a, const Vec2& b) {
     return std::hypot(a.x - b.x, a.y - b.y);
 }
 
-// The x where a polyline of landmarks (first .. last, monotonic in y) crosses height y (photo
-// pixels); nothing when y lies outside it.
-std::optional<float> ContourXAt(const DetectedFace& face, int first, int last, float y) {
+// The point of the polyline of landmarks first .. last nearest to p (photo pixels). Nearest
+// rather than level with p: towards the chin the contour turns nearly flat, where a point's
+// height says little about how far out it belongs.
+Vec2 NearestOnContour(const DetectedFace& face, int first, int last, const Vec2& p) {
     const int step = last > first ? 1 : -1;
+    Vec2 best = face.landmarks[static_cast<size_t>(first)];
     for (int i = first; i != last; i += step) {
         const Vec2 a = face.landmarks[static_cast<size_t>(i)];
         const Vec2 b = face.landmarks[static_cast<size_t>(i + step)];
-        if ((y - a.y) * (y - b.y) <= 0 && a.y != b.y)
-            return a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y);
+        const float dx = b.x - a.x, dy = b.y - a.y;
+        const float length = dx * dx + dy * dy;
+        const float t = length > 0
+                            ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length, 0.0f, 1.0f)
+                            : 0.0f;
+        const Vec2 q{a.x + t * dx, a.y + t * dy};
+        if (Distance(q, p) < Distance(best, p))
+            best = q;
     }
-    return std::nullopt;
+    return best;
 }
 
 Box Translated(const cv::Rect2f& r, double scale) {
@@ -139,16 +149,13 @@ PhotoFit FitFrontLandmarks(const DetectedFace& face, const std::vector<Vec2>& cu
     // too little to disturb the head's outline.
     const float radius = 0.35f * Distance(current[49], current[50]);
     const SmoothWarp first(sources, targets, radius);
-    // Second pass: the lower face's outline points move sideways onto the jaw contour.
+    // Second pass: the lower face's outline points move onto the jaw contour.
     const std::pair<const int*, int> sides[] = {{kLeftOutline, 0}, {kRightOutline, 16}};
     for (const auto& [points, contourStart] : sides)
         for (int k = 0; k < 3; ++k) {
             const Vec2 source = current[static_cast<size_t>(points[k])];
-            const Vec2 warped = first.Map(source);
-            if (const auto x = ContourXAt(face, contourStart, 8, warped.y)) {
-                sources.push_back(source);
-                targets.push_back({*x, warped.y});
-            }
+            sources.push_back(source);
+            targets.push_back(NearestOnContour(face, contourStart, 8, first.Map(source)));
         }
     const SmoothWarp warp(sources, targets, radius);
     PhotoFit fit;

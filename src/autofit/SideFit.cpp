@@ -12,7 +12,9 @@ namespace vm {
 namespace {
 
 // Side feature points of the default set that the profile's landmarks place.
-constexpr int kTop = 0, kNasion = 23, kNoseTip = 72, kSubnasale = 79, kUpperLip = 92,
+// The hollow under the nose is the philtrum's groove just below the columella (85), not the
+// columella's base (79), which sits higher on the slope of the nose's underside.
+constexpr int kTop = 0, kNasion = 23, kNoseTip = 72, kBelowNose = 85, kUpperLip = 92,
               kLabiomental = 100, kChin = 107;
 // The face's outline from the forehead to below the chin, snapped sideways onto the profile.
 const int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55,  60,
@@ -51,6 +53,80 @@ int ExtremeRow(const std::vector<int>& edge, int from, int to, int sign) {
     while (last + 1 < to && onRun(last + 1))
         ++last;
     return (first + last) / 2;
+}
+
+// The middle of the run of rows around `best` whose score lies within 1 of its score.
+int MiddleOfRun(const std::vector<float>& score, int from, int to, int best) {
+    auto onRun = [&](int y) {
+        return score[static_cast<size_t>(y)] >= score[static_cast<size_t>(best)] - 1.0f;
+    };
+    int first = best, last = best;
+    while (first - 1 >= from && onRun(first - 1))
+        --first;
+    while (last + 1 < to && onRun(last + 1))
+        ++last;
+    return (first + last) / 2;
+}
+
+// The row in [from, to) that lies deepest behind the straight line from the outline at row
+// `chordFrom` to the outline at row `chordTo`: a profile's bend, whether it dips into a hollow
+// (a deep-set nasion) or only turns from a steep forehead onto the slope of the nose. -1 when
+// no row lies a whole pixel behind the line, as on an outline without a bend.
+int DeepestBehindChord(const std::vector<int>& edge, int chordFrom, int chordTo, int from, int to) {
+    const int rows = static_cast<int>(edge.size());
+    chordFrom = Clamp(chordFrom, 0, rows - 1);
+    chordTo = Clamp(chordTo, 0, rows - 1);
+    from = Clamp(from, chordFrom, chordTo);
+    to = Clamp(to, from + 1, chordTo + 1);
+    const int x0 = edge[static_cast<size_t>(chordFrom)], x1 = edge[static_cast<size_t>(chordTo)];
+    if (x0 < 0 || x1 < 0 || chordTo <= chordFrom)
+        return -1;
+    std::vector<float> depth(edge.size(), -1e9f);
+    int best = -1;
+    for (int y = from; y < to; ++y) {
+        const int x = edge[static_cast<size_t>(y)];
+        if (x < 0)
+            continue;
+        const float line =
+            static_cast<float>(x0) + static_cast<float>((x1 - x0) * (y - chordFrom)) /
+                                         static_cast<float>(chordTo - chordFrom);
+        depth[static_cast<size_t>(y)] = line - static_cast<float>(x);
+        if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)])
+            best = y;
+    }
+    if (best < 0 || depth[static_cast<size_t>(best)] < 1.0f)
+        return -1;
+    return MiddleOfRun(depth, from, to, best);
+}
+
+// The deepest hollow of the outline between rows from and to, at or below row `lowest`: the
+// row that the most water would stand over if the outline were a vessel open to the front.
+// Unlike the hindmost row, it cannot be the start of a slope that runs on backwards (under the
+// chin into the neck). -1 without any hollow.
+int DeepestHollow(const std::vector<int>& edge, int from, int lowest, int to) {
+    from = Clamp(from, 0, static_cast<int>(edge.size()) - 1);
+    to = Clamp(to, from + 1, static_cast<int>(edge.size()));
+    std::vector<float> depth(edge.size(), -1e9f);
+    std::vector<int> aboveMax(edge.size(), -1);
+    int highest = -1;
+    for (int y = from; y < to; ++y) {
+        highest = std::max(highest, edge[static_cast<size_t>(y)]);
+        aboveMax[static_cast<size_t>(y)] = highest;
+    }
+    int best = -1, belowMax = -1;
+    for (int y = to - 1; y >= from; --y) {
+        const int x = edge[static_cast<size_t>(y)];
+        belowMax = std::max(belowMax, x);
+        if (x < 0 || y < lowest)
+            continue;
+        depth[static_cast<size_t>(y)] =
+            static_cast<float>(std::min(aboveMax[static_cast<size_t>(y)], belowMax) - x);
+        if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)])
+            best = y;
+    }
+    if (best < 0 || depth[static_cast<size_t>(best)] < 1.0f)
+        return -1;
+    return MiddleOfRun(depth, from, to, best);
 }
 
 cv::Point At(const std::vector<int>& edge, int row) {
@@ -104,7 +180,10 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
         return std::nullopt;
     const int u = tip - s.topRow;
     l.noseTip = At(s.front, tip);
-    const int nasion = ExtremeRow(s.front, s.topRow + u * 55 / 100, tip - u * 8 / 100, -1);
+    // The nasion is where the forehead's outline bends onto the nose: behind the line from the
+    // forehead to the nose tip, whether or not the brow juts out above it.
+    const int nasion = DeepestBehindChord(s.front, s.topRow + u * 45 / 100, tip,
+                                          s.topRow + u * 55 / 100, tip - u * 8 / 100);
     const int subnasale = ExtremeRow(s.front, tip + u * 2 / 100, tip + u * 15 / 100, -1);
     if (nasion < 0 || subnasale < 0)
         return std::nullopt;
@@ -119,11 +198,17 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
     if (lip < 0)
         return std::nullopt;
     l.upperLip = At(s.front, lip);
-    const int hollow = ExtremeRow(s.front, lip + u * 5 / 100, tip + u * 42 / 100, -1);
+    // Below the chin the outline runs back under the jaw to the neck, far behind the face: the
+    // chin and the hollow above it are looked for only above that.
+    int neck = lip + 1;
+    while (neck < std::min(rows, tip + u * 52 / 100) && s.front[static_cast<size_t>(neck)] >= 0 &&
+           s.front[static_cast<size_t>(neck)] > l.noseTip.x - u * 28 / 100)
+        ++neck;
+    const int hollow = DeepestHollow(s.front, lip, lip + u * 5 / 100, neck);
     if (hollow < 0)
         return std::nullopt;
     l.labiomental = At(s.front, hollow);
-    const int chin = ExtremeRow(s.front, hollow + 1, tip + u * 52 / 100, 1);
+    const int chin = ExtremeRow(s.front, hollow + 1, neck, 1);
     if (chin < 0)
         return std::nullopt;
     l.chin = At(s.front, chin);
@@ -166,7 +251,7 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
     }
     const std::pair<int, cv::Point> anchors[] = {
         {kTop, l->top},           {kNasion, l->nasion},
-        {kNoseTip, l->noseTip},   {kSubnasale, l->subnasale},
+        {kNoseTip, l->noseTip},   {kBelowNose, l->subnasale},
         {kUpperLip, l->upperLip}, {kLabiomental, l->labiomental},
         {kChin, l->chin}};
     std::vector<Vec2> from, to;
