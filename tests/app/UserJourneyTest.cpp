@@ -106,6 +106,7 @@ protected:
         frame->show();
         frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get())); // keys go to the active window
 
         frame->Files().askSaveChanges = [this](const QString& title) {
             asked << title;
