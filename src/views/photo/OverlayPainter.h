@@ -18,7 +18,7 @@ namespace vm {
 
 // What lies under the mouse, for the colours (-1: none).
 struct OverlayHover {
-    int handle = -1;  // box part 0..8
+    int handle = -1;  // 0..7 a box handle, 8 the box edge (see OverlayHitTest.h)
     int point = -1;   // feature point index
     int feature = -1; // feature index
 };
