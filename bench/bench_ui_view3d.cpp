@@ -159,19 +159,29 @@ BENCHMARK(BM_SoftwareFrameHighSolidLit)
     ->Repetitions(5)
     ->ReportAggregatesOnly();
 
+// A document with photos of the given size and a renderer of its own, current on the view's
+// context; false (and the benchmark skipped) when OpenGL 3.3 cannot be had.
+bool OpenWithRenderer(Scene& scene, SceneRendererGL& renderer, int width, int height,
+                      benchmark::State& state) {
+    if (!scene.Open(width, height)) {
+        state.SkipWithError("no OpenGL 3.3 view");
+        return false;
+    }
+    scene.view->makeCurrent();
+    if (!renderer.Initialize()) {
+        state.SkipWithError("renderer");
+        return false;
+    }
+    return true;
+}
+
 // The uploads a frame after one blend zone step makes: the side texture changed, the mesh
 // compared and found unchanged. Argument 0: the zone's width changes by 4 pixels; 1: the
 // middle point of the zone moves sideways by 4 pixels.
 void BM_BlendZoneStepUpload(benchmark::State& state) {
     Scene scene;
-    if (!scene.Open(4000, 3000)) {
-        state.SkipWithError("no OpenGL 3.3 view");
-        return;
-    }
-    scene.view->makeCurrent();
     SceneRendererGL renderer;
-    if (!renderer.Initialize()) {
-        state.SkipWithError("renderer");
+    if (!OpenWithRenderer(scene, renderer, 4000, 3000, state)) {
         return;
     }
     CVisomorfDoc& doc = *scene.doc;
@@ -208,14 +218,8 @@ BENCHMARK(BM_BlendZoneStepUpload)
 // The buffers refilled after a photo drag step moved the head at High detail.
 void BM_DragStepBufferUpload(benchmark::State& state) {
     Scene scene;
-    if (!scene.Open(1200, 1600)) {
-        state.SkipWithError("no OpenGL 3.3 view");
-        return;
-    }
-    scene.view->makeCurrent();
     SceneRendererGL renderer;
-    if (!renderer.Initialize()) {
-        state.SkipWithError("renderer");
+    if (!OpenWithRenderer(scene, renderer, 1200, 1600, state)) {
         return;
     }
     CVisomorfDoc& doc = *scene.doc;

@@ -1,6 +1,6 @@
 // screenshot_3d OUT_DIR [FRONT_PHOTO SIDE_PHOTO]: the 3D view of a new document with two photos,
 // as view3d_solid.png (solid, lit), view3d_wireframe.png (medium detail) and
-// view3d_perspective.png. The photos default to the portraits that python3-skimage ships; the boxes
+// view3d_persp.png. The photos default to the portraits that python3-skimage ships; the boxes
 // are set around the heads in those two pictures.
 #include "document/CVisomorfDoc.h"
 #include "platform/MeshServices.h"
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         doc.SetModelDetail(High);
         doc.orthogonal = false;
         view.Camera().SetZoom(1.3f);
-        ok = Save(view, out, "view3d_perspective.png") && ok;
+        ok = Save(view, out, "view3d_persp.png") && ok;
         if (!view.UnavailableMessage().isEmpty()) {
             std::fprintf(stderr, "screenshot_3d: %s\n", qPrintable(view.UnavailableMessage()));
             return 1;
