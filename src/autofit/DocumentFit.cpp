@@ -2,8 +2,11 @@
 
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
+#include "autofit/JointFit.h"
 #include "autofit/SideFit.h"
 #include "document/CVisomorfDoc.h"
+
+#include <cmath>
 
 namespace vm {
 
@@ -12,57 +15,187 @@ namespace {
 // SetBox divides by the old box's size; the photo views keep boxes at least this large.
 constexpr float kSmallestBox = 10;
 
-} // namespace
-
-void ApplyPhotoFit(CVisomorfDoc& doc, int photo, const PhotoFit& fit) {
-    std::vector<Vec2>& positions = doc.pointPositions[photo];
-    if (!fit.fitted || fit.targets.size() != positions.size())
-        throw std::invalid_argument("the fit does not match the document's feature points");
-    // The box first: its affine map carries points, depth or size and texture coordinates at
-    // once; the points' own moves are then small corrections.
-    const Box& box = fit.box;
+void ApplyBox(CVisomorfDoc& doc, int photo, const Box& box) {
     if (box.Width() >= kSmallestBox && box.Height() >= kSmallestBox && doc.box[photo].Width() > 0 &&
         doc.box[photo].Height() > 0)
         doc.SetBox(photo, box.left, box.top, box.right, box.bottom);
-    for (size_t i = 0; i < positions.size(); ++i) {
-        const float dx = fit.targets[i].x - positions[i].x;
-        const float dy = fit.targets[i].y - positions[i].y;
-        if (dx == 0 && dy == 0)
-            continue;
-        // One point at full weight: every point gets its own target, so the hidden
-        // neighbours a hand drag would pull along are placed by their own moves.
-        PointWeightMap points{{static_cast<int32_t>(i), 1.0f}};
-        VertexWeightMap vertices;
-        doc.CollectVertexWeights(photo, points, vertices);
-        doc.MovePoints(photo, points, vertices, dx, dy);
+}
+
+// Whether the profile in the photo looks the other way than the document's side photo must.
+bool NeedsMirror(const CVisomorfDoc& doc, const ProfileReading& profile) {
+    return profile.silhouette.facesRight == doc.leftSide;
+}
+
+bool ChangesNothing(const SideAlignment& a) {
+    return !a.mirror && std::abs(a.scale - 1) < 1e-3 && std::abs(a.roll) < 1e-3 &&
+           std::abs(a.shiftY) < 0.5 && std::abs(a.transform.m[0][2]) < 0.5;
+}
+
+// The side photo mirrored when its face looks the wrong way, otherwise left as it is.
+SideAlignment MirrorOnly(const CVisomorfDoc& doc, bool mirror) {
+    SideAlignment a;
+    a.mirror = mirror;
+    const QSize size = doc.photos[Side].size();
+    CompleteAlignment(a, size, size.height());
+    return a;
+}
+
+// The side photo at the front photo's heights: from the landmarks both photos see, or when
+// they disagree, from the heads' outlines (the front fit's box and a fit of the profile alone).
+SideAlignment AlignToFront(const CVisomorfDoc& doc, const PhotoFit& front,
+                           const ProfileReading& profile, PhotoFit& sideReport) {
+    const bool mirror = NeedsMirror(doc, profile);
+    const QSize sideSize = doc.photos[Side].size();
+    const int frontHeight = doc.photos[Front].height();
+    if (const std::optional<SideAlignment> a = EstimateSideAlignment(
+            SharedHeights(profile, front.landmarks), sideSize, frontHeight, mirror))
+        return *a;
+    const PhotoFit alone = FitSideSilhouette(profile.silhouette, doc.pointPositions[Side],
+                                             profile.silhouette.facesRight == false);
+    sideReport.notes << QStringLiteral(
+        "the profile's nose, lips and chin did not match the front photo's; the photos were "
+        "matched by the heads' outlines");
+    if (!alone.fitted)
+        return MirrorOnly(doc, mirror);
+    return AlignmentFromBoxes(front.box, alone.box, sideSize, frontHeight, mirror);
+}
+
+// A profile read from the photo as it was, for the photo once mirrored: the turned outline is
+// the same, only the way the photo itself looks changes.
+ProfileReading ForMirroredPhoto(ProfileReading profile) {
+    profile.silhouette.facesRight = !profile.silhouette.facesRight;
+    return profile;
+}
+
+// How far the nose tip lies below the crown in the front photo, for a profile of the same
+// sitting: about 1.1 times the nasion's height above the chin on an adult head. 0 without a
+// front fit.
+float NoseDrop(const PhotoFit& front) {
+    if (!front.fitted || front.landmarks.size() < 68)
+        return 0;
+    return 1.1f * (front.landmarks[8].y - front.landmarks[27].y);
+}
+
+void FitSideAlone(CVisomorfDoc& doc, const ProfileReading& profile, PhotoFit& report) {
+    const PhotoFit fit =
+        FitSideSilhouette(profile.silhouette, doc.pointPositions[Side], doc.leftSide);
+    if (!fit.fitted) {
+        report = fit;
+        return;
     }
+    const std::vector<Vec2> before = doc.pointPositions[Side];
+    ApplyPhotoFit(doc, Side, fit);
+    BlendZoneFollows(doc, before);
+}
+
+} // namespace
+
+void ApplyPhotoFit(CVisomorfDoc& doc, int photo, const PhotoFit& fit) {
+    if (!fit.fitted || fit.targets.size() != doc.pointPositions[photo].size())
+        throw std::invalid_argument("the fit does not match the document's feature points");
+    // The box first: its affine map carries points, depth or size and texture coordinates at
+    // once; the points' own moves are then small corrections.
+    ApplyBox(doc, photo, fit.box);
+    MovePointsTo(doc, photo, fit.targets);
 }
 
 DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
     DocumentFitReport report;
     const FaceLandmarker& landmarker = FaceLandmarker::Instance();
+    PhotoFit& front = report.photos[Front];
+    PhotoFit& side = report.photos[Side];
+    std::optional<ProfileReading> profile;
     if (!doc.photos[Front].isNull()) {
         report.attempted[Front] = true;
-        report.photos[Front] =
-            FitFrontPhoto(doc.photos[Front], doc.pointPositions[Front], landmarker);
+        front = FitFrontPhoto(doc.photos[Front], doc.pointPositions[Front], landmarker);
     }
     if (!doc.photos[Side].isNull()) {
         report.attempted[Side] = true;
-        report.photos[Side] =
-            FitSidePhoto(doc.photos[Side], doc.pointPositions[Side], doc.leftSide, landmarker);
+        QString reason;
+        profile = ReadProfile(doc.photos[Side], landmarker, reason, NoseDrop(front));
+        side = profile ? PhotoFit() : PhotoFit::Failed(reason);
+        side.fitted = profile.has_value();
+        if (profile && profile->guessed)
+            side.notes << QStringLiteral(
+                "the side photo's outline shows no clear nose, lips and chin; they were placed "
+                "at the front photo's proportions");
     }
-    bool anyFailed = false, anyFitted = false;
-    for (int p = 0; p < kPhotoCount; ++p) {
-        anyFailed |= report.attempted[p] && !report.photos[p].fitted;
-        anyFitted |= report.photos[p].fitted;
-    }
-    if (!anyFitted || (anyFailed && !applyPartial))
+    const bool anyFailed =
+        (report.attempted[Front] && !front.fitted) || (report.attempted[Side] && !profile);
+    if ((!front.fitted && !profile) || (anyFailed && !applyPartial))
         return report;
     doc.SaveSnapshot();
     try {
-        for (int p = 0; p < kPhotoCount; ++p)
-            if (report.photos[p].fitted)
-                ApplyPhotoFit(doc, p, report.photos[p]);
+        SideAlignment alignment;
+        const std::optional<ProfileReading> asPhotographed = profile;
+        if (profile) {
+            alignment = front.fitted ? AlignToFront(doc, front, *profile, side)
+                                     : MirrorOnly(doc, NeedsMirror(doc, *profile));
+            if (alignment.mirror) {
+                side.notes << QStringLiteral(
+                    "the face in the side photo looks the other way than this document's side "
+                    "photo; the photo was mirrored");
+                profile = ForMirroredPhoto(*profile);
+            }
+            if (!ChangesNothing(alignment))
+                ApplySideAlignment(doc, alignment);
+        }
+        if (front.fitted)
+            ApplyBox(doc, Front, front.box);
+        if (front.fitted && profile)
+            FitBothPhotos(doc, front.targets, AlignProfile(*asPhotographed, alignment.transform));
+        else if (front.fitted)
+            MovePointsTo(doc, Front, front.targets);
+        else
+            FitSideAlone(doc, *profile, side);
+    } catch (...) {
+        doc.RestoreSnapshot();
+        doc.RebuildDisplayMesh();
+        throw;
+    }
+    if (side.fitted) {
+        side.targets = doc.pointPositions[Side];
+        side.box = doc.box[Side];
+    }
+    doc.CommitChange();
+    doc.SetModifiedFlag(true);
+    doc.RebuildDisplayMesh();
+    report.applied = true;
+    return report;
+}
+
+SideMatch MatchSidePhotoToFront(CVisomorfDoc& doc) {
+    if (doc.photos[Front].isNull() || doc.photos[Side].isNull())
+        throw std::invalid_argument("both photos are needed");
+    SideMatch match;
+    SideAlignment alignment = AlignmentFromBoxes(doc.box[Front], doc.box[Side],
+                                                 doc.photos[Side].size(),
+                                                 doc.photos[Front].height(), false);
+    try {
+        const FaceLandmarker& landmarker = FaceLandmarker::Instance();
+        const PhotoFit front =
+            FitFrontPhoto(doc.photos[Front], doc.pointPositions[Front], landmarker);
+        QString reason;
+        const std::optional<ProfileReading> profile =
+            front.fitted ? ReadProfile(doc.photos[Side], landmarker, reason) : std::nullopt;
+        // Only a profile that looks the document's way: mirroring the photo under the points a
+        // person placed by hand would leave them on the wrong side of the face.
+        if (profile && !NeedsMirror(doc, *profile))
+            if (const std::optional<SideAlignment> a =
+                    EstimateSideAlignment(SharedHeights(*profile, front.landmarks),
+                                          doc.photos[Side].size(), doc.photos[Front].height(),
+                                          false)) {
+                alignment = *a;
+                match.byLandmarks = true;
+            }
+    } catch (const std::runtime_error&) {
+        // Without the landmark model the boxes still tell the heights.
+    }
+    match.scale = alignment.scale;
+    match.roll = alignment.roll;
+    doc.SaveSnapshot();
+    try {
+        ApplySideAlignment(doc, alignment);
     } catch (...) {
         doc.RestoreSnapshot();
         doc.RebuildDisplayMesh();
@@ -71,8 +204,7 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
     doc.CommitChange();
     doc.SetModifiedFlag(true);
     doc.RebuildDisplayMesh();
-    report.applied = true;
-    return report;
+    return match;
 }
 
 } // namespace vm

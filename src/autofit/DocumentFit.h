@@ -19,6 +19,20 @@ struct DocumentFitReport {
 // Throws std::runtime_error when the detectors' model files are missing.
 DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial);
 
+// What Match Side Photo to Front did.
+struct SideMatch {
+    bool byLandmarks = false; // else by the boxes' heights
+    double scale = 1;         // front pixels per side pixel
+    double roll = 0;          // radians
+};
+
+// Resamples the side photo so that the head's heights agree with the front photo's: from the
+// landmarks both photos show when they can be found (the profile looking the document's way),
+// else from the two boxes' tops and bottoms. The side points, box and blend zone stay on the
+// same places of the photo. One undo step; the document is marked modified. Throws
+// std::invalid_argument without both photos.
+SideMatch MatchSidePhotoToFront(CVisomorfDoc& doc);
+
 // Moves the photo's box and points to the fit's targets as a hand drag would (the box, then
 // every point with its vertex weights), so mesh and texture coordinates follow. Records no
 // history and calls no UpdateAllViews; AutoFitDocument wraps it as one undo step.

@@ -162,6 +162,7 @@ PhotoFit FitFrontLandmarks(const DetectedFace& face, const std::vector<Vec2>& cu
     for (const Vec2& p : current)
         fit.targets.push_back(warp.Map(p));
     fit.box = BoundingBox(fit.targets);
+    fit.landmarks.assign(face.landmarks.begin(), face.landmarks.end());
     fit.confidence = static_cast<float>(std::clamp(face.score / 2.0, 0.05, 1.0));
     fit.fitted = true;
     return fit;

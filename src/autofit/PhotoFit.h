@@ -19,6 +19,7 @@ struct PhotoFit {
     Box box;                   // photo pixels: the bounding rectangle of the targets
     float confidence = 0;      // 0 .. 1
     QStringList notes;         // what the user should know about a fit that succeeded
+    std::vector<Vec2> landmarks; // front photo: the face's 68 landmarks (photo pixels)
 
     static PhotoFit Failed(const QString& reason) {
         PhotoFit fit;

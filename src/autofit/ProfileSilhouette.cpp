@@ -2,75 +2,155 @@
 
 #include "autofit/PhotoFit.h"
 
-#include <QFileInfo>
 #include <algorithm>
-#include <mutex>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/objdetect.hpp>
-#include <stdexcept>
 
 namespace vm {
 
 namespace {
 
-// The silhouette is cut at this size: GrabCut's cost grows with the pixel count, and the
-// outline's landmarks need no more.
-constexpr int kSilhouetteSide = 360;
-constexpr int kCascadeSide = 480;
+// The skin is first looked for in a copy of this size; the head is then cut from a crop of the
+// photo around it, scaled so that the skin is about kSkinWidth pixels wide: the profile's small
+// hollows (under the lower lip) need a few pixels, and GrabCut's cost grows with the pixel count.
+constexpr int kOverviewSide = 400;
+constexpr double kSkinWidth = 150;
 
-const cv::CascadeClassifier& ProfileCascade() {
-    static cv::CascadeClassifier cascade;
-    static std::mutex guard;
-    const std::lock_guard<std::mutex> lock(guard);
-    if (cascade.empty()) {
-        const QString path = ProfileCascadePath();
-        if (!QFileInfo(path).isFile() || !cascade.load(path.toStdString()))
-            throw std::runtime_error(
-                QStringLiteral("the profile face detector %1 is missing or unreadable (install "
-                               "the package opencv-data)")
-                    .arg(path)
-                    .toStdString());
-    }
-    return cascade;
+// Broad skin colours (YCrCb): light and dark skin under warm or cool light, clearly redder than
+// blue (which a purple or pink cloth is not). Only a seed: the head's edge itself comes from
+// GrabCut, so beards, lips and hair in front of the face stay on the head.
+cv::Mat SkinMask(const cv::Mat& bgr) {
+    cv::Mat ycc, skin;
+    cv::cvtColor(bgr, ycc, cv::COLOR_BGR2YCrCb);
+    cv::inRange(ycc, cv::Scalar(60, 136, 77), cv::Scalar(255, 180, 130), skin);
+    cv::Mat channels[3];
+    cv::split(ycc, channels);
+    skin &= (channels[1] - channels[2]) > 15;
+    cv::morphologyEx(skin, skin, cv::MORPH_OPEN,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    return skin;
 }
 
-// The largest profile the cascade finds in a grey image; the cascade knows faces that look to
-// the left of the picture.
-std::optional<cv::Rect> FindProfile(const cv::Mat& grey) {
-    std::vector<cv::Rect> found;
-    const_cast<cv::CascadeClassifier&>(ProfileCascade())
-        .detectMultiScale(grey, found, 1.1, 4, 0, cv::Size(grey.cols / 8, grey.cols / 8));
-    if (found.empty())
-        return std::nullopt;
-    return *std::max_element(found.begin(), found.end(), [](const cv::Rect& a, const cv::Rect& b) {
-        return a.area() < b.area();
-    });
-}
-
-// Head against background: GrabCut seeded with the photo's border as background and, when the
-// detector saw the face, the middle of the face as head. Returns the largest head region.
-cv::Mat CutHead(const cv::Mat& colour, const std::optional<cv::Rect>& face) {
-    cv::Mat mask(colour.size(), CV_8UC1, cv::Scalar(cv::GC_PR_FGD));
-    const int band = std::max(2, std::min(colour.cols, colour.rows) / 40);
-    mask.rowRange(0, band).setTo(cv::GC_BGD);
-    mask.colRange(0, band).setTo(cv::GC_BGD);
-    mask.colRange(colour.cols - band, colour.cols).setTo(cv::GC_BGD);
-    if (face) {
-        const cv::Rect core(face->x + face->width / 4, face->y + face->height / 4, face->width / 2,
-                            face->height / 2);
-        mask(core & cv::Rect(0, 0, colour.cols, colour.rows)).setTo(cv::GC_FGD);
-    }
-    cv::Mat background, foreground;
-    cv::grabCut(colour, mask, cv::Rect(), background, foreground, 3, cv::GC_INIT_WITH_MASK);
-    cv::Mat head = (mask == cv::GC_FGD) | (mask == cv::GC_PR_FGD);
+// The largest 8-connected region of a mask (255 inside), or an empty mask.
+cv::Mat LargestRegion(const cv::Mat& mask, cv::Rect& bounds) {
     cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(head, labels, stats, centroids, 8);
+    const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8);
     int largest = 0;
     for (int i = 1; i < count; ++i)
         if (largest == 0 ||
             stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
             largest = i;
-    return largest == 0 ? cv::Mat::zeros(head.size(), CV_8UC1) : cv::Mat(labels == largest);
+    if (largest == 0) {
+        bounds = cv::Rect();
+        return cv::Mat::zeros(mask.size(), CV_8UC1);
+    }
+    bounds = cv::Rect(stats.at<int>(largest, cv::CC_STAT_LEFT),
+                      stats.at<int>(largest, cv::CC_STAT_TOP),
+                      stats.at<int>(largest, cv::CC_STAT_WIDTH),
+                      stats.at<int>(largest, cv::CC_STAT_HEIGHT));
+    return labels == largest;
+}
+
+// The region of the mask that holds the pixel, or the largest when the pixel lies outside.
+cv::Mat RegionAt(const cv::Mat& mask, cv::Point at) {
+    cv::Mat labels;
+    cv::connectedComponents(mask, labels, 8);
+    const int label = labels.at<int>(at);
+    if (label > 0)
+        return labels == label;
+    cv::Rect unused;
+    return LargestRegion(mask, unused);
+}
+
+// The photo's background colours, learnt from its top and side borders (where a portrait has
+// no head): a few clusters in Lab, and how far from them a colour may lie and still be one.
+class BackgroundColours {
+public:
+    explicit BackgroundColours(const cv::Mat& bgr) {
+        cv::cvtColor(bgr, m_lab, cv::COLOR_BGR2Lab);
+        m_lab.convertTo(m_lab, CV_32FC3);
+        const int band = std::max(2, std::min(bgr.rows, bgr.cols) / 20);
+        std::vector<cv::Vec3f> samples;
+        auto take = [&](const cv::Rect& r) {
+            for (int y = r.y; y < r.y + r.height; y += 2)
+                for (int x = r.x; x < r.x + r.width; x += 2)
+                    samples.push_back(m_lab.at<cv::Vec3f>(y, x));
+        };
+        take({0, 0, bgr.cols, band});
+        take({0, band, band, bgr.rows / 2});
+        take({bgr.cols - band, band, band, bgr.rows / 2});
+        cv::Mat labels;
+        cv::kmeans(cv::Mat(samples).reshape(1), kClusters, labels,
+                   cv::TermCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 10, 1.0), 2,
+                   cv::KMEANS_PP_CENTERS, m_centres);
+    }
+    bool IsBackground(int x, int y) const {
+        const cv::Vec3f c = m_lab.at<cv::Vec3f>(y, x);
+        for (int k = 0; k < kClusters; ++k) {
+            const cv::Vec3f d = c - cv::Vec3f(m_centres.ptr<float>(k));
+            if (d.dot(d) < kNear * kNear)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static constexpr int kClusters = 5;
+    static constexpr float kNear = 14; // Lab units: a fold of the cloth, not hair or skin
+    cv::Mat m_lab, m_centres;
+};
+
+// Which way the skin's face looks: the face is skin up to the background, the back of the head
+// has hair or an ear beside the skin. Counts the skin's rows whose edge meets background.
+bool SkinLooksRight(const cv::Mat& skin, const cv::Rect& bounds, const BackgroundColours& bg) {
+    int right = 0, left = 0;
+    const int gap = std::max(2, bounds.height / 60);
+    for (int y = bounds.y; y < bounds.y + bounds.height; ++y) {
+        const uchar* row = skin.ptr<uchar>(y);
+        int first = -1, last = -1;
+        for (int x = bounds.x; x < bounds.x + bounds.width; ++x)
+            if (row[x]) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
+        if (first < 0)
+            continue;
+        right += last + gap < skin.cols && bg.IsBackground(last + gap, y);
+        left += first - gap >= 0 && bg.IsBackground(first - gap, y);
+    }
+    return right >= left;
+}
+
+// Head against background: GrabCut seeded with the skin as head and, as background, the
+// photo's top and side borders, what lies in front of the face beyond a beard's or a fringe's
+// reach, and everything more than about a head's size from the skin, so that folds of a
+// curtain or a lamp across the room never join the head.
+cv::Mat CutHead(const cv::Mat& colour, const cv::Mat& skin, const cv::Rect& skinBounds,
+                bool looksRight) {
+    cv::Mat mask(colour.size(), CV_8UC1, cv::Scalar(cv::GC_PR_BGD));
+    const int reach = std::max(skinBounds.width, skinBounds.height);
+    cv::Mat distance;
+    cv::distanceTransform(255 - skin, distance, cv::DIST_L2, 3);
+    mask.setTo(cv::GC_PR_FGD, distance < 0.12 * reach);
+    mask.setTo(cv::GC_BGD, distance > 0.8 * reach);
+    const int margin = skinBounds.height / 8;
+    if (looksRight)
+        mask.colRange(std::min(colour.cols, skinBounds.br().x + margin), colour.cols).setTo(cv::GC_BGD);
+    else
+        mask.colRange(0, std::max(0, skinBounds.x - margin)).setTo(cv::GC_BGD);
+    const int band = std::max(2, std::min(colour.cols, colour.rows) / 60);
+    mask.rowRange(0, band).setTo(cv::GC_BGD);
+    mask.colRange(0, band).setTo(cv::GC_BGD);
+    mask.colRange(colour.cols - band, colour.cols).setTo(cv::GC_BGD);
+    cv::Mat core;
+    cv::erode(skin, core, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));
+    mask.setTo(cv::GC_FGD, core);
+    cv::Mat background, foreground;
+    cv::grabCut(colour, mask, cv::Rect(), background, foreground, 3, cv::GC_INIT_WITH_MASK);
+    const cv::Mat head = (mask == cv::GC_FGD) | (mask == cv::GC_PR_FGD);
+    cv::Mat closed;
+    cv::morphologyEx(head, closed, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+    return RegionAt(closed, (skinBounds.tl() + skinBounds.br()) / 2);
 }
 
 ProfileSilhouette Outline(const cv::Mat& head) {
@@ -96,58 +176,127 @@ ProfileSilhouette Outline(const cv::Mat& head) {
     return s;
 }
 
+// Where the skin is, in photo pixels, and which way its face looks, from a small copy.
+struct SkinOverview {
+    QRect bounds;
+    bool looksRight = true;
+};
+
+std::optional<SkinOverview> LookForSkin(const QImage& photo) {
+    double scale = 1;
+    const cv::Mat colour = ColourForDetection(photo, kOverviewSide, scale);
+    cv::Rect bounds;
+    const cv::Mat skin = LargestRegion(SkinMask(colour), bounds);
+    if (bounds.area() == 0 || cv::countNonZero(skin) < 0.002 * colour.rows * colour.cols)
+        return std::nullopt;
+    const double k = 1 / scale;
+    return SkinOverview{QRect(static_cast<int>(bounds.x * k), static_cast<int>(bounds.y * k),
+                              static_cast<int>(std::ceil(bounds.width * k)),
+                              static_cast<int>(std::ceil(bounds.height * k))),
+                        SkinLooksRight(skin, bounds, BackgroundColours(colour))};
+}
+
+// The crop the head is traced in: the skin with room for hair above and behind it, and a
+// little in front of the face; photo pixels.
+QRect HeadCrop(const QImage& photo, const SkinOverview& skin) {
+    const QRect& b = skin.bounds;
+    const int behind = b.width() * 9 / 10, before = b.width() * 7 / 10;
+    QRect crop(b.left() - (skin.looksRight ? behind : before), b.top() - b.width() * 7 / 10,
+               b.width() + behind + before, b.height() + b.width() * 7 / 10);
+    return crop & photo.rect();
+}
+
+std::vector<bool> SkinAtFront(const ProfileSilhouette& s, const cv::Mat& skin, bool looksRight) {
+    std::vector<bool> result(s.front.size());
+    for (size_t y = 0; y < s.front.size(); ++y) {
+        const int edge = looksRight ? s.front[y] : s.back[y];
+        if (edge < 0)
+            continue;
+        const int inside = std::clamp(edge + (looksRight ? -2 : 2), 0, skin.cols - 1);
+        result[y] = skin.at<uchar>(static_cast<int>(y), inside) != 0;
+    }
+    return result;
+}
+
 } // namespace
 
-QString ProfileCascadePath() {
-    const QByteArray overridden = qgetenv("VISOMORF_PROFILE_CASCADE");
-    if (!overridden.isEmpty())
-        return QString::fromLocal8Bit(overridden);
-    return QStringLiteral("/usr/share/opencv4/haarcascades/haarcascade_profileface.xml");
+Vec2 SilhouetteToPhoto(const ProfileSilhouette& s, float x, float y) {
+    if (!s.facesRight)
+        x = static_cast<float>(s.width - 1) - x;
+    const auto k = static_cast<float>(1.0 / s.scale);
+    return {(x + 0.5f) * k - 0.5f + s.originX, (y + 0.5f) * k - 0.5f + s.originY};
+}
+
+Vec2 PhotoToSilhouette(const ProfileSilhouette& s, float x, float y) {
+    const auto k = static_cast<float>(s.scale);
+    Vec2 p{(x - s.originX + 0.5f) * k - 0.5f, (y - s.originY + 0.5f) * k - 0.5f};
+    if (!s.facesRight)
+        p.x = static_cast<float>(s.width - 1) - p.x;
+    return p;
 }
 
 std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reason) {
-    double cascadeScale = 1;
-    cv::Mat grey = GreyForDetection(photo, kCascadeSide, cascadeScale);
-    cv::equalizeHist(grey, grey);
-    cv::Mat mirrored;
-    cv::flip(grey, mirrored, 1);
-    const std::optional<cv::Rect> asIs = FindProfile(grey);
-    const std::optional<cv::Rect> turned = FindProfile(mirrored);
-    double scale = 1;
-    cv::Mat colour = ColourForDetection(photo, kSilhouetteSide, scale);
-    // The cascade's faces look left; one found in the mirror image looks right.
-    std::optional<cv::Rect> face;
-    bool facesRight = true;
-    if (asIs || turned) {
-        const bool useMirror = turned && (!asIs || turned->area() >= asIs->area());
-        cv::Rect r = useMirror ? *turned : *asIs;
-        facesRight = useMirror;
-        const double k = scale / cascadeScale;
-        r = cv::Rect(static_cast<int>(r.x * k), static_cast<int>(r.y * k),
-                     static_cast<int>(r.width * k), static_cast<int>(r.height * k));
-        // In the turned image (face looking right) the box is mirrored when the photo's face
-        // looks left.
-        if (!facesRight)
-            r.x = colour.cols - r.x - r.width;
-        face = r;
+    // k-means (the background's colours, GrabCut's colour models) starts from random centres:
+    // the same photo must always give the same outline.
+    cv::theRNG().state = 0x5EED;
+    const std::optional<SkinOverview> overview = LookForSkin(photo);
+    if (!overview) {
+        reason = QStringLiteral("no face found in the side photo");
+        return std::nullopt;
     }
-    // Work in an image where the face looks right, whichever way it looks in the photo; a
-    // photo without detection is traced as it is and judged by its outline below.
-    if (face && !facesRight)
-        cv::flip(colour, colour, 1);
-    ProfileSilhouette s = Outline(CutHead(colour, face));
+    const QRect crop = HeadCrop(photo, *overview);
+    const double scale = std::min(1.0, kSkinWidth / std::max(1, overview->bounds.width()));
+    cv::Mat colour;
+    {
+        double unused = 1;
+        const int longer = static_cast<int>(std::max(crop.width(), crop.height()) * scale);
+        colour = ColourForDetection(photo.copy(crop), std::max(16, longer), unused);
+    }
+    const double scaleX = static_cast<double>(colour.cols) / crop.width();
+    cv::Rect skinBounds;
+    const cv::Mat skin = LargestRegion(SkinMask(colour), skinBounds);
+    if (skinBounds.area() == 0) {
+        reason = QStringLiteral("no face found in the side photo");
+        return std::nullopt;
+    }
+    const bool looksRight = overview->looksRight;
+    ProfileSilhouette s = Outline(CutHead(colour, skin, skinBounds, looksRight));
     if (s.topRow < 0) {
         reason = QStringLiteral("no head found against the background of the side photo");
         return std::nullopt;
     }
-    s.facesRight = facesRight;
-    s.cascadeFound = face.has_value();
-    if (face) {
-        s.faceTop = face->y;
-        s.faceBottom = face->y + face->height;
+    // The crown stands above the skin (face, ear and neck), not above whatever dark cloth the
+    // cut may have joined to the hair behind the head.
+    int crown = -1;
+    for (int x = skinBounds.x; x < skinBounds.br().x; ++x) {
+        const int top = s.top[static_cast<size_t>(x)];
+        if (top >= 0 && (crown < 0 || top < crown))
+            crown = top;
     }
-    s.scale = scale;
-    return s;
+    s.topRow = crown >= 0 ? crown : s.topRow;
+    s.scale = scaleX;
+    s.originX = static_cast<float>(crop.x());
+    s.originY = static_cast<float>(crop.y());
+    s.skinTop = skinBounds.y;
+    s.skinBottom = skinBounds.y + skinBounds.height;
+    s.skinAtFront = SkinAtFront(s, skin, looksRight);
+    s.skinAtBack = SkinAtFront(s, skin, !looksRight);
+    // Traced as the photo is; turned when the skin says the face looks left. The fit checks the
+    // outline's nose both ways round before it believes this.
+    return looksRight ? s : Mirrored(s);
+}
+
+ProfileSilhouette Mirrored(const ProfileSilhouette& s) {
+    ProfileSilhouette m = s;
+    m.facesRight = !s.facesRight;
+    const int last = s.width - 1;
+    for (size_t y = 0; y < s.front.size(); ++y) {
+        m.front[y] = s.back[y] < 0 ? -1 : last - s.back[y];
+        m.back[y] = s.front[y] < 0 ? -1 : last - s.front[y];
+    }
+    std::reverse(m.top.begin(), m.top.end());
+    std::swap(m.skinAtFront, m.skinAtBack);
+    return m;
 }
 
 } // namespace vm

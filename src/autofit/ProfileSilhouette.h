@@ -1,5 +1,7 @@
 #pragma once
 // The head's outline in a profile photo, turned so that the face looks to the right.
+#include "platform/VMath.h"
+
 #include <QImage>
 #include <QString>
 #include <opencv2/core.hpp>
@@ -9,28 +11,34 @@
 namespace vm {
 
 struct ProfileSilhouette {
-    bool facesRight = true;    // which way the face looks in the photo itself
-    bool cascadeFound = false; // the profile detector saw the face (else the outline alone told)
+    bool facesRight = true; // which way the face looks in the photo itself
     double scale = 1;          // silhouette pixels per photo pixel
     int width = 0;             // silhouette image width (to turn positions back)
+    // Photo pixels of the silhouette image's corner: the head is traced in a crop of the photo.
+    float originX = 0, originY = 0;
     // Per row of the silhouette image, the foremost and hindmost head pixel (x in the turned
     // image, where the face looks right), or -1 on rows without head.
     std::vector<int> front, back;
     // Per column, the topmost head pixel, or -1.
     std::vector<int> top;
     int topRow = -1; // first row with head
-    // Rows of the profile detector's face box (silhouette pixels), or -1 without a detection:
-    // where the nose tip is looked for, so that shoulders or a chin thrust forward cannot pass
-    // for it.
-    int faceTop = -1, faceBottom = -1;
+    // Rows of the skin region that seeded the head (the face, often with neck and ears), or -1:
+    // where the nose tip is looked for, so that hair, shoulders or clothes cannot pass for it.
+    int skinTop = -1, skinBottom = -1;
+    // Per row, whether the head is skin just inside its front edge: true along a face's nose,
+    // hardly ever along hair at the back of a head.
+    std::vector<bool> skinAtFront, skinAtBack;
 };
+
+// Photo pixels of a silhouette position (turned image) in the photo as it is, and back.
+Vec2 SilhouetteToPhoto(const ProfileSilhouette& silhouette, float x, float y);
+Vec2 PhotoToSilhouette(const ProfileSilhouette& silhouette, float x, float y);
 
 // Finds the profile and its silhouette; nothing with a reason when the photo shows no profile.
 // The reason names the photo as "the side photo".
 std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reason);
 
-// Where the profile detector's model is looked for: $VISOMORF_PROFILE_CASCADE when set, else the
-// place Debian's opencv-data installs it.
-QString ProfileCascadePath();
+// The same silhouette as seen in the mirror.
+ProfileSilhouette Mirrored(const ProfileSilhouette& silhouette);
 
 } // namespace vm

@@ -11,18 +11,7 @@ namespace vm {
 
 namespace {
 
-// Side feature points of the default set that the profile's landmarks place.
-// The hollow under the nose is the philtrum's groove just below the columella (85), not the
-// columella's base (79), which sits higher on the slope of the nose's underside.
-constexpr int kTop = 0, kNasion = 23, kNoseTip = 72, kBelowNose = 85, kUpperLip = 92,
-              kLabiomental = 100, kChin = 107;
-// The face's outline from the forehead to below the chin, snapped sideways onto the profile.
-const int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55,  60,
-                            68, 72, 79, 85, 88, 92, 93, 97, 100, 107};
-// The back of the head, snapped sideways onto the silhouette's back edge.
-const int kBackOutline[] = {6, 4, 16, 32, 37, 57, 74, 84};
-// The crown, snapped upwards onto the silhouette's top edge.
-const int kTopOutline[] = {3, 1, 0, 5, 2};
+using namespace sidepoints;
 
 int Clamp(int v, int low, int high) {
     return std::max(low, std::min(v, high));
@@ -72,7 +61,10 @@ int MiddleOfRun(const std::vector<float>& score, int from, int to, int best) {
 // `chordFrom` to the outline at row `chordTo`: a profile's bend, whether it dips into a hollow
 // (a deep-set nasion) or only turns from a steep forehead onto the slope of the nose. -1 when
 // no row lies a whole pixel behind the line, as on an outline without a bend.
-int DeepestBehindChord(const std::vector<int>& edge, int chordFrom, int chordTo, int from, int to) {
+// sign -1 looks for the row farthest in front of the line instead: a corner such as the chin
+// above the jaw's underside.
+int DeepestBehindChord(const std::vector<int>& edge, int chordFrom, int chordTo, int from, int to,
+                       int sign = 1) {
     const int rows = static_cast<int>(edge.size());
     chordFrom = Clamp(chordFrom, 0, rows - 1);
     chordTo = Clamp(chordTo, 0, rows - 1);
@@ -90,7 +82,7 @@ int DeepestBehindChord(const std::vector<int>& edge, int chordFrom, int chordTo,
         const float line =
             static_cast<float>(x0) + static_cast<float>((x1 - x0) * (y - chordFrom)) /
                                          static_cast<float>(chordTo - chordFrom);
-        depth[static_cast<size_t>(y)] = line - static_cast<float>(x);
+        depth[static_cast<size_t>(y)] = static_cast<float>(sign) * (line - static_cast<float>(x));
         if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)])
             best = y;
     }
@@ -133,12 +125,8 @@ cv::Point At(const std::vector<int>& edge, int row) {
     return {edge[static_cast<size_t>(row)], row};
 }
 
-// Photo pixels of a silhouette position (turned image) in the photo as it is.
 Vec2 ToPhoto(const ProfileSilhouette& s, float x, float y) {
-    if (!s.facesRight)
-        x = static_cast<float>(s.width - 1) - x;
-    const auto k = static_cast<float>(1.0 / s.scale);
-    return {(x + 0.5f) * k - 0.5f, (y + 0.5f) * k - 0.5f};
+    return SilhouetteToPhoto(s, x, y);
 }
 
 float EdgeAt(const std::vector<int>& edge, float position) {
@@ -149,19 +137,7 @@ float EdgeAt(const std::vector<int>& edge, float position) {
 
 } // namespace
 
-ProfileSilhouette Mirrored(const ProfileSilhouette& s) {
-    ProfileSilhouette m = s;
-    m.facesRight = !s.facesRight;
-    const int last = s.width - 1;
-    for (size_t y = 0; y < s.front.size(); ++y) {
-        m.front[y] = s.back[y] < 0 ? -1 : last - s.back[y];
-        m.back[y] = s.front[y] < 0 ? -1 : last - s.front[y];
-    }
-    std::reverse(m.top.begin(), m.top.end());
-    return m;
-}
-
-std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s) {
+std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s, float noseDrop) {
     const int rows = static_cast<int>(s.front.size());
     int bottom = rows - 1;
     while (bottom > s.topRow && s.front[static_cast<size_t>(bottom)] < 0)
@@ -170,20 +146,30 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
     if (height < 40)
         return std::nullopt;
     ProfileLandmarks l;
-    // The nose tip is the foremost point of the detected face, or without a detection of the
-    // head's middle band; u, the distance from the crown down to it, scales every other search
-    // window (the generic head's proportions).
-    const bool detected = s.faceTop >= 0;
-    const int tip = ExtremeRow(s.front, detected ? s.faceTop : s.topRow + height * 35 / 100,
-                               detected ? s.faceBottom : s.topRow + height * 8 / 10, 1);
+    // The nose tip is the foremost point of the face: in the upper part of the skin that seeded
+    // the head (below it come the neck, a bare chest or clothes of skin colour), or without it
+    // of the head's middle band; u, the distance from the crown down to it, scales every other
+    // search window (the generic head's proportions).
+    const bool seeded = s.skinTop >= 0 && s.skinBottom > s.skinTop;
+    const int skinHeight = s.skinBottom - s.skinTop;
+    const int tip = ExtremeRow(
+        s.front, seeded ? std::max(s.skinTop, s.topRow + height * 15 / 100) : s.topRow + height * 35 / 100,
+        seeded ? std::min(s.skinTop + skinHeight * 6 / 10, s.topRow + height * 8 / 10)
+               : s.topRow + height * 8 / 10,
+        1);
     if (tip < 0)
         return std::nullopt;
-    const int u = tip - s.topRow;
+    // Hair piled high or cut away by the background can make the outline's top a poor crown;
+    // then a known drop (from the front photo of the same sitting) is better.
+    const int known = static_cast<int>(std::lround(noseDrop * s.scale));
+    const int own = tip - s.topRow;
+    const int u = known > 0 && (own < known * 7 / 10 || own > known * 3 / 2) ? known : own;
+    const int crown = tip - u;
     l.noseTip = At(s.front, tip);
     // The nasion is where the forehead's outline bends onto the nose: behind the line from the
     // forehead to the nose tip, whether or not the brow juts out above it.
-    const int nasion = DeepestBehindChord(s.front, s.topRow + u * 45 / 100, tip,
-                                          s.topRow + u * 55 / 100, tip - u * 8 / 100);
+    const int nasion = DeepestBehindChord(s.front, crown + u * 45 / 100, tip, crown + u * 55 / 100,
+                                          tip - u * 8 / 100);
     const int subnasale = ExtremeRow(s.front, tip + u * 2 / 100, tip + u * 15 / 100, -1);
     if (nasion < 0 || subnasale < 0)
         return std::nullopt;
@@ -200,17 +186,32 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
     l.upperLip = At(s.front, lip);
     // Below the chin the outline runs back under the jaw to the neck, far behind the face: the
     // chin and the hollow above it are looked for only above that.
+    // The underside of the chin is where the outline runs back much faster than it runs down;
+    // far behind the nose the outline is neck whatever its slope.
+    const int run = std::max(2, u * 3 / 100);
     int neck = lip + 1;
-    while (neck < std::min(rows, tip + u * 52 / 100) && s.front[static_cast<size_t>(neck)] >= 0 &&
-           s.front[static_cast<size_t>(neck)] > l.noseTip.x - u * 28 / 100)
+    const int lowest = std::min(rows, tip + u * 60 / 100);
+    while (neck < lowest && s.front[static_cast<size_t>(neck)] >= 0) {
+        const int x = s.front[static_cast<size_t>(neck)];
+        const int above = s.front[static_cast<size_t>(std::max(lip, neck - run))];
+        if (x < l.noseTip.x - u * 40 / 100 ||
+            (neck > lip + u * 10 / 100 && above >= 0 && x < above - 3 * run / 2))
+            break;
         ++neck;
-    const int hollow = DeepestHollow(s.front, lip, lip + u * 5 / 100, neck);
-    if (hollow < 0)
-        return std::nullopt;
+    }
+    // The hollow under the lower lip and the chin below it; on a soft profile, where the outline
+    // only slopes back from the lip to the neck, the chin is the corner above the jaw's underside
+    // and the hollow the outline's deepest place between lip and chin.
+    int hollow = DeepestHollow(s.front, lip, lip + u * 5 / 100, neck);
+    int chin = hollow < 0 ? -1 : ExtremeRow(s.front, hollow + 1, neck, 1);
+    if (hollow < 0 || chin < 0) {
+        chin = DeepestBehindChord(s.front, lip, neck, lip + u * 10 / 100, neck, -1);
+        if (chin < 0)
+            return std::nullopt;
+        hollow = DeepestBehindChord(s.front, lip, chin, lip + 1, chin);
+        hollow = hollow >= 0 ? hollow : (lip + chin) / 2;
+    }
     l.labiomental = At(s.front, hollow);
-    const int chin = ExtremeRow(s.front, hollow + 1, neck, 1);
-    if (chin < 0)
-        return std::nullopt;
     l.chin = At(s.front, chin);
     // The crown: the middle of the topmost row's run.
     int first = -1, last = -1;
@@ -223,8 +224,8 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s)
     return l;
 }
 
-PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
-                           const std::vector<Vec2>& current, bool leftSide) {
+PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const std::vector<Vec2>& current,
+                           bool leftSide) {
     if (current.size() != kGenericSidePointCount)
         return PhotoFit::Failed(
             QStringLiteral("the document's side feature points are not the generic head's "
@@ -242,13 +243,8 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
         return PhotoFit::Failed(QStringLiteral("the side photo does not look like a profile"));
     // Work in the silhouette's turned image, where the generic layout's face looks right.
     std::vector<Vec2> sources;
-    for (const Vec2& p : current) {
-        Vec2 q = p;
-        if (leftSide)
-            q.x = static_cast<float>(photoSize.width() - 1) - q.x;
-        const auto k = static_cast<float>(s.scale);
-        sources.push_back({(q.x + 0.5f) * k - 0.5f, (q.y + 0.5f) * k - 0.5f});
-    }
+    for (const Vec2& p : current)
+        sources.push_back(PhotoToSilhouette(s, p.x, p.y));
     const std::pair<int, cv::Point> anchors[] = {
         {kTop, l->top},           {kNasion, l->nasion},
         {kNoseTip, l->noseTip},   {kBelowNose, l->subnasale},
@@ -294,24 +290,64 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const QSize& photoSize,
         fit.targets.push_back(ToPhoto(s, turned.x, turned.y));
     }
     fit.box = BoundingBox(fit.targets);
-    fit.confidence = s.cascadeFound ? 0.8f : 0.4f;
-    if (!s.cascadeFound)
-        fit.notes << QStringLiteral(
-            "the profile detector did not recognise the side photo's face; the fit follows the "
-            "head's outline alone");
+    fit.confidence = 0.6f;
     fit.fitted = true;
     return fit;
 }
 
-PhotoFit FitSidePhoto(const QImage& photo, const std::vector<Vec2>& current, bool leftSide,
-                      const FaceLandmarker& landmarker) {
-    if (photo.isNull())
-        return PhotoFit::Failed(QStringLiteral("there is no side photo"));
-    if (std::min(photo.width(), photo.height()) < 64)
-        return PhotoFit::Failed(
-            QStringLiteral("the side photo is too small (%1 x %2 pixels) to find a head in")
-                .arg(photo.width())
-                .arg(photo.height()));
+namespace {
+
+// The outline's landmarks when its nose is skin (hair behind a head can have a bump like one).
+std::optional<ProfileLandmarks> NoseOfSkin(const ProfileSilhouette& s, float noseDrop) {
+    std::optional<ProfileLandmarks> l = FindProfileLandmarks(s, noseDrop);
+    if (!l || s.skinAtFront.empty())
+        return l;
+    int skin = 0, rows = 0;
+    for (int y = l->nasion.y; y <= l->subnasale.y; ++y, ++rows)
+        skin += s.skinAtFront[static_cast<size_t>(y)];
+    return 2 * skin >= rows ? l : std::nullopt;
+}
+
+// A profile whose nose, lips and chin the outline does not show clearly (a head turned a little
+// towards the camera, hair across the face): the foremost point of the face is taken for the
+// nose tip and the rest placed at an adult head's proportions of the drop from the crown to it,
+// as the front photo measured it. Nothing without that drop.
+std::optional<ProfileLandmarks> LandmarksFromProportions(const ProfileSilhouette& s,
+                                                         float noseDrop) {
+    const int u = static_cast<int>(std::lround(noseDrop * s.scale));
+    if (u < 20 || s.skinTop < 0)
+        return std::nullopt;
+    const int tip = ExtremeRow(s.front, s.skinTop, s.skinTop + u * 7 / 10, 1);
+    const int rows = static_cast<int>(s.front.size());
+    auto at = [&](int offsetPercent) -> std::optional<cv::Point> {
+        const int y = tip + u * offsetPercent / 100;
+        if (y < 0 || y >= rows || s.front[static_cast<size_t>(y)] < 0)
+            return std::nullopt;
+        return At(s.front, y);
+    };
+    if (tip < 0)
+        return std::nullopt;
+    const auto nasion = at(-30), subnasale = at(8), lip = at(16), hollow = at(33), chin = at(42);
+    if (!nasion || !subnasale || !lip || !hollow || !chin)
+        return std::nullopt;
+    return ProfileLandmarks{{s.front[static_cast<size_t>(tip)], std::max(0, tip - u)},
+                            *nasion, At(s.front, tip), *subnasale, *lip, *hollow, *chin};
+}
+
+} // namespace
+
+std::optional<ProfileReading> ReadProfile(const QImage& photo, const FaceLandmarker& landmarker,
+                                          QString& reason, float noseDrop) {
+    if (photo.isNull()) {
+        reason = QStringLiteral("there is no side photo");
+        return std::nullopt;
+    }
+    if (std::min(photo.width(), photo.height()) < 64) {
+        reason = QStringLiteral("the side photo is too small (%1 x %2 pixels) to find a head in")
+                     .arg(photo.width())
+                     .arg(photo.height());
+        return std::nullopt;
+    }
     // A face seen from the front, with both eyes either side of the nose, is no profile. A
     // quick look is enough: a front photo given by mistake shows its face large.
     int faceCount = 0;
@@ -320,21 +356,40 @@ PhotoFit FitSidePhoto(const QImage& photo, const std::vector<Vec2>& current, boo
         const Vec2 nose = face->landmarks[30];
         const float eyes = std::hypot(eyeRight.x - eyeLeft.x, eyeRight.y - eyeLeft.y);
         const float offCentre = std::abs(nose.x - 0.5f * (eyeLeft.x + eyeRight.x));
-        if (eyes > 0.3f * face->box.width && offCentre < 0.15f * eyes)
-            return PhotoFit::Failed(
-                QStringLiteral("the side photo shows a face from the front, not a profile"));
+        if (eyes > 0.3f * face->box.width && offCentre < 0.15f * eyes) {
+            reason = QStringLiteral("the side photo shows a face from the front, not a profile");
+            return std::nullopt;
+        }
     }
+    std::optional<ProfileSilhouette> traced = TraceProfile(photo, reason);
+    if (!traced)
+        return std::nullopt;
+    // The skin's guess of the facing first; the outline's nose, which is skin, has the last word.
+    const ProfileSilhouette mirrored = Mirrored(*traced);
+    const std::optional<ProfileLandmarks> asGuessed = NoseOfSkin(*traced, noseDrop);
+    const std::optional<ProfileLandmarks> otherWay = NoseOfSkin(mirrored, noseDrop);
+    if (!asGuessed && !otherWay) {
+        if (const std::optional<ProfileLandmarks> l = LandmarksFromProportions(*traced, noseDrop))
+            return ProfileReading{*traced, *l, true};
+        reason = QStringLiteral("the side photo does not look like a profile");
+        return std::nullopt;
+    }
+    if (asGuessed)
+        return ProfileReading{*traced, *asGuessed};
+    return ProfileReading{mirrored, *otherWay};
+}
+
+Vec2 ProfileToPhoto(const ProfileSilhouette& s, const cv::Point& place) {
+    return ToPhoto(s, static_cast<float>(place.x), static_cast<float>(place.y));
+}
+
+PhotoFit FitSidePhoto(const QImage& photo, const std::vector<Vec2>& current, bool leftSide,
+                      const FaceLandmarker& landmarker) {
     QString reason;
-    std::optional<ProfileSilhouette> s = TraceProfile(photo, reason);
-    if (!s)
+    const std::optional<ProfileReading> reading = ReadProfile(photo, landmarker, reason);
+    if (!reading)
         return PhotoFit::Failed(reason);
-    // Without the detector, the outline tells which way the face looks.
-    if (!s->cascadeFound && !FindProfileLandmarks(*s)) {
-        const ProfileSilhouette mirrored = Mirrored(*s);
-        if (FindProfileLandmarks(mirrored))
-            s = mirrored;
-    }
-    return FitSideSilhouette(*s, photo.size(), current, leftSide);
+    return FitSideSilhouette(reading->silhouette, current, leftSide);
 }
 
 } // namespace vm

@@ -143,6 +143,13 @@ public:
     void CreateDevice();
     // Decodes the file and replaces the photo; on any failure the document is left unchanged.
     void LoadPhoto(int photo, const QString& path);
+    // Replaces a photo with another version of it (resampled, turned or mirrored; its JPEG file
+    // in jpegBytes, which may be empty). The photo's points, box, texture coordinates and, for
+    // the side photo, the blend zone are carried by pointTransform (old photo pixels to new),
+    // which must not mirror: the model itself does not move. Records no history. On a failure
+    // the document is left as it was.
+    void ReplacePhoto(int photo, const QImage& image, const QByteArray& jpegBytes,
+                      const PhotoTransform& pointTransform);
     // Repaints the side texture's alpha from the blend zone.
     void UpdateBlendZone();
 
@@ -206,6 +213,8 @@ private:
     void RunLoadPhotoCommand(int photo);
     void MakeBlankTexture(int photo);
     void RestoreState(const UndoSnapshot& snapshot);
+    bool RestorePhotos(const UndoSnapshot& snapshot);
+    void KeepPhotoInHistory(int photo);
     void RescalePhotoCoordinates(int photo, QSize oldSize, QSize newSize);
     void CheckPhoto(int photo) const;
 

@@ -1,5 +1,6 @@
 #pragma once
 // Small value types shared by the document, its views and its file formats.
+#include <cmath>
 #include <cstdint>
 #include <map>
 
@@ -13,6 +14,19 @@ struct Box {
     float Width() const { return right - left; }
     float Height() const { return bottom - top; }
     bool operator==(const Box&) const = default;
+};
+
+// A map of photo pixels onto the pixels of another version of the photo (scaled, turned,
+// shifted or mirrored): x' = m[0] . (x, y, 1), y' = m[1] . (x, y, 1).
+struct PhotoTransform {
+    double m[2][3] = {{1, 0, 0}, {0, 1, 0}};
+    void Map(float x, float y, float& outX, float& outY) const {
+        outX = static_cast<float>(m[0][0] * x + m[0][1] * y + m[0][2]);
+        outY = static_cast<float>(m[1][0] * x + m[1][1] * y + m[1][2]);
+    }
+    // Scale of lengths (the square root of the determinant's size).
+    double Scale() const { return std::sqrt(std::abs(m[0][0] * m[1][1] - m[0][1] * m[1][0])); }
+    bool Mirrors() const { return m[0][0] * m[1][1] - m[0][1] * m[1][0] < 0; }
 };
 
 // Drag weights, made when a drag starts: point index -> weight, vertex index -> weight.

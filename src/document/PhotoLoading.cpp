@@ -35,10 +35,56 @@ void CVisomorfDoc::LoadPhoto(int photo, const QString& path) {
     photoJpegBytes[photo] = std::move(decoded.jpegBytes);
     textures[photo] = std::move(texture);
     RescalePhotoCoordinates(photo, oldSize, photos[photo].size());
+    KeepPhotoInHistory(photo);
     FitBoxToPhoto(photo);
     RebuildDisplayMesh();
     UpdateBlendZone();
     SetModifiedFlag(true);
+}
+
+void CVisomorfDoc::ReplacePhoto(int photo, const QImage& image, const QByteArray& jpegBytes,
+                                const PhotoTransform& pointTransform) {
+    CheckPhoto(photo);
+    if (!device || !editableMesh || image.isNull() || photos[photo].isNull() ||
+        pointTransform.Mirrors() ||
+        !(pointTransform.Scale() > 0)) {
+        throw InvalidArgumentException();
+    }
+    std::shared_ptr<Texture> texture = CreatePhotoTexture(*device, image);
+    const QSize oldSize = GetPhotoSize(photo);
+    const auto oldW = static_cast<float>(oldSize.width()), oldH = static_cast<float>(oldSize.height());
+    const auto newW = static_cast<float>(image.width()), newH = static_cast<float>(image.height());
+    for (Vec2& p : pointPositions[photo]) {
+        pointTransform.Map(p.x, p.y, p.x, p.y);
+    }
+    for (HeadVertex& v : editableMesh->vertices) {
+        Vec2& uv = photo == Front ? v.frontUV : v.sideUV;
+        pointTransform.Map(uv.x * oldW, uv.y * oldH, uv.x, uv.y);
+        uv.x /= newW;
+        uv.y /= newH;
+    }
+    if (photo == Side) {
+        for (Vec2& p : blendZone) {
+            pointTransform.Map(p.x, p.y, p.x, p.y);
+        }
+    }
+    photos[photo] = image;
+    photoJpegBytes[photo] = jpegBytes;
+    textures[photo] = std::move(texture);
+    UpdateBoxFromPoints(photo);
+    RebuildDisplayMesh();
+    UpdateBlendZone();
+}
+
+// Loading a photo is no step of the history: every recorded state takes the new photo, so that
+// undoing a fit made before the load cannot bring back the photo the load replaced.
+void CVisomorfDoc::KeepPhotoInHistory(int photo) {
+    for (UndoSnapshot& snapshot : history) {
+        snapshot.photos[photo] = photos[photo];
+        snapshot.photoJpegBytes[photo] = photoJpegBytes[photo];
+    }
+    pendingSnapshot.photos[photo] = photos[photo];
+    pendingSnapshot.photoJpegBytes[photo] = photoJpegBytes[photo];
 }
 
 // The vertices keep their place in photo pixels; only the normalisation by the photo's size

@@ -1,6 +1,7 @@
 // Undo and redo: whole snapshots of what photo drags change.
 #include "document/CVisomorfDoc.h"
 #include "platform/Exceptions.h"
+#include "texture/PhotoTexture.h"
 
 #include <algorithm>
 
@@ -27,6 +28,10 @@ void CVisomorfDoc::CaptureState(UndoSnapshot& snapshot) const {
     snapshot.blendZone = blendZone;
     snapshot.blendZoneWidth = blendZoneWidth;
     snapshot.displacements = displacements;
+    for (int p = 0; p < kPhotoCount; ++p) {
+        snapshot.photos[p] = photos[p];
+        snapshot.photoJpegBytes[p] = photoJpegBytes[p];
+    }
 }
 
 void CVisomorfDoc::ApplySnapshot(const UndoSnapshot& snapshot) {
@@ -67,13 +72,35 @@ bool SameZone(const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
 
 } // namespace
 
+// Puts back the photos a step replaced (an aligned side photo); true when the side photo
+// changed. A snapshot without a photo never held one that a step replaced: loading a photo
+// rewrites the history's photos, so undo never takes back a load.
+bool CVisomorfDoc::RestorePhotos(const UndoSnapshot& snapshot) {
+    bool sideChanges = false;
+    for (int p = 0; p < kPhotoCount; ++p) {
+        const QImage& image = snapshot.photos[p];
+        if (image.isNull() || image.cacheKey() == photos[p].cacheKey()) {
+            continue;
+        }
+        if (!device) {
+            throw GeneralFailureException();
+        }
+        textures[p] = CreatePhotoTexture(*device, image);
+        photos[p] = image;
+        photoJpegBytes[p] = snapshot.photoJpegBytes[p];
+        sideChanges |= p == Side;
+    }
+    return sideChanges;
+}
+
 // Restores a snapshot; when that moves the blend zone, the side texture's blend follows, so
 // the 3D view never shows a blend other than the zone on the photo.
 void CVisomorfDoc::RestoreState(const UndoSnapshot& snapshot) {
     const bool zoneMoves =
         snapshot.blendZoneWidth != blendZoneWidth || !SameZone(snapshot.blendZone, blendZone);
+    const bool sidePhotoChanges = RestorePhotos(snapshot);
     ApplySnapshot(snapshot);
-    if (zoneMoves) {
+    if (zoneMoves || sidePhotoChanges) {
         UpdateBlendZone();
     }
 }

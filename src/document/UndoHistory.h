@@ -1,9 +1,11 @@
 #pragma once
-// The state one undo step restores: everything a photo drag can change.
+// The state one undo step restores: everything a photo drag or the automatic fit can change.
 #include "document/DocumentTypes.h"
 #include "document/FeatureSet.h"
 #include "platform/VMath.h"
 
+#include <QByteArray>
+#include <QImage>
 #include <vector>
 
 namespace vm {
@@ -20,6 +22,10 @@ struct UndoSnapshot {
     // The push/pull record that goes with these vertex positions, so that undo and redo never
     // leave a record that Reset modifications would subtract from positions it does not match.
     std::vector<Vec3> displacements; // model units, per editable-mesh vertex or empty
+    // The photos, which the fit may replace by aligned versions. Both types share their data
+    // with the document's until one side changes, so a drag's snapshot copies no pixels.
+    QImage photos[kPhotoCount];
+    QByteArray photoJpegBytes[kPhotoCount];
 };
 
 constexpr int kFloatsPerSnapshotVertex = 7;

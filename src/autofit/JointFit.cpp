@@ -1,0 +1,203 @@
+#include "autofit/JointFit.h"
+
+#include "autofit/SmoothWarp.h"
+#include "document/CVisomorfDoc.h"
+#include "texture/JpegOrientation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace vm {
+
+namespace {
+
+// photo y = offset + slope * model y, fitted over every vertex by least squares.
+struct Line {
+    double offset = 0, slope = 0;
+};
+
+Line PhotoHeights(const CVisomorfDoc& doc, int photo) {
+    const double height = doc.GetPhotoSize(photo).height();
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const HeadVertex& v : doc.editableMesh->vertices) {
+        const double x = v.position.y;
+        const double y = (photo == Front ? v.frontUV.y : v.sideUV.y) * height;
+        n += 1, sx += x, sy += y, sxx += x * x, sxy += x * y;
+    }
+    const double spread = n * sxx - sx * sx;
+    if (!(spread > 0))
+        throw std::invalid_argument("the head has no height");
+    Line line;
+    line.slope = (n * sxy - sx * sy) / spread;
+    line.offset = (sy - line.slope * sx) / n;
+    return line;
+}
+
+// The side box that shows every vertex at the height the front photo shows it, at the front's
+// scale (the same growth across keeps the head's depth), shifted across so that the generic
+// profile's nose and chin stand where the photo's are.
+void PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) {
+    using namespace sidepoints;
+    const Line front = PhotoHeights(doc, Front), side = PhotoHeights(doc, Side);
+    const double growth = front.slope / side.slope;
+    if (!(growth > 0.2 && growth < 5))
+        throw std::invalid_argument("the side photo's heights do not follow the front photo's");
+    const Box old = doc.box[Side];
+    const double top = front.offset - (side.offset - old.top) * growth;
+    const std::vector<Vec2>& positions = doc.pointPositions[Side];
+    const std::pair<int, Vec2> places[] = {{kNasion, profile.nasion},
+                                           {kNoseTip, profile.noseTip},
+                                           {kBelowNose, profile.subnasale},
+                                           {kChin, profile.chin}};
+    double left = 0;
+    for (const auto& [point, place] : places)
+        left += place.x - (positions[static_cast<size_t>(point)].x - old.left) * growth;
+    left /= std::size(places);
+    doc.SetBox(Side, static_cast<float>(left), static_cast<float>(top),
+               static_cast<float>(left + old.Width() * growth),
+               static_cast<float>(top + old.Height() * growth));
+}
+
+// Where each side point goes: the height the front photo gives its vertex, and across, on the
+// face's outline, the profile; the other points follow the outline's moves broadly (a face set
+// further forward or back), not its details (a nose that stands out does not pull the cheeks
+// along), fading to none at the back of the head, whose depth comes from the head's proportions
+// rather than from hair.
+std::vector<Vec2> SideTargets(const CVisomorfDoc& doc, const AlignedProfile& profile) {
+    const std::vector<Vec2>& positions = doc.pointPositions[Side];
+    const auto frontHeight = static_cast<float>(doc.GetPhotoSize(Front).height());
+    const float headHeight = doc.box[Front].Height();
+    std::vector<Vec2> targets(positions.size());
+    for (size_t k = 0; k < positions.size(); ++k) {
+        const HeadVertex& v = doc.editableMesh->vertices.at(doc.points[Side][k].vertexIndex);
+        targets[k] = {positions[k].x, v.frontUV.y * frontHeight};
+    }
+    std::vector<bool> anchored(positions.size());
+    std::vector<size_t> anchors;
+    for (int point : sidepoints::kFaceOutline) {
+        const auto k = static_cast<size_t>(point);
+        const std::optional<float> edge = profile.EdgeAt(targets[k].y);
+        // A snap this far is a misread outline (hair across the face, a hand), not a face.
+        if (!edge || std::abs(*edge - positions[k].x) > 0.15f * headHeight)
+            continue;
+        targets[k].x = *edge;
+        anchored[k] = true;
+        anchors.push_back(k);
+    }
+    const float radius = 0.3f * headHeight;
+    for (size_t k = 0; k < positions.size(); ++k) {
+        if (anchored[k])
+            continue;
+        double sum = 0, weights = 0.05; // the stay-put weight: far points keep their place
+        for (size_t a : anchors) {
+            const float dx = positions[k].x - positions[a].x, dy = positions[k].y - positions[a].y;
+            const double w = std::exp(-(dx * dx + dy * dy) / (2.0 * radius * radius));
+            sum += w * (targets[a].x - positions[a].x);
+            weights += w;
+        }
+        targets[k].x += static_cast<float>(sum / weights);
+    }
+    return targets;
+}
+
+} // namespace
+
+std::vector<HeightPair> SharedHeights(const ProfileReading& side,
+                                      const std::vector<Vec2>& front) {
+    if (front.size() < 68)
+        return {};
+    const ProfileSilhouette& s = side.silhouette;
+    const ProfileLandmarks& l = side.landmarks;
+    // The profile's chin is its foremost point, which lies about two thirds of the way from the
+    // lower lip's bottom (57) down to the chin's lowest landmark (8).
+    const float chin = front[57].y + 0.65f * (front[8].y - front[57].y);
+    return {{ProfileToPhoto(s, l.nasion), front[27].y, 1.0f, std::nullopt},
+            {ProfileToPhoto(s, l.noseTip), front[30].y, 1.0f, std::nullopt},
+            {ProfileToPhoto(s, l.subnasale), front[33].y, 1.0f, std::nullopt},
+            {ProfileToPhoto(s, l.upperLip), front[51].y, 0.7f, std::nullopt},
+            {ProfileToPhoto(s, l.chin), chin, 0.5f, std::nullopt}};
+}
+
+std::optional<float> AlignedProfile::EdgeAt(float y) const {
+    if (edge.size() < 2 || y < edge.front().y || y > edge.back().y)
+        return std::nullopt;
+    const auto after = std::lower_bound(edge.begin(), edge.end(), y,
+                                        [](const Vec2& p, float value) { return p.y < value; });
+    if (after == edge.begin())
+        return after->x;
+    const Vec2& a = *(after - 1);
+    const Vec2& b = *after;
+    const float t = b.y > a.y ? (y - a.y) / (b.y - a.y) : 0.0f;
+    return a.x + t * (b.x - a.x);
+}
+
+AlignedProfile AlignProfile(const ProfileReading& side, const PhotoTransform& transform) {
+    const ProfileSilhouette& s = side.silhouette;
+    const ProfileLandmarks& l = side.landmarks;
+    auto place = [&](const cv::Point& p) {
+        Vec2 q = ProfileToPhoto(s, p);
+        transform.Map(q.x, q.y, q.x, q.y);
+        return q;
+    };
+    AlignedProfile aligned;
+    aligned.nasion = place(l.nasion);
+    aligned.noseTip = place(l.noseTip);
+    aligned.subnasale = place(l.subnasale);
+    aligned.chin = place(l.chin);
+    // From the crown to a little below the chin: under it the outline runs back to the neck.
+    const int last = std::min(static_cast<int>(s.front.size()) - 1,
+                              l.chin.y + (l.chin.y - l.nasion.y) / 6);
+    for (int y = std::max(0, s.topRow); y <= last; ++y)
+        if (s.front[static_cast<size_t>(y)] >= 0)
+            aligned.edge.push_back(place({s.front[static_cast<size_t>(y)], y}));
+    std::sort(aligned.edge.begin(), aligned.edge.end(),
+              [](const Vec2& a, const Vec2& b) { return a.y < b.y; });
+    return aligned;
+}
+
+void ApplySideAlignment(CVisomorfDoc& doc, const SideAlignment& alignment) {
+    const QImage aligned = ResampleSidePhoto(doc.photos[Side], alignment);
+    doc.ReplacePhoto(Side, aligned, EncodeUprightJpeg(aligned), PointTransform(alignment));
+}
+
+void MovePointsTo(CVisomorfDoc& doc, int photo, const std::vector<Vec2>& targets) {
+    std::vector<Vec2>& positions = doc.pointPositions[photo];
+    if (targets.size() != positions.size())
+        throw std::invalid_argument("the fit does not match the document's feature points");
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const float dx = targets[i].x - positions[i].x;
+        const float dy = targets[i].y - positions[i].y;
+        if (dx == 0 && dy == 0)
+            continue;
+        // One point at full weight: every point gets its own target, so the hidden
+        // neighbours a hand drag would pull along are placed by their own moves.
+        PointWeightMap points{{static_cast<int32_t>(i), 1.0f}};
+        VertexWeightMap vertices;
+        doc.CollectVertexWeights(photo, points, vertices);
+        doc.MovePoints(photo, points, vertices, dx, dy);
+    }
+}
+
+void BlendZoneFollows(CVisomorfDoc& doc, const std::vector<Vec2>& before) {
+    const std::vector<Vec2>& after = doc.pointPositions[Side];
+    if (doc.blendZone.empty() || before.size() != after.size() || before.size() < 3)
+        return;
+    const Box b = doc.box[Side];
+    const SmoothWarp warp(before, after, 0.15f * std::max(b.Width(), b.Height()),
+                          SmoothWarp::FarField::AxisScales);
+    for (Vec2& p : doc.blendZone)
+        p = warp.Map(p);
+    doc.UpdateBlendZone();
+}
+
+void FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
+                   const AlignedProfile& profile) {
+    const std::vector<Vec2> before = doc.pointPositions[Side];
+    PutSideBoxAtFrontHeights(doc, profile);
+    MovePointsTo(doc, Front, frontTargets);
+    MovePointsTo(doc, Side, SideTargets(doc, profile));
+    BlendZoneFollows(doc, before);
+}
+
+} // namespace vm
