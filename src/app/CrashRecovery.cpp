@@ -50,6 +50,8 @@ CrashRecovery::~CrashRecovery() {
 
 void CrashRecovery::WaitForWorker() {
     m_worker.waitForDone();
+    // The writes' reports back to this thread, so that the schedule knows they ended.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 bool CrashRecovery::OfferRestore(const std::function<Answer(const QString& question)>& ask) {

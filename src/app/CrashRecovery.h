@@ -40,7 +40,7 @@ public:
     void WriteSoon();
     // Checks at once whether a copy is due or should go (after a save, for example).
     void Poll();
-    // Waits until every write and removal handed to the worker has ended.
+    // Waits until every write and removal handed to the worker has ended and reported back.
     void WaitForWorker();
 
 private:

@@ -89,8 +89,9 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 void WriteDeadLock(const QString& path) {
     QProcess gone;
     gone.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(gone.waitForStarted(10000));
+    const qint64 pid = gone.processId();
     ASSERT_TRUE(gone.waitForFinished(10000));
-    const qint64 pid = gone.processId() > 0 ? gone.processId() : 999999;
     WriteAll(path, QByteArray::number(pid) + "\nvisomorf\n" +
                        QSysInfo::machineHostName().toUtf8() + "\n" +
                        QSysInfo::machineUniqueId() + "\n" + QSysInfo::bootUniqueId() + "\n");

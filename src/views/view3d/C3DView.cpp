@@ -188,7 +188,7 @@ void C3DView::FrameHead() {
 }
 
 void C3DView::ZoomByNotches(int notches) {
-    m_camera.Wheel(-notches * Camera3D::kNotchDelta);
+    m_camera.Wheel(notches * Camera3D::kNotchDelta);
     update();
 }
 

@@ -30,6 +30,16 @@ TEST_F(MagnifierTest, WheelStepsFromTheInitialMagnification) {
     EXPECT_NEAR(down.Magnification(), 0.7389f, 1e-4f);
     wheel(down, -120 * 40);
     EXPECT_EQ(down.ZoomStep(), 0);
+
+    // A touchpad's small deltas add up to notches here too.
+    CMagnifierDlg touchpad;
+    for (int i = 0; i < 14; ++i) {
+        wheel(touchpad, 8);
+    }
+    EXPECT_EQ(touchpad.ZoomStep(), 11);
+    wheel(touchpad, 8);
+    EXPECT_EQ(touchpad.ZoomStep(), 12);
+    EXPECT_NEAR(touchpad.Magnification(), 1.1023f, 1e-4f);
 }
 
 TEST_F(MagnifierTest, TheCaptureDecidesTheSource) {
