@@ -79,9 +79,15 @@ bool CrashRecovery::OfferRestore(const std::function<Answer(const QString& quest
     m_doc.SetPathName(QString());
     m_doc.SetModifiedFlag(true);
     m_doc.UpdateAllViews();
+    // The copy on the disk holds exactly this work: it stays as this process's copy until the
+    // work changes, is saved or the program ends.
     if (m_store.Adopt(*orphan)) {
         m_schedule.CopyExists();
-        m_lastWritten = qHash(SerialiseDocument(m_doc));
+        try {
+            m_lastWritten = qHash(SerialiseDocument(m_doc));
+        } catch (const std::exception&) {
+            m_lastWritten = 0;
+        }
     } else {
         m_schedule.WriteSoon();
     }

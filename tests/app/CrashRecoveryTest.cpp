@@ -1,20 +1,14 @@
-// Crash recovery: the window's keeper of recovery copies with a real document, and the real
-// program killed with SIGKILL after a photo load, then started again and asked to restore.
-#include "app/CrashRecovery.h"
-
+// Crash recovery through the real program: killed with SIGKILL after a photo load, then
+// started again and asked to restore.
 #include "document/CVisomorfDoc.h"
 #include "persistence/DocumentIO.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QStandardPaths>
-#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
@@ -27,169 +21,49 @@ QStringList Copies(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("*.vmf")}, QDir::Files);
 }
 
-// The front box moved, as a committed drag leaves it.
-void Edit(CVisomorfDoc& doc) {
-    doc.SaveSnapshot();
-    const Box b = doc.box[Front];
-    doc.SetBox(Front, b.left + 9, b.top, b.right + 9, b.bottom);
-    doc.CommitChange();
-    doc.SetModifiedFlag(true);
-}
-
-class CrashRecoveryTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(doc.OnNewDocument()); }
-    QString Folder() const { return dir.filePath("recovery"); }
-
-    QTemporaryDir dir;
-    CVisomorfDoc doc;
-};
-
-TEST_F(CrashRecoveryTest, CopyFollowsTheWorkAndGoesWithASaveAndACleanEnd) {
-    {
-        CrashRecovery recovery(doc, Folder(), nullptr, 60000);
-        ASSERT_TRUE(recovery.IsActive());
-        const QString copy = recovery.Store().CopyPath();
-        recovery.WriteSoon(); // unmodified: nothing to keep
-        recovery.WaitForWorker();
-        EXPECT_FALSE(QFileInfo::exists(copy));
-
-        Edit(doc);
-        recovery.WriteSoon(); // as after a photo load
-        recovery.WaitForWorker();
-        ASSERT_TRUE(QFileInfo::exists(copy));
-        CVisomorfDoc reread;
-        EXPECT_TRUE(OnOpenDocument(reread, copy));
-        EXPECT_EQ(reread.box[Front].left, doc.box[Front].left);
-
-        // Saved: the copy goes.
-        ASSERT_TRUE(OnSaveDocument(doc, dir.filePath("saved.vmf")));
-        recovery.Poll();
-        recovery.WaitForWorker();
-        EXPECT_FALSE(QFileInfo::exists(copy));
-
-        // Modified again and left unsaved; the clean end removes the copy and the lock too.
-        Edit(doc);
-        recovery.WriteSoon();
-        recovery.WaitForWorker();
-        EXPECT_TRUE(QFileInfo::exists(copy));
-    }
-    EXPECT_TRUE(QDir(Folder()).entryList(QDir::Files).isEmpty())
-        << QDir(Folder()).entryList(QDir::Files).join(' ').toStdString();
-}
-
-TEST_F(CrashRecoveryTest, RestoredWorkIsUntitledModifiedAndKeptAsThisRunsCopy) {
-    // What a crashed run left: a copy of edited work and the lock of a process that is gone.
-    Edit(doc);
-    const float edited = doc.box[Front].left;
-    QDir().mkpath(Folder());
-    SaveDocument(doc, QDir(Folder()).filePath("visomorf-1-1.vmf"));
-    // The lock names a process of this machine that has ended.
-    QProcess gone;
-    gone.start(QStringLiteral("true"), {});
-    ASSERT_TRUE(gone.waitForStarted(10000));
-    const qint64 pid = gone.processId();
-    ASSERT_TRUE(gone.waitForFinished(10000));
-    QFile lock(QDir(Folder()).filePath("visomorf-1-1.lock"));
-    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-    lock.write(QByteArray::number(pid) + "\nvisomorf\n" +
-               QSysInfo::machineHostName().toUtf8() + "\n" + QSysInfo::machineUniqueId() + "\n" +
-               QSysInfo::bootUniqueId() + "\n");
-    lock.close();
-
-    CVisomorfDoc fresh;
-    ASSERT_TRUE(fresh.OnNewDocument());
-    fresh.SetPathName(dir.filePath("opened.vmf"));
-    CrashRecovery recovery(fresh, Folder());
-    QStringList questions;
-    // Asked later: nothing changes, the copy stays for another start.
-    EXPECT_FALSE(recovery.OfferRestore([&questions](const QString& question) {
-        questions << question;
-        return CrashRecovery::Answer::Later;
-    }));
-    EXPECT_TRUE(QFileInfo::exists(QDir(Folder()).filePath("visomorf-1-1.vmf")));
-    EXPECT_NE(fresh.box[Front].left, edited);
-
-    EXPECT_TRUE(recovery.OfferRestore([&questions](const QString& question) {
-        questions << question;
-        return CrashRecovery::Answer::Restore;
-    }));
-    ASSERT_EQ(questions.size(), 2);
-    EXPECT_TRUE(questions[1].startsWith("Visomorf closed unexpectedly. Restore the unsaved work "
-                                        "from "))
-        << questions[1].toStdString();
-    EXPECT_EQ(fresh.box[Front].left, edited);
-    EXPECT_TRUE(fresh.IsModified());
-    EXPECT_TRUE(fresh.GetPathName().isEmpty());
-    // The crashed run's files are gone; the copy is this run's now, so a crash right away
-    // still loses nothing.
-    EXPECT_EQ(Copies(Folder()),
-              QStringList{QFileInfo(recovery.Store().CopyPath()).fileName()});
-    EXPECT_FALSE(QFileInfo::exists(QDir(Folder()).filePath("visomorf-1-1.lock")));
-    // Nothing more to offer.
-    EXPECT_FALSE(recovery.OfferRestore([](const QString&) { return CrashRecovery::Answer::Restore; }));
-}
-
-TEST_F(CrashRecoveryTest, DeclinedCopyIsRemoved) {
-    QDir().mkpath(Folder());
-    SaveDocument(doc, QDir(Folder()).filePath("visomorf-2-2.vmf"));
-    CrashRecovery recovery(doc, Folder());
-    EXPECT_FALSE(recovery.OfferRestore([](const QString&) { return CrashRecovery::Answer::Discard; }));
-    EXPECT_TRUE(Copies(Folder()).isEmpty());
-}
-
-// ---- The real program ----
-
-struct Run {
-    int status = -1;
-    QString out;
-};
-
-Run Xdotool(const QStringList& arguments, int timeoutMs = 30000) {
+// xdotool's exit status and output; -1 when it hangs.
+std::pair<int, QString> Xdotool(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral("xdotool"), arguments);
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!process.waitForFinished(30000)) {
         process.kill();
         process.waitForFinished();
-        return {};
+        return {-1, {}};
     }
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed()};
 }
 
-// The id of the visible window whose title matches the pattern, waiting for it to appear.
-QString WaitForWindow(const QString& pattern) {
+bool WaitFor(const std::function<bool()>& condition) {
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 60000) {
-        const Run found = Xdotool({"search", "--onlyvisible", "--name", pattern}, 10000);
-        if (found.status == 0 && !found.out.isEmpty()) {
-            return found.out.section(QLatin1Char('\n'), -1);
-        }
-        QThread::msleep(200);
-    }
-    return {};
-}
-
-// Keys as the user presses them, into the window that gets the focus first.
-void Keys(const QString& window, const QStringList& keys) {
-    Xdotool({"windowfocus", "--sync", window});
-    Xdotool(QStringList{"key", "--delay", "80"} + keys);
-}
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 60000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) {
+    for (; !condition(); QThread::msleep(100)) {
+        if (clock.elapsed() > 60000) {
             return false;
         }
-        QThread::msleep(100);
     }
     return true;
 }
 
+// The visible window whose title matches the pattern, once it is there.
+QString WaitForWindow(const QString& pattern) {
+    QString id;
+    WaitFor([&] {
+        id = Xdotool({"search", "--onlyvisible", "--name", pattern}).second.section('\n', -1);
+        return !id.isEmpty();
+    });
+    return id;
+}
+
+// Keys as the user presses them, into that window.
+void Keys(const QString& window, const QStringList& keys) {
+    Xdotool({"windowfocus", "--sync", window});
+    if (!keys.isEmpty()) {
+        Xdotool(QStringList{"key", "--delay", "80"} + keys);
+    }
+}
+
 TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
-    ASSERT_EQ(Xdotool({"version"}).status, 0) << "xdotool is needed (scripts/install-deps.sh)";
+    ASSERT_EQ(Xdotool({"version"}).first, 0) << "xdotool is needed (scripts/install-deps.sh)";
     QTemporaryDir dir;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_DATA_HOME", dir.filePath("data"));
@@ -200,18 +74,19 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
     QImage picture(320, 400, QImage::Format_RGB32);
     picture.fill(qRgb(200, 150, 120));
     ASSERT_TRUE(picture.save(photo));
+    QProcess first, second;
+    for (QProcess* run : {&first, &second}) {
+        run->setProcessEnvironment(environment);
+    }
 
     // First run: a photo loaded through Model > Load Front (F3) and its file dialog.
-    QProcess first;
-    first.setProcessEnvironment(environment);
     first.start(QStringLiteral(VISOMORF_EXE), {});
-    ASSERT_TRUE(first.waitForStarted());
     const QString main = WaitForWindow("^Untitled - Visomorf$");
     ASSERT_FALSE(main.isEmpty());
     Keys(main, {"F3"});
     const QString chooser = WaitForWindow("^Load Front$");
     ASSERT_FALSE(chooser.isEmpty());
-    Xdotool({"windowfocus", "--sync", chooser});
+    Keys(chooser, {});
     Xdotool({"type", "--delay", "20", photo});
     Keys(chooser, {"Return"});
     // A photo load is a large operation: its copy comes at once, not after two minutes.
@@ -223,10 +98,7 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
     ASSERT_EQ(Copies(folder), QStringList{crashedCopy});
 
     // Second run: the question, answered Yes with the Return key.
-    QProcess second;
-    second.setProcessEnvironment(environment);
     second.start(QStringLiteral(VISOMORF_EXE), {});
-    ASSERT_TRUE(second.waitForStarted());
     const QString question = WaitForWindow("^Visomorf$");
     ASSERT_FALSE(question.isEmpty());
     Keys(question, {"Return"});
@@ -242,14 +114,19 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
     ASSERT_TRUE(OnOpenDocument(reread, QDir(folder).filePath(Copies(folder).constFirst())));
     EXPECT_EQ(reread.photos[Front].size(), picture.size());
 
-    // File > Exit, "Save changes to Untitled?" No: a clean end leaves no copy and no lock.
-    Keys(restored, {"alt+f", "x"});
-    const QString saveQuestion = WaitForWindow("^Visomorf$");
-    ASSERT_FALSE(saveQuestion.isEmpty());
-    Keys(saveQuestion, {"n"});
+    // Saved under a name typed without extension: the copy goes at once. Then File > Exit
+    // asks nothing, and the clean end leaves no lock either.
+    Keys(restored, {"ctrl+s"});
+    const QString saveAs = WaitForWindow("^Save As$");
+    ASSERT_FALSE(saveAs.isEmpty());
+    Keys(saveAs, {"ctrl+a"});
+    Xdotool({"type", "--delay", "20", dir.filePath("restored")});
+    Keys(saveAs, {"Return"});
+    EXPECT_TRUE(WaitFor([&folder] { return Copies(folder).isEmpty(); }));
+    EXPECT_TRUE(QFile::exists(dir.filePath("restored.vmf")));
+    Keys(WaitForWindow("^restored.vmf - Visomorf$"), {"alt+f", "x"});
     ASSERT_TRUE(second.waitForFinished(60000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty())
         << QDir(folder).entryList(QDir::Files).join(' ').toStdString();
 }

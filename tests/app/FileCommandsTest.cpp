@@ -249,58 +249,33 @@ TEST_F(MainFrameFiles, DroppedFileOpensAsByOpenAndTheRecentMenuListsIt) {
 }
 
 
-// The real Save As dialog: a name typed without an extension gets ".vmf" before the dialog
-// checks for an existing file, so its question names the file that would be replaced.
-class SaveAsDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QFile existing(dir.filePath("head.vmf"));
-        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-        existing.write("the user's work");
-        existing.close();
-        CMainFrame::PrepareSaveAsDialog(dialog, dir.filePath("Untitled.vmf"));
-        dialog.show();
-        nameEdit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(nameEdit, nullptr);
-    }
-
-    // Types name and presses Save; the replace question, if any, gets answer.
-    QString TypeAndSave(const QString& name, QMessageBox::StandardButton answer) {
-        nameEdit->setText(name);
+// The real Save As dialog: ".vmf" is added before the dialog looks for an existing file, so its
+// question names the file that would be replaced.
+TEST(SaveAsDialog, AsksBeforeReplacingTheFileWithTheAddedExtension) {
+    QTemporaryDir dir;
+    QFile(dir.filePath("head.vmf")).open(QIODevice::WriteOnly);
+    QFileDialog dialog;
+    CMainFrame::PrepareSaveAsDialog(dialog, dir.filePath("Untitled.vmf"));
+    dialog.show();
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    auto save = [&](const char* typed, QMessageBox::StandardButton answer) {
+        name->setText(QString::fromLatin1(typed));
         QString question;
         QTimer::singleShot(0, [&question, answer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box) {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 question = box->text();
                 box->button(answer)->click();
             }
         });
         static_cast<QDialog&>(dialog).accept(); // what the Save button does
         return question;
-    }
-
-    QTemporaryDir dir;
-    QFileDialog dialog;
-    QLineEdit* nameEdit = nullptr;
-};
-
-TEST_F(SaveAsDialogTest, AsksBeforeReplacingTheFileWithTheAddedExtension) {
-    EXPECT_EQ(dialog.defaultSuffix(), "vmf");
-    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
-    const QString question = TypeAndSave(QStringLiteral("head"), QMessageBox::No);
-    EXPECT_TRUE(question.contains("head.vmf")) << question.toStdString();
+    };
+    EXPECT_TRUE(save("head", QMessageBox::No).contains("head.vmf"));
     EXPECT_NE(dialog.result(), QDialog::Accepted); // No: the dialog stays for another name
-    EXPECT_TRUE(dialog.isVisible());
-
-    TypeAndSave(QStringLiteral("head"), QMessageBox::Yes);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(save("head", QMessageBox::Yes).contains("head.vmf"));
     EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("head.vmf")});
-}
-
-TEST_F(SaveAsDialogTest, NewNameIsAcceptedWithoutAQuestion) {
-    const QString question = TypeAndSave(QStringLiteral("fresh"), QMessageBox::No);
-    EXPECT_TRUE(question.isEmpty()) << question.toStdString();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(save("fresh", QMessageBox::Yes).isEmpty()); // a new name: no question
     EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("fresh.vmf")});
 }
 

@@ -261,64 +261,38 @@ TEST_F(MainFrameCommands, StatesFollowTheDocumentAndADrag) {
     EXPECT_FALSE(frame->Action(32772)->isChecked());
 }
 
-// Zoom In, Zoom Out and Frame Head go to the views through the frame's hooks; Save and
-// Save As wait while a view drags.
+// Zoom In, Zoom Out and Frame Head go to the views; Save and Save As wait while a view drags.
 TEST_F(MainFrameCommands, ViewCommandsReachTheActiveViewAndSaveWaitsForADrag) {
     MainFrameViews views = test::TestViews();
-    QList<std::pair<QWidget*, int>> zooms;
-    QList<QWidget*> framed;
-    views.zoomView = [&zooms](QWidget* view, int notches) {
-        zooms.append({view, notches});
+    QStringList calls;
+    views.zoomView = [&calls](QWidget* view, int notches) {
+        calls << view->windowTitle() + QString::number(notches);
         return true;
     };
-    views.frameHead = [&framed](QWidget* view) { framed.append(view); };
-    frame.reset();
+    views.frameHead = [&calls](QWidget* view) { calls << "frame " + view->windowTitle(); };
+    frame.reset(); // its views leave the document before the next frame's arrive
     frame = std::make_unique<CMainFrame>(doc, views);
-    frame->resize(800, 600);
     frame->show();
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
-
-    frame->Activation().Activate(frame->FrontView());
-    frame->UpdateCommandUI();
-    EXPECT_TRUE(frame->Action(32787)->isEnabled()); // no longer greyed for photo views
-    EXPECT_TRUE(frame->Action(32788)->isEnabled());
+    EXPECT_TRUE(frame->Action(32787)->isEnabled()); // not greyed over a photo view
     frame->OnCommand(32787);
     frame->Activation().Activate(frame->View3D());
     frame->OnCommand(32788);
-    ASSERT_EQ(zooms.size(), 2);
-    EXPECT_EQ(zooms[0], std::make_pair(frame->FrontView(), 1));
-    EXPECT_EQ(zooms[1], std::make_pair(frame->View3D(), -1));
-
-    EXPECT_TRUE(frame->Action(32822)->isEnabled());
     Press("Home");
-    EXPECT_EQ(framed, QList<QWidget*>{frame->View3D()});
+    EXPECT_EQ(calls, (QStringList{"Front View1", "3D View-1", "frame 3D View"}));
 
     MoveBox();
-    int chosen = 0;
-    frame->Files().chooseSavePath = [&chosen, this](const QString&) {
-        ++chosen;
-        return settings.Path(QStringLiteral("during.vmf"));
-    };
-    auto* view = dynamic_cast<test::TestView*>(frame->FrontView());
-    view->dragging = true;
+    frame->Files().chooseSavePath = [this](const QString&) { return settings.Path("x.vmf"); };
+    dynamic_cast<test::TestView*>(frame->FrontView())->dragging = true;
     frame->UpdateCommandUI();
     EXPECT_FALSE(frame->Action(57603)->isEnabled());
     EXPECT_FALSE(frame->Action(57604)->isEnabled());
-    // Called anyway (a key that slipped through): nothing asked, nothing written.
-    EXPECT_FALSE(frame->Files().Save());
+    // Called anyway: nothing written, the work stays modified.
     EXPECT_FALSE(frame->Files().SaveAs());
-    EXPECT_FALSE(OnSaveDocument(doc, settings.Path(QStringLiteral("direct.vmf"))));
-    EXPECT_EQ(chosen, 0);
-    EXPECT_FALSE(QFile::exists(settings.Path(QStringLiteral("during.vmf"))));
-    EXPECT_FALSE(QFile::exists(settings.Path(QStringLiteral("direct.vmf"))));
+    EXPECT_FALSE(OnSaveDocument(doc, settings.Path("x.vmf")));
+    EXPECT_FALSE(QFile::exists(settings.Path("x.vmf")));
     EXPECT_TRUE(doc.IsModified());
-    view->dragging = false;
-    frame->UpdateCommandUI();
-    EXPECT_TRUE(frame->Action(57603)->isEnabled());
-    EXPECT_TRUE(frame->Files().Save());
-    EXPECT_EQ(chosen, 1);
-    EXPECT_FALSE(doc.IsModified());
 }
 
 TEST_F(MainFrameCommands, ToolbarAndStatusBarShowTheirCommandsAndToggle) {

@@ -318,22 +318,6 @@ TEST_F(PhotoViewEditing, SegmentEndOutsideThePointsIsRefusedNotRead) {
     EXPECT_TRUE(State() == before);
 }
 
-TEST_F(PhotoViewEditing, TouchpadDeltasZoomThePaneAndZoomInOutStepAboutTheMiddle) {
-    auto view = Show<CFrontView>();
-    const int step = view->Viewport().ZoomStep();
-    const QPoint middle = view->viewport()->rect().center();
-    for (int i = 0; i < 29; ++i) {
-        Wheel(*view, middle, 8); // a touchpad's swipe: 232, one notch and a bit
-    }
-    EXPECT_EQ(view->Viewport().ZoomStep(), step + 1);
-    Wheel(*view, middle, 8);
-    EXPECT_EQ(view->Viewport().ZoomStep(), step + 2);
-    view->ZoomByNotches(-1);
-    EXPECT_EQ(view->Viewport().ZoomStep(), step + 1);
-    EXPECT_EQ(view->horizontalScrollBar()->maximum(),
-              view->Viewport().ScrollLimit().x()); // the bars follow
-}
-
 TEST_F(PhotoViewEditing, WheelDuringResizeKeepsTheGrabbedHandle) {
     auto view = Show<CFrontView>();
     const Box before = doc.box[Front];
