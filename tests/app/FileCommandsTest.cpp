@@ -254,13 +254,14 @@ TEST_F(MainFrameFiles, DroppedFileOpensAsByOpenAndTheRecentMenuListsIt) {
 TEST(SaveAsDialog, AsksBeforeReplacingTheFileWithTheAddedExtension) {
     QTemporaryDir dir;
     QFile(dir.filePath("head.vmf")).open(QIODevice::WriteOnly);
-    QFileDialog dialog;
-    CMainFrame::PrepareSaveAsDialog(dialog, dir.filePath("Untitled.vmf"));
-    dialog.show();
-    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    ASSERT_NE(name, nullptr);
-    auto save = [&](const char* typed, QMessageBox::StandardButton answer) {
-        name->setText(QString::fromLatin1(typed));
+    // Types a name into a new Save As dialog and presses Save; answers its question, if any.
+    // Gives the question and the chosen file (empty when the dialog stayed open).
+    auto save = [&dir](const char* typed, QMessageBox::StandardButton answer) {
+        QFileDialog dialog;
+        CMainFrame::PrepareSaveAsDialog(dialog, dir.filePath("Untitled.vmf"));
+        EXPECT_EQ(dialog.defaultSuffix(), "vmf");
+        dialog.show();
+        dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
         QString question;
         QTimer::singleShot(0, [&question, answer] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -269,14 +270,17 @@ TEST(SaveAsDialog, AsksBeforeReplacingTheFileWithTheAddedExtension) {
             }
         });
         static_cast<QDialog&>(dialog).accept(); // what the Save button does
-        return question;
+        const bool chosen = dialog.result() == QDialog::Accepted;
+        return std::make_pair(question, chosen ? dialog.selectedFiles().value(0) : QString());
     };
-    EXPECT_TRUE(save("head", QMessageBox::No).contains("head.vmf"));
-    EXPECT_NE(dialog.result(), QDialog::Accepted); // No: the dialog stays for another name
-    EXPECT_TRUE(save("head", QMessageBox::Yes).contains("head.vmf"));
-    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("head.vmf")});
-    EXPECT_TRUE(save("fresh", QMessageBox::Yes).isEmpty()); // a new name: no question
-    EXPECT_EQ(dialog.selectedFiles(), QStringList{dir.filePath("fresh.vmf")});
+    auto [question, file] = save("head", QMessageBox::No);
+    EXPECT_TRUE(question.contains("head.vmf")) << question.toStdString();
+    EXPECT_TRUE(file.isEmpty()); // No: the dialog stays for another name
+    std::tie(question, file) = save("head", QMessageBox::Yes);
+    EXPECT_EQ(file, dir.filePath("head.vmf"));
+    std::tie(question, file) = save("fresh", QMessageBox::No);
+    EXPECT_TRUE(question.isEmpty()); // a new name: no question
+    EXPECT_EQ(file, dir.filePath("fresh.vmf"));
 }
 
 } // namespace
