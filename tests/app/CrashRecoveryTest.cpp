@@ -33,11 +33,11 @@ std::pair<int, QString> Xdotool(const QStringList& arguments) {
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed()};
 }
 
-bool WaitFor(const std::function<bool()>& condition) {
+bool WaitFor(const std::function<bool()>& condition, qint64 timeoutMs = 60000) {
     QElapsedTimer clock;
     clock.start();
     for (; !condition(); QThread::msleep(100)) {
-        if (clock.elapsed() > 60000) {
+        if (clock.elapsed() > timeoutMs) {
             return false;
         }
     }
@@ -54,12 +54,27 @@ QString WaitForWindow(const QString& pattern) {
     return id;
 }
 
-// Keys as the user presses them, into that window.
-void Keys(const QString& window, const QStringList& keys) {
-    Xdotool({"windowfocus", "--sync", window});
-    if (!keys.isEmpty()) {
-        Xdotool(QStringList{"key", "--delay", "80"} + keys);
+bool Shown(const QString& pattern) {
+    return Xdotool({"search", "--onlyvisible", "--name", pattern}).first == 0;
+}
+
+// Presses keys (a path is typed) in the window titled pattern until done() holds. On a busy
+// machine keys can reach a new window before it takes them: then nothing happened, and they
+// are pressed again.
+bool PressUntil(const QString& pattern, const QStringList& keys, const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QString window = WaitForWindow(pattern);
+        QThread::msleep(300);
+        Xdotool({"windowfocus", "--sync", window});
+        for (const QString& key : keys) {
+            Xdotool(key.startsWith('/') ? QStringList{"type", "--delay", "30", key}
+                                        : QStringList{"key", key});
+        }
+        if (WaitFor(done, 10000)) {
+            return true;
+        }
     }
+    return false;
 }
 
 TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
@@ -81,14 +96,9 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
 
     // First run: a photo loaded through Model > Load Front (F3) and its file dialog.
     first.start(QStringLiteral(VISOMORF_EXE), {});
-    const QString main = WaitForWindow("^Untitled - Visomorf$");
-    ASSERT_FALSE(main.isEmpty());
-    Keys(main, {"F3"});
-    const QString chooser = WaitForWindow("^Load Front$");
-    ASSERT_FALSE(chooser.isEmpty());
-    Keys(chooser, {});
-    Xdotool({"type", "--delay", "20", photo});
-    Keys(chooser, {"Return"});
+    ASSERT_TRUE(PressUntil("^Untitled - Visomorf$", {"F3"}, [] { return Shown("^Load Front$"); }));
+    ASSERT_TRUE(PressUntil("^Load Front$", {"ctrl+a", photo, "Return"},
+                           [] { return !Shown("^Load Front$"); }));
     // A photo load is a large operation: its copy comes at once, not after two minutes.
     ASSERT_TRUE(WaitFor([&folder] { return Copies(folder).size() == 1; }))
         << "no recovery copy in " << folder.toStdString();
@@ -97,14 +107,11 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
     ASSERT_TRUE(first.waitForFinished());
     ASSERT_EQ(Copies(folder), QStringList{crashedCopy});
 
-    // Second run: the question, answered Yes with the Return key.
+    // Second run: the question, answered Yes with the Return key; the restored work is
+    // untitled and modified (the title's mark).
     second.start(QStringLiteral(VISOMORF_EXE), {});
-    const QString question = WaitForWindow("^Visomorf$");
-    ASSERT_FALSE(question.isEmpty());
-    Keys(question, {"Return"});
-    // The restored work: untitled and modified (the title's mark).
-    const QString restored = WaitForWindow("^Untitled\\* - Visomorf$");
-    ASSERT_FALSE(restored.isEmpty());
+    ASSERT_TRUE(PressUntil("^Visomorf$", {"Return"},
+                           [] { return Shown("^Untitled\\* - Visomorf$"); }));
     // The crashed run's copy became this run's copy, with the photo in it.
     ASSERT_TRUE(WaitFor([&] {
         const QStringList copies = Copies(folder);
@@ -116,16 +123,14 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
 
     // Saved under a name typed without extension: the copy goes at once. Then File > Exit
     // asks nothing, and the clean end leaves no lock either.
-    Keys(restored, {"ctrl+s"});
-    const QString saveAs = WaitForWindow("^Save As$");
-    ASSERT_FALSE(saveAs.isEmpty());
-    Keys(saveAs, {"ctrl+a"});
-    Xdotool({"type", "--delay", "20", dir.filePath("restored")});
-    Keys(saveAs, {"Return"});
+    ASSERT_TRUE(PressUntil("^Untitled\\* - Visomorf$", {"ctrl+s"},
+                           [] { return Shown("^Save As$"); }));
+    ASSERT_TRUE(PressUntil("^Save As$", {"ctrl+a", dir.filePath("restored"), "Return"},
+                           [] { return !Shown("^Save As$"); }));
     EXPECT_TRUE(WaitFor([&folder] { return Copies(folder).isEmpty(); }));
     EXPECT_TRUE(QFile::exists(dir.filePath("restored.vmf")));
-    Keys(WaitForWindow("^restored.vmf - Visomorf$"), {"alt+f", "x"});
-    ASSERT_TRUE(second.waitForFinished(60000));
+    ASSERT_TRUE(PressUntil("^restored.vmf - Visomorf$", {"alt+f", "x"},
+                           [&second] { return second.waitForFinished(100); }));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty())
         << QDir(folder).entryList(QDir::Files).join(' ').toStdString();
