@@ -84,7 +84,7 @@ bool CrashRecovery::OfferRestore(const std::function<Answer(const QString& quest
     if (m_store.Adopt(*orphan)) {
         m_schedule.CopyExists();
         try {
-            m_lastWritten = qHash(SerialiseDocument(m_doc));
+            m_lastWritten = qHash(SerialiseDocument(m_doc, &m_photoCache));
         } catch (const std::exception&) {
             m_lastWritten = 0;
         }
@@ -122,7 +122,7 @@ void CrashRecovery::Poll() {
 void CrashRecovery::Write() {
     QByteArray bytes;
     try {
-        bytes = SerialiseDocument(m_doc);
+        bytes = SerialiseDocument(m_doc, &m_photoCache);
     } catch (const std::exception&) {
         // A document that cannot be written now is tried again at the next interval.
         m_schedule.WriteFinished();

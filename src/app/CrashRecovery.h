@@ -54,6 +54,7 @@ private:
     QThreadPool m_worker; // one thread: writes and removals happen in the order asked
     bool m_active = false;
     size_t m_lastWritten = 0; // hash of the bytes of the last copy written
+    PhotoJpegCache m_photoCache;
 };
 
 } // namespace vm

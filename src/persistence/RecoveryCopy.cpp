@@ -2,11 +2,13 @@
 
 #include "document/CVisomorfDoc.h"
 #include "persistence/DocumentIO.h"
+#include "platform/Exceptions.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
@@ -41,10 +43,32 @@ RecoverySchedule::Action RecoverySchedule::Poll(qint64 nowMs, bool modified) {
 
 // ---- Bytes and files ----
 
-QByteArray SerialiseDocument(const CVisomorfDoc& doc) {
+const QByteArray& PhotoJpegCache::Encoded(int photo, const QImage& image) {
+    const int slot = photo == Front ? 0 : 1;
+    if (m_keys[slot] != image.cacheKey() || m_bytes[slot].isEmpty()) {
+        // The same writer a save uses, so the copy holds the bytes a save would.
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));
+        if (!writer.write(image))
+            throw MessageException(
+                QStringLiteral("Error saving photo: %1").arg(writer.errorString()));
+        m_bytes[slot] = buffer.data();
+        m_keys[slot] = image.cacheKey();
+    }
+    return m_bytes[slot];
+}
+
+QByteArray SerialiseDocument(const CVisomorfDoc& doc, PhotoJpegCache* cache) {
+    DocumentSource source = SourceOf(doc);
+    for (int p = 0; cache && p < kPhotoCount; ++p) {
+        if (!doc.photos[p].isNull() && doc.photoJpegBytes[p].isEmpty()) {
+            source.jpegBytes[p] = &cache->Encoded(p, doc.photos[p]);
+        }
+    }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    WriteDocument(buffer, SourceOf(doc));
+    WriteDocument(buffer, source);
     return buffer.data();
 }
 

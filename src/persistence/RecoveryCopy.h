@@ -46,9 +46,23 @@ private:
     bool m_copy = false; // a copy was written (or is being written) and not yet removed
 };
 
+// Photos that did not come from JPEG data are stored as JPEG: encoded once per photo and kept
+// here, so that a copy every two minutes costs a 12-megapixel PNG photo its encoding only once.
+class PhotoJpegCache {
+public:
+    // The JPEG bytes a file would hold for image; throws MessageException when it cannot be
+    // encoded.
+    const QByteArray& Encoded(int photo, const QImage& image);
+
+private:
+    qint64 m_keys[2] = {0, 0};
+    QByteArray m_bytes[2];
+};
+
 // The document as its file would hold it, in memory (made on the thread that owns the
-// document, so that a worker can write the bytes while the user goes on).
-QByteArray SerialiseDocument(const CVisomorfDoc& doc);
+// document, so that a worker can write the bytes while the user goes on). With a cache, photos
+// from other formats are encoded once.
+QByteArray SerialiseDocument(const CVisomorfDoc& doc, PhotoJpegCache* cache = nullptr);
 
 // Writes bytes to path as a save does: a temporary file beside it, flushed to the disk, then
 // renamed over the target; a failure leaves the previous file as it was. Returns the system's

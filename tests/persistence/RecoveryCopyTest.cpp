@@ -1,8 +1,11 @@
 // Recovery copies: when they are written and removed, and which copies another start may offer.
 #include "persistence/RecoveryCopy.h"
 
+#include "document/CVisomorfDoc.h"
+
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
@@ -33,6 +36,23 @@ TEST(RecoverySchedule, IntervalsLargeOperationsOneWriteAtATimeAndRemoval) {
     EXPECT_EQ(s.Poll(70 + 2 * kI, true), Action::None);
     EXPECT_EQ(RestoreQuestion(QDateTime(QDate(2026, 3, 4), QTime(7, 5, 59))),
               "Visomorf closed unexpectedly. Restore the unsaved work from 07:05?");
+}
+
+TEST(RecoveryCopy, PhotoEncodedOnceHoldsWhatASaveWrites) {
+    QTemporaryDir dir;
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(qRgb(10, 120, 200));
+    ASSERT_TRUE(image.save(dir.filePath("side.png")));
+    CVisomorfDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument());
+    doc.LoadPhoto(Side, dir.filePath("side.png"));
+    PhotoJpegCache cache;
+    const QByteArray plain = SerialiseDocument(doc);
+    EXPECT_EQ(SerialiseDocument(doc, &cache), plain);
+    EXPECT_EQ(SerialiseDocument(doc, &cache), plain); // from the cache
+    doc.LoadPhoto(Side, dir.filePath("side.png")); // a new photo is encoded anew
+    doc.photos[Side].setPixel(0, 0, qRgb(255, 0, 0));
+    EXPECT_EQ(SerialiseDocument(doc, &cache), SerialiseDocument(doc));
 }
 
 void WriteAll(const QString& path, const QByteArray& bytes) {
