@@ -57,6 +57,10 @@ CVisomorfApp::CVisomorfApp(int& argc, char** argv) : QApplication(argc, argv) {
 CVisomorfApp::~CVisomorfApp() {
     // The views detach from the document as they go, so the window goes first. The recovery
     // copy goes with a clean end.
+    if (m_frame) {
+        m_frame->afterLargeOperation = nullptr;
+        m_frame->Files().saved = nullptr;
+    }
     m_recovery.reset();
     m_redraw.reset();
     m_frame.reset();
