@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Visomorf needs to build, test and run.
+# Installs every Debian 12 package Visomorf needs to build, test and run. With --packaging, also
+# the tools that make and check the Debian package (scripts/package.sh, scripts/check-package.sh).
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -10,6 +11,12 @@ PACKAGES=(
   assimp-utils xvfb xauth libx11-dev shared-mime-info
   libdlib-dev libdlib-data libopencv-dev opencv-data
 )
+if [ "${1:-}" = "--packaging" ]; then
+  PACKAGES+=(dpkg-dev fakeroot file lintian appstream desktop-file-utils man-db)
+elif [ $# -gt 0 ]; then
+  echo "usage: $0 [--packaging]" >&2
+  exit 2
+fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
