@@ -102,8 +102,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdlib-data, opencv-data")
 # Help > Help and Help > Video Tutorial open their pages in the desktop's browser.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack puts the summary above this as the synopsis line.
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n"
     "Visomorf turns two photographs of a person's head, one from the front and\n"
     "one in profile, into a textured 3D head model. Align a box, feature points\n"
     "and outlines with each photo, or let the automatic fit find the face and the\n"

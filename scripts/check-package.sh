@@ -37,13 +37,29 @@ echo "Installed-Size: $(dpkg-deb -f "$deb" Installed-Size) KiB"
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 mapfile -t files < <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }')
 
+installed() {
+  dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 ~ /^ii/ { print $2 }' | sort
+}
+before=$(installed)
+# Takes the package away again, with whatever apt brought along for it (its recommendations,
+# and dependencies a machine without the build packages lacks), so the machine is as before.
+remove() {
+  $SUDO apt-get purge -y -q visomorf
+  local pulled
+  pulled=$(comm -13 <(echo "$before") <(installed))
+  if [ -n "$pulled" ]; then
+    echo "check-package: removing what came with the package:" $pulled
+    # shellcheck disable=SC2086
+    $SUDO apt-get purge -y -q $pulled
+  fi
+}
 scratch=$(mktemp -d)
 chmod 755 "$scratch"
 cleanup() {
   rm -rf "$scratch"
   # Never leave the package behind when a check fails half-way.
   if dpkg-query -W -f='${db:Status-Status}' visomorf 2>/dev/null | grep -qv '^not-installed$'; then
-    $SUDO apt-get purge -y -q visomorf >/dev/null || true
+    remove >/dev/null || true
   fi
 }
 trap cleanup EXIT
@@ -105,7 +121,7 @@ done
 expect_file /usr/share/doc/visomorf/copyright
 
 # --- Gone without a trace ----------------------------------------------------------------------
-$SUDO apt-get purge -y -q visomorf
+remove
 status=$(dpkg-query -W -f='${db:Status-Status}' visomorf 2>/dev/null || echo not-installed)
 [ "$status" = not-installed ] || fail "after the purge dpkg says: $status"
 for file in "${files[@]}"; do
@@ -118,6 +134,8 @@ done
 if grep -q 'org\.vendal\.Visomorf' /usr/share/applications/mimeinfo.cache 2>/dev/null; then
   fail "mimeinfo.cache still names org.vendal.Visomorf.desktop"
 fi
+[ "$(installed)" = "$before" ] ||
+  fail "the installed packages differ from before:" $(diff <(echo "$before") <(installed) | grep '^[<>]')
 
 if [ $failures -ne 0 ]; then
   echo "check-package: $failures checks failed" >&2
