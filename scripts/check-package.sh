@@ -118,6 +118,12 @@ manual=$(MANWIDTH=80 man visomorf 2>&1)
 for option in $(/usr/bin/visomorf --help | grep -oE '^  --[a-z-]+'); do
   grep -qe "$option" <<<"$manual" || fail "the manual page does not describe $option"
 done
+# What the program reads (the manual page's FILES, written from the program's own paths) is
+# there: the packages Depends names bring the models.
+read_files=$(awk '/^FILES/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' <<<"$manual" |
+  grep -oE '^ +/[^ ]+' | tr -d ' ')
+[ "$(wc -w <<<"$read_files")" -ge 3 ] || fail "the manual page lists too few FILES: $read_files"
+for file in $read_files; do expect_file "$file"; done
 expect_file /usr/share/doc/visomorf/copyright
 
 # --- Gone without a trace ----------------------------------------------------------------------
