@@ -8,11 +8,11 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
   zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
-  assimp-utils xvfb xauth libx11-dev shared-mime-info
+  assimp-utils xvfb xauth libx11-dev shared-mime-info man-db
   libdlib-dev libdlib-data libopencv-dev opencv-data
 )
 if [ "${1:-}" = "--packaging" ]; then
-  PACKAGES+=(dpkg-dev fakeroot file lintian appstream desktop-file-utils man-db)
+  PACKAGES+=(dpkg-dev fakeroot file lintian appstream desktop-file-utils jq)
 elif [ $# -gt 0 ]; then
   echo "usage: $0 [--packaging]" >&2
   exit 2
