@@ -50,7 +50,7 @@ CVisomorfApp::CVisomorfApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Vendal"));
     setApplicationName(QStringLiteral("Visomorf"));
     setApplicationVersion(QStringLiteral(VISOMORF_VERSION));
-    setDesktopFileName(QStringLiteral("visomorf"));
+    setDesktopFileName(QStringLiteral("org.vendal.Visomorf"));
     setWindowIcon(QIcon(QStringLiteral(":/data/visomorf.png")));
 }
 
