@@ -9,6 +9,8 @@
 #include "export/ExportModel.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cmath>
@@ -296,6 +298,61 @@ TEST(EvalReport, TargetsHoldExactlyAtTheirBounds) {
     EXPECT_FALSE(AllMet(s));
     s = Passing(0);
     EXPECT_FALSE(AllMet(s));
+}
+
+// Splits one CSV line into fields, honouring quotes and doubled quotes inside them.
+QStringList CsvFields(const QString& line) {
+    QStringList fields{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"')
+            fields.last() += c, ++i;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+            fields.append(QString());
+        else
+            fields.last() += c;
+    }
+    return fields;
+}
+
+// Programs read the results: every CSV row has the header's columns whatever the program said
+// on failure, and values that do not exist are empty in CSV and null in JSON (never NaN, which
+// is not JSON).
+TEST(EvalReport, WritesRowsProgramsCanRead) {
+    PersonResult failed;
+    failed.id = "001";
+    failed.exitStatus = 1;
+    failed.fitMessage = "visomorf: cannot fit \"side.jpg\", a profile, here";
+    PersonResult fitted;
+    fitted.id = "002";
+    fitted.exitStatus = 0;
+    fitted.fitted = true;
+    fitted.front = {true, true, 0, 2.5, 0.91};
+    fitted.angled = {true, false, 0, 0, 0};
+    const std::vector<PersonResult> people{failed, fitted};
+
+    const QStringList lines = FormatCsv(people).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3);
+    const QStringList header = CsvFields(lines[0]);
+    for (const QString& line : lines)
+        EXPECT_EQ(CsvFields(line).size(), header.size()) << line.toStdString();
+    EXPECT_EQ(CsvFields(lines[1]).last(), failed.fitMessage);
+    EXPECT_EQ(CsvFields(lines[2])[header.indexOf("front_correlation")], "0.9100");
+    EXPECT_EQ(CsvFields(lines[2])[header.indexOf("angled_error_percent")], "");
+
+    const Summary summary = Summarise(people);
+    EXPECT_EQ(summary.fitted, 1);
+    EXPECT_EQ(summary.frontFound, 1);
+    const QJsonObject json = FormatJson(people, summary, Targets(summary));
+    const QByteArray text = QJsonDocument(json).toJson();
+    EXPECT_FALSE(text.contains("nan")) << text.toStdString();
+    const QJsonObject reread = QJsonDocument::fromJson(text).object();
+    EXPECT_TRUE(reread["medians"].toObject()["angled_error_percent"].isNull());
+    EXPECT_DOUBLE_EQ(reread["medians"].toObject()["front_correlation"].toDouble(), 0.91);
+    EXPECT_FALSE(reread["targets_met"].toBool());
 }
 
 } // namespace
