@@ -155,6 +155,7 @@ Rendered BestYaw(const vm::GlbMesh& head, const Photo& photo, double sign, vm::V
             return;
         vm::ViewScore score;
         Rendered r = RenderAndScore(head, sign * yaw, photo, score);
+        score.yawDegrees = yaw; // reported as the turn's size; the mode names its direction
         if (score.found && (!best.found || score.errorPercent < best.errorPercent)) {
             best = score;
             bestRender = std::move(r);
@@ -167,7 +168,7 @@ Rendered BestYaw(const vm::GlbMesh& head, const Photo& photo, double sign, vm::V
     for (double step : {2.5, 1.25}) {
         if (!best.found)
             break;
-        const double centre = std::abs(best.yawDegrees);
+        const double centre = best.yawDegrees;
         tryYaw(centre - step);
         tryYaw(centre + step);
     }
