@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Visomorf needs to build, test and run.
+# Installs every Debian 12 package Visomorf needs to build, test and run. With --packaging, also
+# the tools that make and check the Debian package (scripts/package.sh, scripts/check-package.sh).
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -7,9 +8,15 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
   zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
-  assimp-utils xvfb xauth libx11-dev shared-mime-info
+  assimp-utils xvfb xauth libx11-dev shared-mime-info xdotool man-db
   libdlib-dev libdlib-data libopencv-dev opencv-data
 )
+if [ "${1:-}" = "--packaging" ]; then
+  PACKAGES+=(dpkg-dev fakeroot file lintian appstream desktop-file-utils jq)
+elif [ $# -gt 0 ]; then
+  echo "usage: $0 [--packaging]" >&2
+  exit 2
+fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,7 +11,7 @@ namespace vm {
 namespace {
 
 const char* const kProductText =
-    "<b>Visomorf</b> version 1.0<br>Released December 2026<br><br>"
+    "<b>Visomorf</b> version " VISOMORF_VERSION "<br>Released December 2026<br><br>"
     "Visomorf turns a photograph of a head from the front and one from the side into a "
     "textured 3D head model.<br><br>"
     "You may use this program and the models you make with it freely, for any purpose. It "

@@ -150,9 +150,27 @@ void CMainFrame::InstallFilePrompts() {
         return QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(), kFileFilter);
     };
     m_files.chooseSavePath = [this](const QString& suggestion) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), suggestion,
-                                            kFileFilter);
+        QFileDialog dialog(this);
+        PrepareSaveAsDialog(dialog, suggestion);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return QString();
+        }
+        return dialog.selectedFiles().constFirst();
     };
+}
+
+void CMainFrame::PrepareSaveAsDialog(QFileDialog& dialog, const QString& suggestion) {
+    dialog.setWindowTitle(QStringLiteral("Save As"));
+    // Qt's own dialog adds the default suffix before it checks whether the file exists, so
+    // its question about replacing a file names the file that would really be replaced.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QString::fromLatin1(kFileFilter));
+    dialog.setDefaultSuffix(QStringLiteral("vmf"));
+    if (!suggestion.isEmpty()) {
+        dialog.selectFile(suggestion);
+    }
 }
 
 QAction* CMainFrame::Action(uint32_t id) const {
@@ -165,6 +183,10 @@ bool CMainFrame::OnCommand(uint32_t id) {
         ApplyLayout(id, *this);
     } else if (!RunFrameCommand(id)) {
         handled = IsDocumentCommand(id) && m_doc.RunCommand(static_cast<CommandId>(id));
+        if (handled && (id == static_cast<uint32_t>(CommandId::LoadFront) ||
+                        id == static_cast<uint32_t>(CommandId::LoadSide))) {
+            LargeOperationDone();
+        }
     }
     UpdateCommandUI();
     return handled;
@@ -196,6 +218,7 @@ bool CMainFrame::RunFrameCommand(uint32_t id) {
     case cmd::kFitAutomatically:
         if (m_views.autoFitCommand) {
             m_views.autoFitCommand(m_doc, this);
+            LargeOperationDone();
         }
         break;
     case cmd::kExit:
@@ -203,7 +226,15 @@ bool CMainFrame::RunFrameCommand(uint32_t id) {
         break;
     case cmd::kZoomIn:
     case cmd::kZoomOut:
-        break; // the photo views zoom with the wheel
+        if (m_views.zoomView && m_activation.Active()) {
+            m_views.zoomView(m_activation.Active(), id == cmd::kZoomIn ? 1 : -1);
+        }
+        break;
+    case cmd::kFrameHead:
+        if (m_views.frameHead && m_view3D) {
+            m_views.frameHead(m_view3D);
+        }
+        break;
     case cmd::kMagnifier:
         ToggleMagnifier();
         break;
@@ -243,6 +274,10 @@ CommandState CMainFrame::GetCommandState(uint32_t id) const {
     case cmd::kFileNew:
     case cmd::kFileOpen:
         return {replaceable, CheckMark::None};
+    case cmd::kFileSave:
+    case cmd::kFileSaveAs:
+        // A drag's model is half-way: saving it would store what Escape is about to undo.
+        return {m_files.CanSave(), CheckMark::None};
     case cmd::kFileExport:
         return {static_cast<bool>(m_views.exportCommand), CheckMark::None};
     case cmd::kFitAutomatically: {
@@ -253,7 +288,9 @@ CommandState CMainFrame::GetCommandState(uint32_t id) const {
     }
     case cmd::kZoomIn:
     case cmd::kZoomOut:
-        return {false, CheckMark::None};
+        return {m_views.zoomView && m_activation.Active(), CheckMark::None};
+    case cmd::kFrameHead:
+        return {m_views.frameHead && m_view3D, CheckMark::None};
     case cmd::kMagnifier:
         return {m_magnifier != nullptr,
                 m_magnifier && m_magnifier->isVisible() ? CheckMark::Check : CheckMark::None};
@@ -264,6 +301,12 @@ CommandState CMainFrame::GetCommandState(uint32_t id) const {
     default:
         return IsDocumentCommand(id) ? m_doc.GetCommandState(static_cast<CommandId>(id))
                                      : CommandState{};
+    }
+}
+
+void CMainFrame::LargeOperationDone() {
+    if (afterLargeOperation) {
+        afterLargeOperation();
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <functional>
 
+class QFileDialog;
 class QLabel;
 class QToolBar;
 
@@ -55,10 +56,17 @@ public:
     // pixels): three quarters of it each way, centred.
     static QRect DefaultGeometry(const QRect& availableScreen);
 
+    // File > Save As's dialog: Visomorf files, ".vmf" added to a name typed without an
+    // extension before the dialog asks whether to replace an existing file.
+    static void PrepareSaveAsDialog(QFileDialog& dialog, const QString& suggestion);
+
     void InvalidateMagnifier();
     void SetHelpPaths(const HelpPaths& paths) { m_helpPaths = paths; }
     // Opens help pages; the system's browser unless tests put something else.
     std::function<bool(const QUrl&)> openUrl;
+    // Called after a command that may have changed much of the model at once (a photo load,
+    // the automatic fit), so that a recovery copy follows soon.
+    std::function<void()> afterLargeOperation;
 
 protected:
     bool event(QEvent* event) override;
@@ -80,6 +88,7 @@ private:
     void UpdateTitle();
     void UpdateRecentFiles();
     void UpdateIndicators();
+    void LargeOperationDone();
     void OnFocusChanged(QWidget* now);
 
     // The Window menu's steps.

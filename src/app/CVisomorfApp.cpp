@@ -1,6 +1,7 @@
 #include "app/CVisomorfApp.h"
 
 #include "app/CMainFrame.h"
+#include "app/CrashRecovery.h"
 #include "app/FileCommands.h"
 #include "app/HelpPaths.h"
 #include "app/IdleRedraw3D.h"
@@ -10,6 +11,7 @@
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QIcon>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSplashScreen>
 #include <QTextStream>
@@ -48,12 +50,18 @@ CVisomorfApp::CVisomorfApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Vendal"));
     setApplicationName(QStringLiteral("Visomorf"));
     setApplicationVersion(QStringLiteral(VISOMORF_VERSION));
-    setDesktopFileName(QStringLiteral("visomorf"));
+    setDesktopFileName(QStringLiteral("org.vendal.Visomorf"));
     setWindowIcon(QIcon(QStringLiteral(":/data/visomorf.png")));
 }
 
 CVisomorfApp::~CVisomorfApp() {
-    // The views detach from the document as they go, so the window goes first.
+    // The views detach from the document as they go, so the window goes first. The recovery
+    // copy goes with a clean end.
+    if (m_frame) {
+        m_frame->afterLargeOperation = nullptr;
+        m_frame->Files().saved = nullptr;
+    }
+    m_recovery.reset();
     m_redraw.reset();
     m_frame.reset();
     m_doc.reset();
@@ -104,7 +112,10 @@ bool CVisomorfApp::InitInstance(int& exitStatus) {
     m_frame->show();
     splash.finish(m_frame.get());
     if (qEnvironmentVariableIsSet("VISOMORF_EXIT_WHEN_READY")) {
+        // A start-up measurement: no question in the way, and no copies of its own.
         QTimer::singleShot(0, this, &CVisomorfApp::ExitWhenReady);
+    } else {
+        StartRecovery();
     }
     return true;
 }
@@ -119,6 +130,27 @@ void CVisomorfApp::ExitWhenReady() {
     processEvents(); // the paints the exposure asked for
     QTextStream(stdout) << "ready " << m_start.elapsed() << " ms\n";
     quit();
+}
+
+// Offers what a crashed run left, then keeps a copy of this run's unsaved work.
+void CVisomorfApp::StartRecovery() {
+    m_recovery = std::make_unique<CrashRecovery>(*m_doc);
+    m_recovery->OfferRestore([this](const QString& question) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Visomorf"), question,
+                        QMessageBox::Yes | QMessageBox::No, m_frame.get());
+        box.setObjectName(QStringLiteral("restoreQuestion"));
+        box.setDefaultButton(QMessageBox::Yes);
+        const int answer = box.exec();
+        // A box closed by anything but its two buttons (the program asked to quit) keeps
+        // the copy for the next start.
+        return answer == QMessageBox::Yes  ? CrashRecovery::Answer::Restore
+               : answer == QMessageBox::No ? CrashRecovery::Answer::Discard
+                                           : CrashRecovery::Answer::Later;
+    });
+    m_frame->UpdateCommandUI();
+    CrashRecovery* recovery = m_recovery.get();
+    m_frame->afterLargeOperation = [recovery] { recovery->WriteSoon(); };
+    m_frame->Files().saved = [recovery] { recovery->Poll(); };
 }
 
 bool CVisomorfApp::CarryOutCommandLine(const QStringList& arguments) {

@@ -11,6 +11,7 @@
 namespace vm {
 
 class CMainFrame;
+class CrashRecovery;
 class CVisomorfDoc;
 class IdleRedraw3D;
 
@@ -39,12 +40,14 @@ private:
     void WaitForSplash();
     void OnIdle();
     void ExitWhenReady();
+    void StartRecovery();
 
     QElapsedTimer m_start;
     Settings m_settings;
     std::unique_ptr<CVisomorfDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<IdleRedraw3D> m_redraw;
+    std::unique_ptr<CrashRecovery> m_recovery;
 };
 
 } // namespace vm

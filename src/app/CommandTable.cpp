@@ -66,6 +66,7 @@ std::vector<MenuItem> BuildMainMenu() {
                  Bar(),
                  Item("&Subdivision settings...", C::SubdivisionSettings),
                  Bar(),
+                 Item("Frame &Head\tHome", cmd::kFrameHead),
                  Item("Zoom &In", cmd::kZoomIn),
                  Item("Zoom &Out", cmd::kZoomOut),
                  Bar(),
@@ -108,6 +109,9 @@ const std::map<uint32_t, QString>& PromptTable() {
         {cmd::kFitAutomatically, "Place the box and feature points on both photos from the "
                                  "photos themselves\nFit Automatically"},
         {cmd::kNextPane, "Switch to the next window pane\nNext Pane"},
+        {cmd::kFrameHead, "Show the whole head in the 3D window, turned as it is\nFrame Head"},
+        {cmd::kZoomIn, "Enlarge the picture in the active window\nZoom In"},
+        {cmd::kZoomOut, "Reduce the picture in the active window\nZoom Out"},
         {cmd::kPreviousPane, "Switch back to the previous window pane\nPrevious Pane"},
         {Id(CommandId::ViewLighting),
          "Turn on or off lighting for 3D model\nToggle lighting for 3D model"},
@@ -160,6 +164,7 @@ const std::vector<Accelerator>& Accelerators() {
         {"F4", Id(CommandId::LoadSide)},
         {"F6", cmd::kNextPane},
         {"Shift+F6", cmd::kPreviousPane},
+        {"Home", cmd::kFrameHead},
         {"Ctrl+B", Id(CommandId::ViewBox)},
         {"Ctrl+F", Id(CommandId::ViewFeatures)},
     };

@@ -16,6 +16,10 @@ bool FileCommands::CanReplaceDocument() const {
     return !m_doc.IsDragInProgress();
 }
 
+bool FileCommands::CanSave() const {
+    return !m_doc.IsDragInProgress();
+}
+
 QString FileCommands::Title() const {
     const QString path = m_doc.GetPathName();
     return path.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(path).fileName();
@@ -96,6 +100,9 @@ bool FileCommands::OpenRecent(int index) {
 }
 
 bool FileCommands::Save() {
+    if (!CanSave()) {
+        return false;
+    }
     const QString path = m_doc.GetPathName();
     if (path.isEmpty() || !QFileInfo(path).dir().exists()) {
         return SaveAs();
@@ -104,7 +111,7 @@ bool FileCommands::Save() {
 }
 
 bool FileCommands::SaveAs() {
-    if (!chooseSavePath) {
+    if (!CanSave() || !chooseSavePath) {
         return false;
     }
     const QString current = m_doc.GetPathName();
@@ -124,6 +131,9 @@ bool FileCommands::SaveTo(const QString& path) {
     }
     m_recent.Add(path);
     Changed();
+    if (saved) {
+        saved();
+    }
     return true;
 }
 

@@ -21,10 +21,14 @@ public:
     std::function<SaveAnswer(const QString& title)> askSaveChanges;
     // The file to open, or empty when cancelled.
     std::function<QString()> chooseOpenPath;
-    // The file to save to, starting from suggestion, or empty when cancelled.
+    // The file to save to, starting from suggestion, or empty when cancelled. The chooser
+    // adds the ".vmf" extension itself and asks before an existing file is replaced; a name
+    // that comes back without an extension still gets ".vmf".
     std::function<QString(const QString& suggestion)> chooseSavePath;
     // Called after the document was replaced or renamed (title, views).
     std::function<void()> documentChanged;
+    // Called after the document was written to its file.
+    std::function<void()> saved;
 
     bool New();
     bool Open();
@@ -38,6 +42,9 @@ public:
     bool SaveModified();
     // Whether a command may replace the document now (no view is dragging).
     bool CanReplaceDocument() const;
+    // Whether Save and Save As may write now: not while a view drags, whose half-done move
+    // the file would keep after Escape has taken it back.
+    bool CanSave() const;
 
     // The document's name for the title bar: its file name, or "Untitled".
     QString Title() const;

@@ -38,6 +38,22 @@ MainFrameViews ProgramViews(const Settings& settings) {
     };
     views.exportCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunExportCommand(doc, frame); };
     views.autoFitCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunAutoFitCommand(doc, frame); };
+    views.zoomView = [](QWidget* view, int notches) {
+        if (auto* photo = qobject_cast<CImageView*>(view)) {
+            photo->ZoomByNotches(notches);
+            return true;
+        }
+        if (auto* view3D = qobject_cast<C3DView*>(view)) {
+            view3D->ZoomByNotches(notches);
+            return true;
+        }
+        return false;
+    };
+    views.frameHead = [](QWidget* view) {
+        if (auto* view3D = qobject_cast<C3DView*>(view)) {
+            view3D->FrameHead();
+        }
+    };
     return views;
 }
 

@@ -74,6 +74,14 @@ bool CVisomorfDoc::OnNewDocument() {
     return true;
 }
 
+void CVisomorfDoc::UpdateBounds() {
+    if (!editableMesh || editableMesh->vertices.empty()) {
+        return;
+    }
+    ComputeBoundingSphere(editableMesh->vertices.data(), editableMesh->VertexCount(),
+                          boundingCentre, boundingRadius);
+}
+
 void CVisomorfDoc::NewDocumentSteps() {
     LoadDefaultFeatureSet();
     CreateDevice();
@@ -88,8 +96,7 @@ void CVisomorfDoc::NewDocumentSteps() {
         }
     }
     ComputeTextureCoords(vertices.data(), editableMesh->VertexCount());
-    ComputeBoundingSphere(vertices.data(), editableMesh->VertexCount(), boundingCentre,
-                          boundingRadius);
+    UpdateBounds();
     for (int p = 0; p < kPhotoCount; ++p) {
         MakeBlankTexture(p);
         FitBoxToPhoto(p);

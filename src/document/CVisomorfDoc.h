@@ -119,6 +119,10 @@ public:
     // Model offsets from the editable mesh's bounds, every point at its bound vertex's place in
     // its photo, and each box around its points.
     void PlacePointsFromMesh();
+    // boundingCentre and boundingRadius around the editable mesh as it is now. New, Open, a
+    // photo load and the automatic fit call it; a drag does not, so the 3D view stays still
+    // while the user moves the head.
+    void UpdateBounds();
 
     // ---- Level of detail and subdivision ----
     void RebuildDisplayMesh();

@@ -39,6 +39,8 @@ void CVisomorfDoc::LoadPhoto(int photo, const QString& path) {
     FitBoxToPhoto(photo);
     RebuildDisplayMesh();
     UpdateBlendZone();
+    // The head now has the new photo's size and place: the 3D view frames it anew.
+    UpdateBounds();
     SetModifiedFlag(true);
 }
 

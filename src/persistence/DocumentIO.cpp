@@ -173,6 +173,9 @@ bool OnOpenDocument(CVisomorfDoc& doc, const QString& path) {
 }
 
 bool OnSaveDocument(CVisomorfDoc& doc, const QString& path) {
+    // The model of a drag in progress is half-way; the file would keep what Escape undoes.
+    if (doc.IsDragInProgress())
+        return false;
     try {
         SaveDocument(doc, path);
     } catch (const std::exception& failure) {

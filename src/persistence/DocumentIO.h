@@ -27,7 +27,8 @@ void OpenDocument(CVisomorfDoc& doc, const QString& path);
 
 // The framework's forms: failures are shown through the document's reportFailure with the
 // file's path, and the result says whether the operation succeeded. A successful save clears
-// the modified flag and takes the new path name.
+// the modified flag and takes the new path name. A save while a view drags is refused (false)
+// and writes nothing.
 bool OnOpenDocument(CVisomorfDoc& doc, const QString& path);
 bool OnSaveDocument(CVisomorfDoc& doc, const QString& path);
 

@@ -9,7 +9,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace vm {
@@ -240,6 +246,41 @@ TEST_F(MainFrameFiles, DroppedFileOpensAsByOpenAndTheRecentMenuListsIt) {
     EXPECT_TRUE(first->isEnabled());
     EXPECT_FALSE(frame->Action(57617)->isVisible());
     EXPECT_EQ(questions, 0);
+}
+
+
+// The real Save As dialog: ".vmf" is added before the dialog looks for an existing file, so its
+// question names the file that would be replaced.
+TEST(SaveAsDialog, AsksBeforeReplacingTheFileWithTheAddedExtension) {
+    QTemporaryDir dir;
+    QFile(dir.filePath("head.vmf")).open(QIODevice::WriteOnly);
+    // Types a name into a new Save As dialog and presses Save; answers its question, if any.
+    // Gives the question and the chosen file (empty when the dialog stayed open).
+    auto save = [&dir](const char* typed, QMessageBox::StandardButton answer) {
+        QFileDialog dialog;
+        CMainFrame::PrepareSaveAsDialog(dialog, dir.filePath("Untitled.vmf"));
+        EXPECT_EQ(dialog.defaultSuffix(), "vmf");
+        dialog.show();
+        dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+        QString question;
+        QTimer::singleShot(0, [&question, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                question = box->text();
+                box->button(answer)->click();
+            }
+        });
+        static_cast<QDialog&>(dialog).accept(); // what the Save button does
+        const bool chosen = dialog.result() == QDialog::Accepted;
+        return std::make_pair(question, chosen ? dialog.selectedFiles().value(0) : QString());
+    };
+    auto [question, file] = save("head", QMessageBox::No);
+    EXPECT_TRUE(question.contains("head.vmf")) << question.toStdString();
+    EXPECT_TRUE(file.isEmpty()); // No: the dialog stays for another name
+    std::tie(question, file) = save("head", QMessageBox::Yes);
+    EXPECT_EQ(file, dir.filePath("head.vmf"));
+    std::tie(question, file) = save("fresh", QMessageBox::No);
+    EXPECT_TRUE(question.isEmpty()); // a new name: no question
+    EXPECT_EQ(file, dir.filePath("fresh.vmf"));
 }
 
 } // namespace

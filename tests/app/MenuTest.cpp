@@ -3,10 +3,12 @@
 #include "AppTestSupport.h"
 #include "app/CMainFrame.h"
 #include "app/CommandTable.h"
+#include "persistence/DocumentIO.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -74,6 +76,7 @@ const char* const kMenuTree[] = {
     "-",
     "32806 &Subdivision settings...",
     "-",
+    "32822 Frame &Head\tHome",
     "32787 Zoom &In",
     "32788 Zoom &Out",
     "-",
@@ -180,7 +183,8 @@ TEST_F(MainFrameCommands, EveryAcceleratorReachesItsCommandsAction) {
         {"Ctrl+O", 57601}, {"Ctrl+S", 57603},
         {"F3", 32790},     {"F4", 32791},
         {"F6", 57680},     {"Shift+F6", 57681},
-        {"Ctrl+B", 32772}, {"Ctrl+F", 32773}};
+        {"Ctrl+B", 32772}, {"Ctrl+F", 32773},
+        {"Home", 32822}};
     for (const auto& [text, id] : keys) {
         QAction* action = frame->Action(id);
         ASSERT_NE(action, nullptr) << text;
@@ -255,6 +259,40 @@ TEST_F(MainFrameCommands, StatesFollowTheDocumentAndADrag) {
     frame->OnCommand(32772);
     EXPECT_FALSE(doc.showBox);
     EXPECT_FALSE(frame->Action(32772)->isChecked());
+}
+
+// Zoom In, Zoom Out and Frame Head go to the views; Save and Save As wait while a view drags.
+TEST_F(MainFrameCommands, ViewCommandsReachTheActiveViewAndSaveWaitsForADrag) {
+    MainFrameViews views = test::TestViews();
+    QStringList calls;
+    views.zoomView = [&calls](QWidget* view, int notches) {
+        calls << view->windowTitle() + QString::number(notches);
+        return true;
+    };
+    views.frameHead = [&calls](QWidget* view) { calls << "frame " + view->windowTitle(); };
+    frame.reset(); // its views leave the document before the next frame's arrive
+    frame = std::make_unique<CMainFrame>(doc, views);
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    EXPECT_TRUE(frame->Action(32787)->isEnabled()); // not greyed over a photo view
+    frame->OnCommand(32787);
+    frame->Activation().Activate(frame->View3D());
+    frame->OnCommand(32788);
+    Press("Home");
+    EXPECT_EQ(calls, (QStringList{"Front View1", "3D View-1", "frame 3D View"}));
+
+    MoveBox();
+    frame->Files().chooseSavePath = [this](const QString&) { return settings.Path("x.vmf"); };
+    dynamic_cast<test::TestView*>(frame->FrontView())->dragging = true;
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->Action(57603)->isEnabled());
+    EXPECT_FALSE(frame->Action(57604)->isEnabled());
+    // Called anyway: nothing written, the work stays modified.
+    EXPECT_FALSE(frame->Files().SaveAs());
+    EXPECT_FALSE(OnSaveDocument(doc, settings.Path("x.vmf")));
+    EXPECT_FALSE(QFile::exists(settings.Path("x.vmf")));
+    EXPECT_TRUE(doc.IsModified());
 }
 
 TEST_F(MainFrameCommands, ToolbarAndStatusBarShowTheirCommandsAndToggle) {

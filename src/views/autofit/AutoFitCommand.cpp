@@ -48,8 +48,10 @@ void RunAutoFitCommand(CVisomorfDoc& doc, QWidget* parent) {
                       parent);
         return;
     }
-    if (report.applied)
+    if (report.applied) {
+        doc.UpdateBounds(); // the fitted head may lie far from where the generic one was
         doc.UpdateAllViews();
+    }
     QStringList failures;
     for (int p = 0; p < kPhotoCount; ++p)
         if (report.attempted[p] && !report.photos[p].fitted)

@@ -190,6 +190,13 @@ bool CImageView::eventFilter(QObject* watched, QEvent* event) {
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
+void CImageView::ZoomByNotches(int notches) {
+    RefreshGeometry();
+    m_viewport.ZoomByNotches(notches);
+    ResetScrollSizes();
+    RepaintWithMagnifier();
+}
+
 void CImageView::ZoomByWheel(int wheelDelta, QPoint clientPoint) {
     RefreshGeometry();
     m_viewport.WheelZoom(static_cast<int16_t>(wheelDelta));

@@ -41,6 +41,8 @@ public:
     bool IsDragging() const override { return m_nDragMode != kNoDrag; }
 
     const PhotoViewport& Viewport() const { return m_viewport; }
+    // View > Zoom In (notches > 0) and Zoom Out: whole wheel notches about the pane's middle.
+    void ZoomByNotches(int notches);
     // clientPoint: window pixels of the viewport -> photo pixels.
     QPointF WindowToPhoto(QPoint clientPoint) const {
         return m_viewport.WindowToPhoto(clientPoint);

@@ -78,7 +78,8 @@ void CMagnifierDlg::paintEvent(QPaintEvent* /*event*/) {
 
 void CMagnifierDlg::wheelEvent(QWheelEvent* event) {
     event->accept();
-    m_nZoomStep = WheelZoomStep(m_nZoomStep, static_cast<int16_t>(event->angleDelta().y()));
+    const int notches = m_wheel.Add(static_cast<int16_t>(event->angleDelta().y()));
+    m_nZoomStep = WheelZoomStep(m_nZoomStep, notches * kWheelDeltaPerStep);
     m_fMagnification = ScaleForStep(m_nZoomStep);
     update();
 }

@@ -2,6 +2,8 @@
 // A floating tool window that shows the neighbourhood of the mouse cursor on a photo view, at
 // its own magnification, with everything the view draws over the photo. The views repaint it;
 // it has no timer of its own.
+#include "views/photo/ZoomLaw.h"
+
 #include <QPoint>
 #include <QWidget>
 
@@ -35,6 +37,7 @@ protected:
 private:
     int m_nZoomStep = 11;
     float m_fMagnification = 1.0f;
+    WheelNotches m_wheel;
 };
 
 } // namespace vm

@@ -41,11 +41,20 @@ void PhotoViewport::Fit() {
     const double fy = static_cast<double>(ch) / (m_photoSize.height() + kFitMarginPhotoPixels);
     m_scale = static_cast<float>(std::min(fx, fy));
     m_zoomStep = StepForScale(m_scale);
+    m_wheel.Reset();
     ScrollTo(m_scroll);
 }
 
 void PhotoViewport::WheelZoom(int wheelDelta) {
-    m_zoomStep = WheelZoomStep(m_zoomStep, wheelDelta);
+    ZoomByNotches(m_wheel.Add(wheelDelta));
+}
+
+void PhotoViewport::ZoomByNotches(int notches) {
+    // Far more notches than the whole range of steps from any fitted step: clamping them keeps
+    // the product within int and changes no result.
+    constexpr int kNotchLimit = 100000;
+    m_zoomStep = WheelZoomStep(m_zoomStep,
+                               std::clamp(notches, -kNotchLimit, kNotchLimit) * kWheelDeltaPerStep);
     // Recomputed even for less than a notch: the fitted scale snaps onto the step grid.
     const float newScale = ScaleForStep(m_zoomStep);
     const QSize oldSize = ScaledSizeAt(m_scale);

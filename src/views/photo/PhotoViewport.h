@@ -2,6 +2,8 @@
 // Where a photo lies in a pane: zoom, centring, scroll position and the mapping between window
 // pixels (the pane's client area) and photo pixels. The widget owns one and only forwards sizes,
 // wheel deltas and mouse movements to it.
+#include "views/photo/ZoomLaw.h"
+
 #include <QPoint>
 #include <QPointF>
 #include <QSize>
@@ -25,7 +27,10 @@ public:
     // the current scale, so the pane is usable again when it reappears.
     void Fit();
     // Zooms by a signed wheel delta (120 per notch), keeping the middle of the pane in place.
+    // Deltas smaller than a notch add up until they make one.
     void WheelZoom(int wheelDelta);
+    // Zooms by whole notches (Zoom In and Out), keeping the middle of the pane in place.
+    void ZoomByNotches(int notches);
 
     // Window pixels.
     QSize ScaledSize() const { return ScaledSizeAt(m_scale); }
@@ -69,6 +74,7 @@ private:
     float m_scale = 1.0f;
     int m_zoomStep = 11;
     QPoint m_scroll;
+    WheelNotches m_wheel;
 };
 
 // Photo to window mapping for a given origin (ax, ay) and scale, as DrawContent uses it:

@@ -21,4 +21,15 @@ int WheelZoomStep(int step, int wheelDelta) {
     return std::clamp(step + wheelDelta / kWheelDeltaPerStep, kMinZoomStep, kMaxZoomStep);
 }
 
+int WheelNotches::Add(int wheelDelta) {
+    if ((wheelDelta > 0 && m_remainder < 0) || (wheelDelta < 0 && m_remainder > 0)) {
+        m_remainder = 0;
+    }
+    // In 64 bits: a remainder below one notch plus any int delta cannot overflow.
+    const long long total = static_cast<long long>(m_remainder) + wheelDelta;
+    const long long notches = total / kWheelDeltaPerStep; // toward zero, like the remainder
+    m_remainder = static_cast<int>(total - notches * kWheelDeltaPerStep);
+    return static_cast<int>(notches);
+}
+
 } // namespace vm

@@ -16,4 +16,20 @@ int StepForScale(float scale);
 // The step after a wheel event of the given signed delta, kept in kMinZoomStep..kMaxZoomStep.
 int WheelZoomStep(int step, int wheelDelta);
 
+// Turns wheel deltas of any size into whole notches. A touchpad or a fine-grained wheel sends
+// many deltas smaller than a notch; they add up, and what is left over after the whole notches
+// waits for the next delta. Turning the other way starts afresh, so that a remainder never
+// cancels part of the first notch in the new direction.
+class WheelNotches {
+public:
+    // The whole notches (signed) that this delta completes.
+    int Add(int wheelDelta);
+    // Forgets the remainder (the view was refitted, the gesture ended).
+    void Reset() { m_remainder = 0; }
+    int Remainder() const { return m_remainder; }
+
+private:
+    int m_remainder = 0;
+};
+
 } // namespace vm

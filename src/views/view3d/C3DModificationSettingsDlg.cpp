@@ -1,6 +1,7 @@
 #include "views/view3d/C3DModificationSettingsDlg.h"
 
 #include "views/FailureReport.h"
+#include "views/view3d/PushPullEditor.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -59,6 +60,11 @@ QString C3DModificationSettingsDlg::NotANumberMessage() {
     return QStringLiteral("Please enter a number.");
 }
 
+QString C3DModificationSettingsDlg::OutOfRangeMessage() {
+    const QString limit = QString::number(PushPullEditor::kMaxSetting, 'f', 0);
+    return QStringLiteral("Please enter a number between -%1 and %1.").arg(limit);
+}
+
 void C3DModificationSettingsDlg::SetValues(double farDistance, double nearDistance, double shift) {
     m_dFarDistance = farDistance;
     m_dNearDistance = nearDistance;
@@ -71,8 +77,11 @@ void C3DModificationSettingsDlg::SetValues(double farDistance, double nearDistan
 void C3DModificationSettingsDlg::accept() {
     double values[3] = {};
     for (int i = 0; i < 3; ++i) {
-        if (!ParseNumber(m_edits[i]->text(), values[i])) {
-            ReportFailure(NotANumberMessage(), this);
+        const bool number = ParseNumber(m_edits[i]->text(), values[i]);
+        // Qt's parser reads "nan" and "inf" as numbers, and "1e300" would become infinity
+        // as a float: neither is a distance.
+        if (!number || !PushPullEditor::IsUsableSetting(values[i])) {
+            ReportFailure(number ? OutOfRangeMessage() : NotANumberMessage(), this);
             m_edits[i]->setFocus();
             m_edits[i]->selectAll();
             return;

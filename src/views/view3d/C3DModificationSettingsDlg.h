@@ -1,6 +1,7 @@
 #pragma once
 // Edits the three numbers of push/pull editing: the far distance r1, the near distance r2 and
-// the shift. Any number is accepted; text that is not a number keeps the dialog open.
+// the shift. Any finite number of a sensible size is accepted; anything else keeps the dialog
+// open with a message.
 #include <QDialog>
 
 class QLineEdit;
@@ -24,6 +25,8 @@ public:
 
     // The message shown for text that is not a number.
     static QString NotANumberMessage();
+    // The message shown for "nan", "inf" and numbers too large to be a distance.
+    static QString OutOfRangeMessage();
 
 public slots:
     // Reads the three fields; a field that is not a number is reported and focused, and the

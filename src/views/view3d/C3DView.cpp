@@ -181,6 +181,17 @@ void C3DView::PushPull(int x, int y, bool push) {
     });
 }
 
+void C3DView::FrameHead() {
+    m_doc.UpdateBounds();
+    m_camera.Frame(m_doc.orthogonal, width(), height());
+    update();
+}
+
+void C3DView::ZoomByNotches(int notches) {
+    m_camera.Wheel(notches * Camera3D::kNotchDelta);
+    update();
+}
+
 void C3DView::EditModificationSettings() {
     C3DModificationSettingsDlg dialog(this);
     dialog.SetValues(m_editor.m_fFarDistance, m_editor.m_fNearDistance, m_editor.m_fShift);

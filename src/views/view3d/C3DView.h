@@ -37,6 +37,11 @@ public:
     void SetRightButtonMoving(bool on) { m_bRightButtonMoving = on; }
     bool RightButtonMoving() const { return m_bRightButtonMoving; }
 
+    // View > Frame Head: the bounds measured again and the whole head shown, turned as it is.
+    void FrameHead();
+    // View > Zoom In (notches > 0) and Zoom Out: as many wheel notches away from the user.
+    void ZoomByNotches(int notches);
+
     // Push or pull at window point (x, y) in widget pixels, as a Ctrl+click does.
     void PushPull(int x, int y, bool push);
 

@@ -1,5 +1,6 @@
 #include "views/view3d/Camera3D.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vm {
@@ -61,7 +62,44 @@ void Camera3D::PanZoomTo(int x, int y, int width, int height, bool middleHeld,
 }
 
 void Camera3D::Wheel(int delta) {
-    SetZoomWithinBounds(delta < 0 ? m_fZoom * kWheelFactor : m_fZoom / kWheelFactor);
+    if (delta == 0) {
+        return;
+    }
+    // Whole notches one by one, exactly as single notches zoom; past the bounds nothing more
+    // changes, so the count is capped well above the steps between them.
+    constexpr int kNotchCap = 1000;
+    const int notches = std::clamp(delta / kNotchDelta, -kNotchCap, kNotchCap);
+    for (int i = 0; i < std::abs(notches); ++i) {
+        SetZoomWithinBounds(notches < 0 ? m_fZoom * kWheelFactor : m_fZoom / kWheelFactor);
+    }
+    const int rest = delta % kNotchDelta;
+    if (rest != 0) {
+        const double factor =
+            std::pow(static_cast<double>(kWheelFactor), -static_cast<double>(rest) / kNotchDelta);
+        SetZoomWithinBounds(static_cast<float>(m_fZoom * factor));
+    }
+}
+
+float Camera3D::FramingZoom(bool orthogonal, float aspect) {
+    const double a = aspect > 0 && std::isfinite(aspect) ? aspect : 1.0;
+    double zoom = 1;
+    if (orthogonal) {
+        // The picture is 2 radius * zoom high and that times the aspect wide.
+        zoom = std::max(1.0, 1.0 / a);
+    } else {
+        // The eye is 2 radius from the centre: the sphere fills a half-angle of asin(1/2).
+        const double half = std::asin(0.5);
+        const double vertical = std::max(half, std::atan(std::tan(half) / a));
+        zoom = 2 * vertical / static_cast<double>(kQuarterPi);
+    }
+    return static_cast<float>(std::min(zoom, static_cast<double>(kMaxZoom)));
+}
+
+void Camera3D::Frame(bool orthogonal, int width, int height) {
+    m_mPan = Matrix();
+    const float aspect =
+        static_cast<float>(std::max(1, width)) / static_cast<float>(std::max(1, height));
+    m_fZoom = FramingZoom(orthogonal, aspect);
 }
 
 void Camera3D::SetZoomWithinBounds(float zoom) {

@@ -18,6 +18,7 @@ public:
     // Endless wheel steps in must not make the projection degenerate.
     static constexpr float kMinZoom = 0.01f;
     static constexpr float kWheelFactor = 1.1f;
+    static constexpr int kNotchDelta = 120;
 
     // Unit trackball vector of window point (x, y) in a client area of width x height pixels.
     Vec3 TrackballVector(int x, int y, int width, int height) const;
@@ -33,7 +34,17 @@ public:
     void PanZoomTo(int x, int y, int width, int height, bool middleHeld, bool rightButtonMoving);
 
     // Wheel delta in eighths of a degree; negative (towards the user) shows more of the scene.
+    // The zoom changes by kWheelFactor per notch of 120 and in proportion for any other delta
+    // (a factor of 1.1^(-delta / 120)), so that a touchpad's many small deltas zoom as
+    // smoothly as a wheel's notches. A step that would leave the bounds is not taken.
     void Wheel(int delta);
+
+    // The zoom that shows the whole bounding sphere (centre, radius) in a window of the given
+    // aspect ratio (width / height) with the projection chosen.
+    static float FramingZoom(bool orthogonal, float aspect);
+    // Shows the whole head: the pan is undone and the zoom becomes the framing zoom; the
+    // rotation stays as it is.
+    void Frame(bool orthogonal, int width, int height);
 
     // Model centred on centre (model units), turned, then panned.
     Matrix World(const Vec3& centre) const;

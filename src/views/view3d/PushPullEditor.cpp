@@ -5,6 +5,7 @@
 #include "platform/MeshServices.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace vm {
@@ -144,6 +145,10 @@ bool PushPullEditor::ResetModifications(CVisomorfDoc& doc) const {
         std::fill(doc.displacements.begin(), doc.displacements.end(), Vec3{});
         return true;
     });
+}
+
+bool PushPullEditor::IsUsableSetting(double value) {
+    return std::isfinite(value) && std::abs(value) <= kMaxSetting;
 }
 
 } // namespace vm

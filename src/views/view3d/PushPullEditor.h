@@ -51,6 +51,13 @@ public:
 
     const std::optional<PickResult>& LastPick() const { return m_pick; }
 
+    // The largest magnitude the settings dialog takes for r1, r2 and the shift (model units,
+    // that is photo pixels): far beyond any photo, and exact as a float.
+    static constexpr double kMaxSetting = 1e6;
+    // Whether a number may become r1, r2 or the shift: finite and within kMaxSetting. Zero,
+    // negative values and r2 above r1 are allowed.
+    static bool IsUsableSetting(double value);
+
     float m_fFarDistance = 60;  // r1, model units
     float m_fNearDistance = 30; // r2, model units
     float m_fShift = 2;         // model units per click at weight 1

@@ -30,6 +30,10 @@ TEST_F(MagnifierTest, WheelStepsFromTheInitialMagnification) {
     EXPECT_NEAR(down.Magnification(), 0.7389f, 1e-4f);
     wheel(down, -120 * 40);
     EXPECT_EQ(down.ZoomStep(), 0);
+    for (int i = 0; i < 15; ++i) {
+        wheel(up, 8); // a touchpad's deltas add up here too
+    }
+    EXPECT_EQ(up.ZoomStep(), 13);
 }
 
 TEST_F(MagnifierTest, TheCaptureDecidesTheSource) {

@@ -3,6 +3,7 @@
 #include "views/photo/ZoomLaw.h"
 
 #include <cmath>
+#include <limits>
 #include <gtest/gtest.h>
 
 namespace vm {
@@ -33,6 +34,33 @@ TEST(ZoomLaw, WheelStepsTruncateAndClamp) {
     // A fitted step outside the wheel's range is pulled into it by the first wheel event.
     EXPECT_EQ(WheelZoomStep(-4, 0), 0);
     EXPECT_EQ(WheelZoomStep(35, 0), 29);
+}
+
+TEST(ZoomLaw, SmallDeltasAddUpToWholeNotchesAndKeepTheRest) {
+    WheelNotches wheel;
+    int notches = 0;
+    for (int i = 0; i < 15; ++i) {
+        notches += wheel.Add(8); // a touchpad
+    }
+    EXPECT_EQ(notches, 1);
+    EXPECT_EQ(wheel.Add(3 * 120 + 7), 3);
+    EXPECT_EQ(wheel.Remainder(), 7);
+    EXPECT_EQ(wheel.Add(-100), 0); // turning back: the first notch back is a full one
+    EXPECT_EQ(wheel.Add(-20), -1);
+    EXPECT_EQ(wheel.Add(std::numeric_limits<int>::min()), std::numeric_limits<int>::min() / 120);
+
+    // The pane zooms as the notches it was given add up to; a refit forgets a part-notch.
+    PhotoViewport notch = FittedViewport({600, 800}, {700, 900}), touchpad = notch;
+    notch.WheelZoom(2 * 120);
+    for (int i = 0; i < 30; ++i) {
+        touchpad.WheelZoom(8);
+    }
+    EXPECT_EQ(touchpad.ZoomStep(), notch.ZoomStep());
+    EXPECT_EQ(touchpad.ScrollPosition(), notch.ScrollPosition());
+    touchpad.WheelZoom(100);
+    touchpad.Fit();
+    touchpad.WheelZoom(100);
+    EXPECT_EQ(touchpad.ZoomStep(), 11);
 }
 
 TEST(PhotoViewport, FitOfEmptyPhotoInPortraitPane) {

@@ -113,6 +113,26 @@ TEST_F(DialogTest, ModificationSettingsRefuseTextThatIsNotANumber) {
     EXPECT_EQ(dialog.Shift(), -3.5);
 }
 
+TEST_F(DialogTest, ModificationSettingsRefuseNonFiniteAndAbsurdNumbers) {
+    FailureMessages failures;
+    C3DModificationSettingsDlg dialog;
+    dialog.SetValues(60, 30, 2);
+    dialog.show();
+    // Qt's parser reads all of these as numbers; none is a distance.
+    for (const char* text : {"nan", "inf", "-inf", "1e300", "-2000000"}) {
+        Type(dialog.ShiftEdit(), QString::fromLatin1(text));
+        dialog.accept();
+        EXPECT_NE(dialog.result(), QDialog::Accepted) << text;
+        EXPECT_EQ(failures.texts.takeLast(), C3DModificationSettingsDlg::OutOfRangeMessage());
+        EXPECT_EQ(dialog.focusWidget(), dialog.ShiftEdit());
+        EXPECT_EQ(dialog.Shift(), 2); // nothing taken over
+    }
+    Type(dialog.ShiftEdit(), "-1000000"); // the limit itself is fine
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Shift(), -1e6);
+}
+
 TEST_F(DialogTest, SubdivisionDialogEditsTheDocumentsOptions) {
     ASSERT_TRUE(doc.OnNewDocument());
     QWidget owner;
