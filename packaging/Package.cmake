@@ -95,10 +95,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VISOMORF_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries come from dpkg-shlibdeps; the automatic fit reads the landmark model and the
-# profile detector from these two data packages at run time.
+# The libraries come from dpkg-shlibdeps; the automatic fit reads the landmark model from this
+# data package at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdlib-data, opencv-data")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libdlib-data")
 # Help > Help and Help > Video Tutorial open their pages in the desktop's browser.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

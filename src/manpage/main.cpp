@@ -1,7 +1,6 @@
 // Writes the manual page visomorf(1) from the command line's help text, with the places the
 // program reads its data from.
 #include "autofit/FaceLandmarks.h"
-#include "autofit/ProfileSilhouette.h"
 #include "cli/CommandLine.h"
 #include "cli/ManPage.h"
 
@@ -17,9 +16,7 @@ int main(int argc, char** argv) {
     }
     // The defaults, not whatever the build's environment says.
     ::unsetenv("VISOMORF_LANDMARK_MODEL");
-    ::unsetenv("VISOMORF_PROFILE_CASCADE");
     const QString landmarks = vm::FaceLandmarker::ModelPath();
-    const QString cascade = vm::ProfileCascadePath();
     const QString helpDir = QString::fromLocal8Bit(argv[3]);
 
     vm::ManPageSource source;
@@ -31,13 +28,9 @@ int main(int argc, char** argv) {
         {QStringLiteral("Environment"),
          {{QStringLiteral("VISOMORF_LANDMARK_MODEL"),
            QStringLiteral("the face landmark model the automatic fit reads instead of %1")
-               .arg(landmarks)},
-          {QStringLiteral("VISOMORF_PROFILE_CASCADE"),
-           QStringLiteral("the profile face detector the automatic fit reads instead of %1")
-               .arg(cascade)}}},
+               .arg(landmarks)}}},
         {QStringLiteral("Files"),
          {{landmarks, QStringLiteral("the face landmark model (Debian package libdlib-data)")},
-          {cascade, QStringLiteral("the profile face detector (Debian package opencv-data)")},
           {helpDir + QStringLiteral("/visomorf.htm"),
            QStringLiteral("the manual that Help > Help opens")}}}};
 
