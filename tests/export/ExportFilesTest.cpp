@@ -125,8 +125,9 @@ TEST_F(ExportFiles, AFullDiskLeavesThePreviousExportComplete) {
                 EXPECT_EQ(after.at(path), before.at(path)) << name;
                 for (const QString& output : outputs)
                     EXPECT_FALSE(after.at(output).isEmpty()) << output.toStdString();
-                if (outputs.size() == 3) // the texture, old or new, is a whole JPEG
+                if (outputs.size() == 3) { // the texture, old or new, is a whole JPEG
                     EXPECT_TRUE(after.at(outputs[2]).endsWith("\xFF\xD9")) << name;
+                }
             }
             QFile::remove(disk.FilePath("filler"));
         }

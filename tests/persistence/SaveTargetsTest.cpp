@@ -53,7 +53,7 @@ TEST_F(Saving, SpecialFilesAreRefusedWithTheirPathOnceAndStayWhatTheyWere) {
 }
 
 TEST_F(Saving, AFullDiskNamesTheReasonAndKeepsThePreviousDocument) {
-    test::SmallDisk disk(512 * 1024);
+    test::SmallDisk disk(2 * 1024 * 1024);
     if (!disk.Ready())
         GTEST_SKIP() << disk.Why();
     const QString path = disk.FilePath("head.vmf");
@@ -80,7 +80,7 @@ QByteArray CameraJpeg() {
                                "GPS 48.8584N 2.2945E of Jane Doe";
     QByteArray app1("\xFF\xE1", 2);
     app1.append(char((payload.size() + 2) >> 8)).append(char(payload.size() + 2)).append(payload);
-    return buffer.data().insert(2, app1);
+    return QByteArray(buffer.data()).insert(2, app1);
 }
 
 TEST_F(Saving, DocumentsThatHoldACameraPhotoStillOpenAndAreSavedWithoutItsMetadata) {
