@@ -18,6 +18,9 @@ namespace {
 
 // Longest chain of links followed before the path counts as a loop (the kernel's own limit).
 constexpr int kMaxLinks = 40;
+// Characters of the target's name in the new file's name: even at three bytes each, with the dot
+// and the random suffix, below the 255 bytes a name may have.
+constexpr qsizetype kMaxNameKept = 60;
 
 QByteArray Native(const QString& path) {
     return QFile::encodeName(path);
@@ -178,7 +181,9 @@ ReplacingFile::ReplacingFile(const QString& path, const QString& text) : m_path(
     RequireRegularTarget(path, text);
     m_target = ReplacedFile(path);
     const QFileInfo target(m_target);
-    const QString prefix = FolderOf(m_target) + QStringLiteral("/.") + target.fileName();
+    // Beside the target, under a name the target's own cannot make too long for the folder.
+    const QString prefix =
+        FolderOf(m_target) + QStringLiteral("/.") + target.fileName().left(kMaxNameKept);
     // The new file takes the replaced file's permissions; a new one the usual 0666 less umask.
     struct stat replaced {};
     const bool exists = ::stat(Native(m_target).constData(), &replaced) == 0;

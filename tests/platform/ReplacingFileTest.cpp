@@ -65,6 +65,11 @@ TEST(ReplacingFile, ReplacesTheTargetWholeKeepingItsPermissionsAndLinks) {
     { ReplacingFile abandoned(target); }
     EXPECT_EQ(Names(dir), QStringList({"doc.vmf", "link.vmf"}));
     EXPECT_EQ(ReadAll(target), "01ab456789!");
+
+    // A name as long as the folder allows leaves no room for a longer one beside it.
+    const QString longest = dir.filePath(QString(251, QLatin1Char('n')) + ".obj");
+    WriteFileReplacing(longest, "v 0 0 0");
+    EXPECT_EQ(ReadAll(longest), "v 0 0 0");
 }
 
 TEST(ReplacingFile, RefusesTargetsThatAreNotRegularFilesAndLeavesThemAlone) {
