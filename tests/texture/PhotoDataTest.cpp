@@ -83,31 +83,21 @@ TEST(JpegMetadata, KeepsThePictureByteForByteAndNothingAboutThePerson) {
     EXPECT_EQ(kept, QByteArray("\xFF\xD8", 2) + c.icc + c.plain.mid(2));
     for (const char* personal : {"Jane", "GPS", "Exif", "xmpmeta", "8BIM", "MPF", "JUMBF"})
         EXPECT_FALSE(kept.contains(personal)) << personal;
-    EXPECT_EQ(Decoded(kept).convertToFormat(QImage::Format_RGB32),
-              Decoded(c.plain).convertToFormat(QImage::Format_RGB32));
     EXPECT_EQ(StripJpegMetadata(kept), kept);
     EXPECT_EQ(StripJpegMetadata(c.plain), c.plain); // nothing to drop: the same bytes
-}
 
-TEST(JpegMetadata, DataThatCannotBeWalkedGivesNothingAndIsNeverReadPast) {
-    const QByteArray file = MakeCameraJpeg().file;
-    const qsizetype end = file.indexOf("\xFF\xD8 depth");
-    ASSERT_GT(end, 0);
-    // Cut anywhere before the end of the first picture: never whole.
+    // Data that cannot be walked gives nothing: cut anywhere before the end of the first
+    // picture, a segment longer than the data or shorter than its length field, a byte where a
+    // marker belongs, a second start marker.
+    const qsizetype end = c.file.indexOf("\xFF\xD8 depth");
     for (qsizetype keep = 0; keep < end; ++keep)
-        ASSERT_TRUE(StripJpegMetadata(file.left(keep)).isEmpty()) << keep;
-    EXPECT_FALSE(StripJpegMetadata(file.left(end)).isEmpty());
-    // A segment longer than the data, a length below its own two bytes, a byte where a
-    // marker belongs, and a second start marker.
-    QByteArray tooLong = file;
+        ASSERT_TRUE(StripJpegMetadata(c.file.left(keep)).isEmpty()) << keep;
+    QByteArray tooLong = c.file, tooShort = c.file, noMarker = c.file;
     tooLong[4] = '\x7F';
-    QByteArray tooShort = file;
     tooShort[4] = 0;
     tooShort[5] = 1;
-    QByteArray noMarker = file;
     noMarker[2] = 0x12;
-    const QByteArray twice = QByteArray("\xFF\xD8", 2) + file;
-    for (const QByteArray& bad : {tooLong, tooShort, noMarker, twice, QByteArray("GIF89a")})
+    for (const QByteArray& bad : {tooLong, tooShort, noMarker, QByteArray("\xFF\xD8", 2) + c.file})
         EXPECT_TRUE(StripJpegMetadata(bad).isEmpty());
 }
 
@@ -185,43 +175,26 @@ QByteArray Gif(int w, int h) {
     return gif;
 }
 
-TEST_F(PhotoFileData, PngAndGifCutShortAreRefusedLikeJpegNamingTheFileOnce) {
-    const QByteArray png = Encoded(Ramp(64, 48), "png");
-    const QByteArray jpeg = Encoded(Ramp(64, 48), "jpeg");
-    const bool hasGif = QImageReader::supportedImageFormats().contains("gif");
-    const QByteArray gif = Gif(40, 30);
-    EXPECT_TRUE(PngIsComplete(png));
-    EXPECT_TRUE(GifIsComplete(gif));
+TEST_F(PhotoFileData, PngAndGifCutShortAreRefusedNamingTheFileOnce) {
+    const QByteArray png = Encoded(Ramp(64, 48), "png"), gif = Gif(40, 30);
     EXPECT_TRUE(GifIsComplete(gif.chopped(1))); // no trailer, but every block whole
-    struct Case {
-        QByteArray whole;
-        const char* name;
-    } cases[] = {{png, "p.png"}, {jpeg, "j.jpg"}, {gif, "g.gif"}};
-    for (const Case& c : cases) {
-        if (QByteArray(c.name).endsWith("gif") && !hasGif)
-            continue;
-        const QString path = Write(c.whole, c.name);
-        EXPECT_EQ(DecodePhotoFile(path).image.width(), c.name[0] == 'g' ? 40 : 64) << c.name;
+    QByteArray hugeChunk = png;
+    hugeChunk[8] = '\x7F'; // a length past the end is caught, not followed
+    EXPECT_FALSE(PngIsComplete(hugeChunk));
+    const std::pair<QByteArray, QString> cases[] = {{png, "p.png"}, {gif, "g.gif"}};
+    for (const auto& [whole, name] : cases) {
+        EXPECT_EQ(DecodePhotoFile(Write(whole, name)).image.width(), name == "p.png" ? 64 : 40);
         // Cut in the middle of the pixel data, and just before the end.
-        for (const qsizetype cut : {c.whole.size() / 2, c.whole.size() - 3}) {
-            const QString shortPath = Write(c.whole.left(cut), QStringLiteral("short_") + c.name);
+        for (const qsizetype cut : {whole.size() / 2, whole.size() - 3}) {
+            const QString path = Write(whole.left(cut), "short_" + name);
             try {
-                DecodePhotoFile(shortPath);
-                ADD_FAILURE() << c.name << " cut at " << cut << " was accepted";
+                DecodePhotoFile(path);
+                ADD_FAILURE() << name.toStdString() << " cut at " << cut << " was accepted";
             } catch (const FileException& e) {
-                EXPECT_EQ(e.Message().count(QStringLiteral("short_") + c.name), 1)
-                    << e.Message().toStdString();
-                EXPECT_FALSE(e.Text().contains(QStringLiteral("short_"))) << c.name;
+                EXPECT_EQ(e.Message().count("short_" + name), 1) << e.Message().toStdString();
             }
         }
     }
-    EXPECT_FALSE(PngIsComplete(png.left(png.size() - 3)));
-    EXPECT_FALSE(GifIsComplete(gif.left(gif.size() / 2)));
-    // Lengths past the end are caught, not followed.
-    QByteArray hugeChunk = png;
-    hugeChunk[8] = '\x7F';
-    EXPECT_FALSE(PngIsComplete(hugeChunk));
-    EXPECT_FALSE(GifIsComplete(gif.left(15)));
 }
 
 } // namespace
