@@ -4,8 +4,10 @@
 #include "cli/DocumentInfo.h"
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
+#include "export/GltfWriter.h"
 #include "persistence/DocumentIO.h"
 #include "platform/Exceptions.h"
+#include "platform/ReplacingFile.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -45,6 +47,15 @@ bool ParseNumber(const QString& text, uint32_t low, uint32_t high, uint32_t& val
 bool ApplyValue(CommandLineOptions& options, const QString& name, const QString& value,
                 QString& error) {
     if (name == "--export" || name == "--save") {
+        if (name == "--export") {
+            try {
+                ExportFormatOf(value);
+            } catch (const FileException& unknown) {
+                error = QStringLiteral("--export cannot write \"%1\": %2")
+                            .arg(value, unknown.Reason());
+                return false;
+            }
+        }
         options.output = value;
         return SetAction(options, name == "--export" ? Action::Export : Action::Save, error);
     }
@@ -107,7 +118,16 @@ int Fail(QTextStream& err, const QString& message) {
 }
 
 QString Describe(const std::exception& failure) {
+    // A file failure names its file once, where the caller puts it.
+    if (const auto* file = dynamic_cast<const FileException*>(&failure))
+        return file->Summary();
     return FailureText(failure).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+}
+
+// The file a failure names, or fallback.
+QString FailedFile(const std::exception& failure, const QString& fallback) {
+    const auto* file = dynamic_cast<const FileException*>(&failure);
+    return file && !file->Path().isEmpty() ? file->Path() : fallback;
 }
 
 // The document the command works on: the given file or a new one, with the photos given.
@@ -143,13 +163,59 @@ bool PrepareDocument(CVisomorfDoc& doc, const CommandLineOptions& options, QText
     return true;
 }
 
+// The files the action writes; empty for actions that write nothing.
+QStringList OutputsOf(const CommandLineOptions& options) {
+    if (options.action == Action::Export)
+        return ExportOutputs(options.output);
+    if (options.action == Action::Save)
+        return {options.output};
+    return {};
+}
+
+// Outputs that no write may touch: the command's own inputs and special files. Refused before
+// anything is read or written, as unusable arguments.
+bool CheckOutputs(const CommandLineOptions& options, QTextStream& err) {
+    const QStringList outputs = OutputsOf(options);
+    try {
+        RequireDistinctFromInputs(outputs,
+                                  {options.document, options.photos[0], options.photos[1]});
+    } catch (const FileException& same) {
+        Fail(err, QStringLiteral("%1: %2 Nothing was written.").arg(same.Path(), same.Summary()));
+        return false;
+    }
+    for (const QString& output : outputs) {
+        const QString reason = NonRegularFileReason(output);
+        if (!reason.isEmpty()) {
+            Fail(err, QStringLiteral("%1: %2: %3 Nothing was written.")
+                          .arg(output, QLatin1String(kRefusedText).chopped(1), reason));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasPhoto(const CVisomorfDoc& doc) {
+    for (int p = 0; p < kPhotoCount; ++p)
+        if (!doc.photos[p].isNull())
+            return true;
+    return false;
+}
+
 int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTextStream& out,
                   QTextStream& err) {
+    if (!CheckOutputs(options, err))
+        return 2;
     CVisomorfDoc doc(initialModelDetail);
     if (!PrepareDocument(doc, options, err))
         return 1;
-    if (options.autoFit && !RunAutoFitStep(doc, options.autoFitOptional, err))
+    if (options.autoFit && options.autoFitOptional && !HasPhoto(doc)) {
+        // The optional fit never fails the command: without a photo there is nothing to fit,
+        // which is worth a note and no more.
+        err << "visomorf: note: --auto-fit-optional has no photo to fit; nothing was fitted\n";
+        err.flush();
+    } else if (options.autoFit && !RunAutoFitStep(doc, options.autoFitOptional, err)) {
         return 1;
+    }
     try {
         switch (options.action) {
         case Action::Export: {
@@ -172,7 +238,8 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
         QString target = options.action == Action::Info ? options.document : options.output;
         if (target.isEmpty())
             target = QStringLiteral("the new document");
-        return Fail(err, QStringLiteral("%1: %2").arg(target, Describe(failure)));
+        return Fail(err,
+                    QStringLiteral("%1: %2").arg(FailedFile(failure, target), Describe(failure)));
     }
     return 0;
 }
@@ -231,6 +298,20 @@ bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options,
         if (parser.isSet(flag) && !SetAction(options, action, error)) {
             return false;
         }
+    }
+    // Each option once: a second value would silently replace the first.
+    const QStringList given = parser.optionNames();
+    for (const QString& name : given) {
+        if (given.count(name) > 1) {
+            error = QStringLiteral("%1 is given more than once.")
+                        .arg(OptionText(arguments, name));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("auto-fit")) &&
+        parser.isSet(QStringLiteral("auto-fit-optional"))) {
+        error = QStringLiteral("Choose one of --auto-fit and --auto-fit-optional.");
+        return false;
     }
     for (const char* name : kValueOptions) {
         for (const QString& value : parser.values(QLatin1String(name))) {
@@ -293,7 +374,11 @@ QString CommandLineHelp() {
         "  --help                show this help\n"
         "  --version             show the program version\n"
         "\n"
-        "Exit status: 0 on success, 1 when the operation failed, 2 for unusable arguments.\n");
+        "Each file is written beside its target and replaces it only once complete; outputs\n"
+        "that are one of the command's inputs, or a folder, device or FIFO, are refused.\n"
+        "\n"
+        "Exit status: 0 on success, 1 when the operation failed, 2 for unusable arguments\n"
+        "(unknown or repeated options, an unknown export type, a refused output).\n");
 }
 
 int RunCommandLine(const QStringList& arguments, int initialModelDetail, QTextStream& out,

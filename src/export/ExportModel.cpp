@@ -7,6 +7,7 @@
 #include "export/ObjWriter.h"
 #include "export/TextureAtlas.h"
 #include "platform/Exceptions.h"
+#include "platform/ReplacingFile.h"
 
 #include <functional>
 #include <future>
@@ -49,32 +50,26 @@ std::future<void> Beside(const std::function<void()>& work) {
 void ExportObj(const QString& objPath, const Mesh& mesh, const CVisomorfDoc& doc,
                const ExportOptions& options, std::future<QImage>& canvas) {
     const ExportNames names = MakeExportNames(objPath);
-    auto writeTextFiles = [&] {
-        WriteObj(mesh, objPath, names.mtlName);
-        WriteMtl(names.mtlPath, names.jpegName);
-    };
-    // The bake has every core to itself. The text files are then written while the texture is
-    // encoded, which takes one core; the texture file comes last, and only once the text files
-    // are there, so their failures are reported first, as when the files are made in turn.
-    QImage atlas;
-    try {
-        atlas = BakeAtlas(mesh, doc, options, canvas);
-    } catch (...) {
-        writeTextFiles();
-        throw;
-    }
-    std::future<void> textFiles = Beside(writeTextFiles);
+    // The bake has every core to itself; the OBJ text is then made while the texture is encoded,
+    // which takes one core.
+    const QImage atlas = BakeAtlas(mesh, doc, options, canvas);
+    QByteArray objText;
+    std::future<void> text = Beside([&] { objText = ObjText(mesh, names.mtlName); });
     QByteArray jpeg;
     try {
         jpeg = EncodeJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
     } catch (...) {
-        if (textFiles.valid())
-            textFiles.get();
+        if (text.valid())
+            text.wait();
         throw;
     }
-    if (textFiles.valid())
-        textFiles.get();
+    if (text.valid())
+        text.get();
+    // The texture first and the OBJ last: each file replaces its previous version whole, and
+    // until the OBJ is replaced, the previous OBJ with the files it names is a complete set.
     WriteJpegFile(jpeg, names.jpegPath);
+    WriteMtl(names.mtlPath, names.jpegName);
+    WriteExportFile(objPath, objText);
 }
 
 // The glTF files are written once everything is ready: a failed bake or encode leaves none.
@@ -101,12 +96,30 @@ void ExportGltf(const QString& path, ExportFormat format, const Mesh& mesh, cons
 
 } // namespace
 
+QStringList ExportOutputs(const QString& path) {
+    const ExportFormat format = ExportFormatOf(path);
+    if (format == ExportFormat::GltfBinary)
+        return {path};
+    const ExportNames names = MakeExportNames(path);
+    return {path, format == ExportFormat::Obj ? names.mtlPath : names.binPath, names.jpegPath};
+}
+
+void RequireExportTargets(const QString& path) {
+    const QStringList outputs = ExportOutputs(path);
+    for (qsizetype i = 0; i < outputs.size(); ++i) {
+        // The third file is the texture, whose failures say so.
+        RequireRegularTarget(outputs[i], i == 2 ? QStringLiteral("Error saving texture:")
+                                                : QString::fromLatin1(kOpenForWritingText));
+    }
+}
+
 void ExportModel(const QString& path, const CVisomorfDoc& doc, const ExportOptions& options) {
     if (!doc.displayedMesh || !doc.editableMesh)
         throw GeneralFailureException();
+    const ExportFormat format = ExportFormatOf(path);
+    RequireExportTargets(path);
     std::future<QImage> canvas = StartAtlasCanvas(options);
     const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
-    const ExportFormat format = ExportFormatOf(path);
     if (format == ExportFormat::Obj)
         ExportObj(path, mesh, doc, options, canvas);
     else

@@ -2,6 +2,7 @@
 // Exporting the head: the OBJ mesh, its MTL file and the baked JPEG texture side by side, or the
 // same mesh and texture as glTF 2.0 (see GltfWriter.h).
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace vm {
@@ -18,11 +19,22 @@ struct ExportOptions {
 // The texture side for a row of the export dialog's size list (0: 64 .. 4: 1024, else 2048).
 uint32_t ExportTextureSize(int sizeIndex);
 
-// Writes the document's displayed mesh at path in the format its extension names: ".glb" one
-// binary glTF file, ".gltf" a glTF file with its ".bin" and ".jpg" beside it, anything else an
-// OBJ with the MTL and JPEG files beside it. The document is not changed. Failures:
-// MessageException for the file and codec messages, CDXException for mesh and bake failures;
-// OBJ files written before the failure stay, glTF files are written only once all is ready.
+// The files an export to path writes, the named one first: "x.obj" with "x.mtl" and "x.jpg",
+// "x.gltf" with "x.bin" and "x.jpg", "x.glb" alone. Throws FileException for a name whose
+// extension is none of these (see ExportFormatOf).
+QStringList ExportOutputs(const QString& path);
+
+// Throws FileException, before anything is written, when the extension is unknown or one of the
+// export's files exists but is not a regular file (a folder, device or FIFO) or has no folder.
+void RequireExportTargets(const QString& path);
+
+// Writes the document's displayed mesh at path in the format its extension names: ".obj" an OBJ
+// with the MTL and JPEG files beside it, ".glb" one binary glTF file, ".gltf" a glTF file with
+// its ".bin" and ".jpg" beside it. The targets are checked first (RequireExportTargets); then
+// the texture is baked and encoded, and the files are written texture first and the named file
+// last, each replacing its previous version only once complete: a failed or killed export leaves
+// the previous export whole. The document is not changed. Failures: FileException for the files,
+// MessageException for the codec, CDXException for mesh and bake failures.
 void ExportModel(const QString& path, const CVisomorfDoc& doc, const ExportOptions& options);
 
 // The export command once the user has chosen: the document shows `detail` for the export and

@@ -90,7 +90,10 @@ ExportFormat ExportFormatOf(const QString& path) {
         return ExportFormat::GltfBinary;
     if (path.endsWith(QLatin1String(".gltf"), Qt::CaseInsensitive))
         return ExportFormat::GltfText;
-    return ExportFormat::Obj;
+    if (path.endsWith(QLatin1String(".obj"), Qt::CaseInsensitive))
+        return ExportFormat::Obj;
+    throw FileException(QString::fromLatin1(kUnknownExportTypeText), path,
+                        QString::fromLatin1(kKnownExportTypesText));
 }
 
 float GltfMetresPerUnit(const Mesh& mesh) {
@@ -250,14 +253,15 @@ void WriteGltf(const QString& path, ExportFormat format, const GltfGeometry& geo
         return;
     }
     const ExportNames names = MakeExportNames(path);
-    const QString binName = names.base + QStringLiteral(".bin");
-    const QString binPath =
-        names.jpegPath.left(names.jpegPath.size() - names.jpegName.size()) + binName;
+    const QString& binName = names.binName;
+    const QString& binPath = names.binPath;
     const QJsonObject json =
         GltfJson(geometry, jpeg.size(), {RelativeUri(binName), RelativeUri(names.jpegName)});
-    WriteExportFile(path, QJsonDocument(json).toJson(QJsonDocument::Indented));
-    WriteExportFile(binPath, geometry.bytes);
+    // The file that names the others comes last: until it is replaced, the previous export's
+    // JSON still describes a complete set (its buffer and texture are replaced whole).
     WriteJpegFile(jpeg, names.jpegPath);
+    WriteExportFile(binPath, geometry.bytes);
+    WriteExportFile(path, QJsonDocument(json).toJson(QJsonDocument::Indented));
 }
 
 } // namespace vm

@@ -24,8 +24,12 @@ inline constexpr float kGltfHeadHeightMetres = 0.23f;
 
 enum class ExportFormat { Obj, GltfBinary, GltfText };
 
-// The format a path asks for by its extension (case-insensitive): ".glb", ".gltf", anything
-// else is OBJ.
+inline constexpr const char* kUnknownExportTypeText = "Unknown export file type:";
+inline constexpr const char* kKnownExportTypesText =
+    "The known types are .obj (with .mtl and .jpg), .glb, and .gltf (with .bin and .jpg).";
+
+// The format a path asks for by its extension (case-insensitive): ".obj", ".glb" or ".gltf".
+// Any other name throws FileException(kUnknownExportTypeText, path, kKnownExportTypesText).
 ExportFormat ExportFormatOf(const QString& path);
 
 // Metres per model unit that give the mesh's vertical extent kGltfHeadHeightMetres. Throws
@@ -65,7 +69,8 @@ QJsonObject GltfJson(const GltfGeometry& geometry, qsizetype jpegSize, const Glt
 QByteArray GlbFile(const QJsonObject& json, const QByteArray& binary);
 
 // Writes the export at path: ".glb" as one file; ".gltf" with "<base>.bin" and "<base>.jpg"
-// beside it. jpeg holds the encoded texture. Failures: MessageException naming the file.
+// beside it, written in that order before the ".gltf". Each file replaces its previous version
+// only once complete. jpeg holds the encoded texture. Failures: FileException naming the file.
 void WriteGltf(const QString& path, ExportFormat format, const GltfGeometry& geometry,
                const QByteArray& jpeg);
 

@@ -1,10 +1,10 @@
 #include "export/JpegWriter.h"
 
 #include "platform/Exceptions.h"
+#include "platform/ReplacingFile.h"
 
 #include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace vm {
 
@@ -14,9 +14,7 @@ bool HasJpegEncoder() {
     return QImageWriter::supportedMimeTypes().contains(QByteArrayLiteral("image/jpeg"));
 }
 
-QString SaveFailure(const QString& path) {
-    return QStringLiteral("Error saving texture:\r\n%1").arg(path);
-}
+constexpr const char* kSaveFailure = "Error saving texture:";
 
 } // namespace
 
@@ -28,14 +26,13 @@ QByteArray EncodeJpeg(const QImage& image, int quality, const QString& path) {
     QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));
     writer.setQuality(quality);
     if (image.isNull() || !writer.write(image))
-        throw MessageException(SaveFailure(path));
+        throw FileException(QString::fromLatin1(kSaveFailure), path);
     return buffer.data();
 }
 
 void WriteJpegFile(const QByteArray& bytes, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw MessageException(SaveFailure(path));
+    WriteFileReplacing(path, bytes, QString::fromLatin1(kSaveFailure),
+                       QString::fromLatin1(kSaveFailure));
 }
 
 void SaveJpeg(const QImage& image, int quality, const QString& path) {

@@ -1,6 +1,7 @@
 #include "export/ObjWriter.h"
 
 #include "platform/Exceptions.h"
+#include "platform/ReplacingFile.h"
 
 #include <QFile>
 #include <algorithm>
@@ -28,6 +29,8 @@ ExportNames MakeExportNames(const QString& objPath) {
     const QString prefix = sep >= 0 ? names.folder + QLatin1Char('/') : QString();
     names.mtlPath = prefix + names.mtlName;
     names.jpegPath = prefix + names.jpegName;
+    names.binName = names.base + QStringLiteral(".bin");
+    names.binPath = prefix + names.binName;
     return names;
 }
 
@@ -75,20 +78,10 @@ void AppendLine(QByteArray& out, std::initializer_list<QByteArrayView> parts) {
     out.append("\r\n");
 }
 
-QString OpenFailure(const QString& path) {
-    return QStringLiteral("Error opening file for writing:\r\n%1").arg(path);
-}
-
 } // namespace
 
 void WriteExportFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw MessageException(OpenFailure(path));
-    const bool written = file.write(text) == text.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-        throw MessageException(QStringLiteral("Error writing file:\r\n%1").arg(path));
+    WriteFileReplacing(path, text);
 }
 
 QByteArray ObjText(const Mesh& mesh, const QString& mtlName) {

@@ -16,6 +16,8 @@ struct ExportNames {
     QString jpegName; // file name only, as the MTL names it
     QString mtlPath;  // beside the OBJ
     QString jpegPath; // beside the OBJ
+    QString binName;  // the buffer of a ".gltf" export, file name only
+    QString binPath;  // beside it
 };
 
 ExportNames MakeExportNames(const QString& objPath);
@@ -29,12 +31,12 @@ QByteArray FormatG(float value);
 QByteArray ObjText(const Mesh& mesh, const QString& mtlName);
 QByteArray MtlText(const QString& jpegName);
 
-// Writes bytes at path; an unopenable file raises MessageException with "Error opening file for
-// writing:\r\n<path>", a failed write "Error writing file:\r\n<path>".
+// Writes bytes at path through a ReplacingFile (ReplacingFile.h): the previous file stays whole
+// until the new one is. A file that cannot be made raises FileException with "Error opening file
+// for writing:", a failed write "Error writing file:", each with the path and the system's reason.
 void WriteExportFile(const QString& path, const QByteArray& bytes);
 
-// Write the files; an unopenable or unwritable file raises MessageException with
-// "Error opening file for writing:\r\n<path>".
+// Write the files as WriteExportFile does.
 void WriteObj(const Mesh& mesh, const QString& objPath, const QString& mtlName);
 void WriteMtl(const QString& mtlPath, const QString& jpegName);
 

@@ -3,11 +3,11 @@
 #include "document/CVisomorfDoc.h"
 #include "platform/Exceptions.h"
 #include "platform/MeshServices.h"
+#include "platform/ReplacingFile.h"
 #include "platform/SoftwareDevice.h"
 #include "texture/BlendZone.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace vm {
 
@@ -118,17 +118,18 @@ DocumentSource SourceOf(const CVisomorfDoc& doc) {
 
 void SaveDocument(const CVisomorfDoc& doc, const QString& path) {
     const DocumentSource source = SourceOf(doc);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw MessageException(file.errorString());
+    ReplacingFile file(path);
     try {
-        WriteDocument(file, source);
+        WriteDocument(file.Device(), source);
     } catch (...) {
-        file.cancelWriting();
+        // A write of the file itself failed: the system's reason, with the file's name, rather
+        // than whatever the layer above made of it.
+        const QString reason = file.WriteFailure();
+        if (!reason.isEmpty())
+            throw FileException(QString::fromLatin1(kWritingText), path, reason);
         throw;
     }
-    if (!file.commit())
-        throw MessageException(file.errorString());
+    file.Commit();
 }
 
 void OpenDocument(CVisomorfDoc& doc, const QString& path) {
@@ -156,8 +157,10 @@ namespace {
 bool Report(CVisomorfDoc& doc, const std::exception& failure, const QString& path) {
     if (const auto* own = dynamic_cast<const VisomorfException*>(&failure); own && own->IsSilent())
         return false;
+    // A file failure names its file already.
+    const bool named = dynamic_cast<const FileException*>(&failure) != nullptr;
     if (doc.reportFailure)
-        doc.reportFailure(WithPath(FailureText(failure), path));
+        doc.reportFailure(named ? FailureText(failure) : WithPath(FailureText(failure), path));
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <new>
+#include <utility>
 
 namespace vm {
 
@@ -168,6 +169,19 @@ QString ResultException::Message() const {
 
 QString CDXException::Message() const {
     return ResultCodeMessage(Code());
+}
+
+FileException::FileException(QString text, QString path, QString reason)
+    : MessageException(reason.isEmpty() ? text + QStringLiteral("\r\n") + path
+                                        : text + QStringLiteral("\r\n") + path +
+                                              QStringLiteral("\r\n") + reason),
+      m_text(std::move(text)), m_path(std::move(path)), m_reason(std::move(reason)) {}
+
+QString FileException::Summary() const {
+    QString text = m_text;
+    if (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return m_reason.isEmpty() ? text : text + QStringLiteral(": ") + m_reason;
 }
 
 QString ArchiveException::Message() const {

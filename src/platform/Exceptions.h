@@ -95,6 +95,25 @@ private:
     QString m_text;
 };
 
+// A failure of one file: what went wrong, the file, and the system's reason where there is one
+// ("No space left on device"). The message box shows the three on lines of their own; the
+// command line names the file once, before the rest (Summary()).
+class FileException : public MessageException {
+public:
+    FileException(QString text, QString path, QString reason = {});
+    const QString& Text() const { return m_text; }
+    const QString& Path() const { return m_path; }
+    const QString& Reason() const { return m_reason; }
+    // The text and the reason on one line, without the path: "Error writing file: No space
+    // left on device".
+    QString Summary() const;
+
+private:
+    QString m_text;
+    QString m_path;
+    QString m_reason;
+};
+
 // Raised after the program has shown its own message: nothing more is shown.
 class UserCancelledException : public VisomorfException {
 public:

@@ -2,6 +2,8 @@
 
 #include "platform/Exceptions.h"
 #include "platform/PixelMemory.h"
+#include "texture/ImageCompleteness.h"
+#include "texture/JpegMetadata.h"
 #include "texture/JpegOrientation.h"
 
 #include <QBuffer>
@@ -213,9 +215,9 @@ void ConvertPhoto(const QImage& photo, TextureLock& lock, TextureFormat format) 
     }
 }
 
-QString FileMessage(const QString& text, const QString& path) {
-    return text + QStringLiteral("\r\n") +
-           QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+// A failure of the photo file: the reason, then the full path on a line of its own.
+FileException FileFailure(const QString& text, const QString& path) {
+    return FileException(text, QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 // Whether JPEG bytes reach their end-of-image marker. The reader fills a JPEG that was cut
@@ -299,17 +301,31 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
         if (!turned.isEmpty())
             return DecodeBytes(turned, QByteArrayLiteral("jpeg"), photo, error);
     }
+    // The kept data holds only what the picture needs (JpegMetadata.h), and the photo is what
+    // that data decodes to.
+    QByteArray kept;
+    if (isJpeg && turn == QImageIOHandler::TransformationNone) {
+        kept = StripJpegMetadata(bytes);
+        if (!kept.isEmpty() && kept.size() != bytes.size())
+            return DecodeBytes(kept, QByteArrayLiteral("jpeg"), photo, error);
+    }
     QImage image = PreparedTarget(reader);
     if (!reader.read(&image)) {
         error = reader.errorString();
         return false;
     }
-    if (isJpeg && !JpegIsComplete(bytes)) {
-        error = QStringLiteral("Unable to read image data: the JPEG data ends too early");
+    const char* const cutShort = isJpeg && !JpegIsComplete(bytes)             ? "JPEG"
+                                 : format == "png" && !PngIsComplete(bytes) ? "PNG"
+                                 : format == "gif" && !GifIsComplete(bytes) ? "GIF"
+                                                                            : nullptr;
+    if (cutShort) {
+        error = QStringLiteral("Unable to read image data: the %1 data ends too early")
+                    .arg(QLatin1String(cutShort));
         return false;
     }
-    if (turn != QImageIOHandler::TransformationNone) {
-        // The turn could not be made on the compressed data: the upright picture is encoded.
+    if (turn != QImageIOHandler::TransformationNone || (isJpeg && kept.isEmpty())) {
+        // The turn could not be made on the compressed data, or the data's segments could not
+        // be walked to keep only the picture's: the upright picture is encoded.
         try {
             return DecodeBytes(EncodeUprightJpeg(image), QByteArrayLiteral("jpeg"), photo, error);
         } catch (const MessageException& e) {
@@ -404,11 +420,11 @@ Photo DecodePhotoData(const QByteArray& bytes) {
 Photo DecodePhotoFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw MessageException(FileMessage(file.errorString(), path));
+        throw FileFailure(file.errorString(), path);
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw MessageException(FileMessage(file.errorString(), path));
+        throw FileFailure(file.errorString(), path);
     }
     Photo photo;
     QString error;
@@ -422,7 +438,7 @@ Photo DecodePhotoFile(const QString& path) {
         DecodeBytes(bytes, suffix, photo, suffixError)) {
         return photo;
     }
-    throw MessageException(FileMessage(error, path));
+    throw FileFailure(error, path);
 }
 
 QImage DecodePhoto(const QString& path) {

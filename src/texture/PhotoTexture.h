@@ -21,17 +21,20 @@ inline constexpr const char* kImageTooLargeMessage =
 inline constexpr const char* kUnsupportedImageMessage = "Unsupported image format";
 
 // A decoded photo. When it was decoded from a JPEG file, jpegBytes holds JPEG data stored
-// upright: the file's bytes unchanged when it asks for no turn, else the file turned upright
-// (see JpegOrientation.h), and image is what jpegBytes decode to. Otherwise jpegBytes is empty.
+// upright: the file's bytes when it asks for no turn, else the file turned upright (see
+// JpegOrientation.h), in both cases without the metadata a picture does not need (GPS, dates,
+// serial numbers and the like, see JpegMetadata.h); image is what jpegBytes decode to.
+// Otherwise jpegBytes is empty.
 struct Photo {
     QImage image;
     QByteArray jpegBytes;
 };
 
 // Decodes an image file, turned upright where the file records the camera's orientation.
-// Throws MessageException with the decoder's text followed by "\r\n" and the full path. The
-// first decode silences the image plug-ins' log notes (categories qt.gui.imageio* and
-// qt.gui.icc) for the rest of the process: failures arrive as exceptions instead.
+// Throws FileException with the decoder's text and the full path (its message: the text, "\r\n",
+// the path). Data cut short (JPEG, PNG, GIF) is refused, not shown half grey. The first decode
+// silences the image plug-ins' log notes (categories qt.gui.imageio* and qt.gui.icc) for the rest
+// of the process: failures arrive as exceptions instead.
 Photo DecodePhotoFile(const QString& path);
 QImage DecodePhoto(const QString& path);
 // Decodes image bytes (for instance the JPEG of a document file). Throws MessageException with

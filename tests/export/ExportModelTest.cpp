@@ -100,7 +100,7 @@ TEST_F(ExportOfTheHead, DetailIsSwitchedForTheExportAndRestoredAfterwards) {
     EXPECT_TRUE(doc.IsModified());
 }
 
-TEST_F(ExportOfTheHead, FailingTextureLeavesTheTextFilesAndReportsTheJpegPath) {
+TEST_F(ExportOfTheHead, FailingTextureReportsTheJpegPathAndWritesNothing) {
     ExportOptions options;
     options.width = options.height = 64;
     QDir().mkdir(dir.filePath("face.jpg")); // a folder where the texture should go
@@ -108,35 +108,38 @@ TEST_F(ExportOfTheHead, FailingTextureLeavesTheTextFilesAndReportsTheJpegPath) {
         ExportDocument(doc, dir.filePath("face.obj"), Low, options);
         FAIL();
     } catch (const MessageException& e) {
-        EXPECT_EQ(e.Message(), "Error saving texture:\r\n" + dir.filePath("face.jpg"));
+        EXPECT_EQ(e.Message(), "Error saving texture:\r\n" + dir.filePath("face.jpg") +
+                                   "\r\nIt is a folder, not a file.");
     }
-    EXPECT_TRUE(QFile::exists(dir.filePath("face.obj")));
-    EXPECT_TRUE(QFile::exists(dir.filePath("face.mtl")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("face.obj")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("face.mtl")));
 }
 
-TEST_F(ExportOfTheHead, TextFileFailuresComeFirstAndNothingFollowsThem) {
-    // The texture bakes while the text files are written; their failures must still win.
+TEST_F(ExportOfTheHead, TargetFailuresComeFirstAndNothingFollowsThem) {
+    // The targets are checked before the texture bakes; the named file's failure wins.
     ExportOptions options;
     options.width = options.height = 64;
     QDir().mkdir(dir.filePath("head.obj"));
+    QDir().mkdir(dir.filePath("head.jpg"));
     try {
         ExportDocument(doc, dir.filePath("head.obj"), High, options);
         FAIL();
     } catch (const MessageException& e) {
-        EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + dir.filePath("head.obj"));
+        EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + dir.filePath("head.obj") +
+                                   "\r\nIt is a folder, not a file.");
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("head.mtl")));
-    EXPECT_FALSE(QFile::exists(dir.filePath("head.jpg")));
-    // The MTL failing stops the export before the texture, although that is baked already.
+    // The MTL failing stops the export before anything is written.
     QDir().mkdir(dir.filePath("face.mtl"));
     options.width = options.height = 0; // a texture that fails to bake as well
     try {
         ExportDocument(doc, dir.filePath("face.obj"), Low, options);
         FAIL();
     } catch (const MessageException& e) {
-        EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + dir.filePath("face.mtl"));
+        EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + dir.filePath("face.mtl") +
+                                   "\r\nIt is a folder, not a file.");
     }
-    EXPECT_TRUE(QFile::exists(dir.filePath("face.obj")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("face.obj")));
     EXPECT_FALSE(QFile::exists(dir.filePath("face.jpg")));
 }
 

@@ -213,7 +213,8 @@ TEST_F(GltfExport, FileThatCannotBeMadeIsReportedWithItsPath) {
             ExportModel(path, doc, options);
             ADD_FAILURE() << "no failure for " << name;
         } catch (const MessageException& e) {
-            EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + path);
+            EXPECT_EQ(e.Message(),
+                      "Error opening file for writing:\r\n" + path + "\r\nNo such file or directory");
         }
     }
 }

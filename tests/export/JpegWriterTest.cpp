@@ -44,7 +44,7 @@ TEST(SaveJpeg, UnwritablePlaceGivesTheMessageAndLeavesNoFile) {
         SaveJpeg(Gradient(64), 80, path);
         FAIL() << "no failure";
     } catch (const MessageException& e) {
-        EXPECT_EQ(e.Message(), "Error saving texture:\r\n" + path);
+        EXPECT_EQ(e.Message(), "Error saving texture:\r\n" + path + "\r\nNot a directory");
     }
 }
 

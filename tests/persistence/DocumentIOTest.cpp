@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace vm {
 namespace {
@@ -252,6 +253,48 @@ TEST_F(DocumentIO, ADocumentThatStoredASidewaysPhotoOpensUprightAndIsSavedUprigh
     OpenDocument(doc, Path("old.vmf"));
     EXPECT_EQ(doc.photos[Front].size(), QSize(128, 160));
     EXPECT_EQ(StoredSize(doc.photoJpegBytes[Front]), QSize(128, 160));
+}
+
+TEST_F(DocumentIO, SpecialFilesAreRefusedWithTheirPathOnceAndStayWhatTheyWere) {
+    const QString fifo = Path("pipe.vmf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    doc.SetModifiedFlag(true);
+    for (const QString& target : {fifo, QStringLiteral("/dev/null"), dir.path()}) {
+        reports.clear();
+        EXPECT_FALSE(OnSaveDocument(doc, target)) << target.toStdString();
+        ASSERT_EQ(reports.size(), 1);
+        EXPECT_EQ(reports[0].count(target), 1) << reports[0].toStdString();
+        EXPECT_TRUE(reports[0].contains(", not a")) << reports[0].toStdString();
+    }
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    ASSERT_EQ(::stat("/dev/null", &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+    EXPECT_TRUE(doc.IsModified()); // still the unsaved document
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+}
+
+TEST_F(DocumentIO, DocumentsThatHoldACameraPhotoStillOpenAndAreSavedWithoutItsMetadata) {
+    // Written as documents were before photos lost their metadata.
+    const QByteArray plain = ReadAll(SavePicture(Path("plain.jpg"), 32, 24, "JPG"));
+    const QByteArray exif = QByteArray("Exif\0\0II*\0\x08\0\0\0\0\0\0\0\0\0", 20) +
+                            "GPS 48.8584N 2.2945E of Jane Doe";
+    const QByteArray app1 = QByteArray("\xFF\xE1\0", 3) + char(exif.size() + 2) + exif;
+    DocumentContent content = GatherDocumentContent(doc);
+    content.photos[Front].jpegBytes = QByteArray(plain).insert(2, app1);
+    content.photos[Front].image = QImage(32, 24, QImage::Format_RGB32);
+    QFile file(Path("old.vmf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    WriteDocument(file, content);
+    file.close();
+
+    OpenDocument(doc, Path("old.vmf"));
+    EXPECT_EQ(doc.photos[Front], QImage::fromData(plain));
+    SaveDocument(doc, Path("new.vmf"));
+    const QByteArray saved = ReadAll(Path("new.vmf"));
+    EXPECT_FALSE(saved.contains("Jane Doe"));
+    EXPECT_TRUE(saved.contains(plain)); // the picture itself, unchanged
 }
 
 } // namespace
