@@ -6,7 +6,7 @@
 # absent (they are kept outside the repository, in ../shared/eval-photos).
 #
 #   scripts/eval_fit.sh [--visomorf PATH] [--left] [--sheet DIR] [--people 001,002]
-#                       [--front-only] [--build DIR] [--photos DIR]
+#                       [--front-only] [--build DIR] [--photos DIR] [--require fits,front]
 #
 # --visomorf  the program to evaluate (default: the build folder's)
 # --left      fit the left-facing profile and compare with the photo turned left
@@ -14,6 +14,7 @@
 #             repository: the photos and anything made from them are for evaluation only
 # --people    only these people
 # --front-only  fit the front photo alone (what the front fit does by itself)
+# --require   the targets that decide the exit status (fits, front, angled; default all)
 # --build     the build folder (default build/dev); --photos: the photos (default
 #             ../shared/eval-photos beside the repository, or $VISOMORF_EVAL_PHOTOS)
 set -euo pipefail
@@ -30,6 +31,7 @@ while [[ $# -gt 0 ]]; do
     --left) args+=(--left); shift ;;
     --front-only) args+=(--front-only); shift ;;
     --people) args+=(--people "$2"); shift 2 ;;
+    --require) args+=(--require "$2"); shift 2 ;;
     --sheet)
         sheet=$(realpath -m "$2")
         case $sheet/ in
@@ -39,7 +41,7 @@ while [[ $# -gt 0 ]]; do
             exit 2 ;;
         esac
         args+=(--sheet "$sheet"); shift 2 ;;
-    -h|--help) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "eval_fit.sh: unknown argument $1 (see --help)" >&2; exit 2 ;;
     esac
 done

@@ -221,6 +221,12 @@ bool CMainFrame::RunFrameCommand(uint32_t id) {
             LargeOperationDone();
         }
         break;
+    case cmd::kMatchSideToFront:
+        if (m_views.matchSideCommand) {
+            m_views.matchSideCommand(m_doc, this);
+            LargeOperationDone();
+        }
+        break;
     case cmd::kExit:
         close();
         break;
@@ -286,6 +292,10 @@ CommandState CMainFrame::GetCommandState(uint32_t id) const {
         return {m_views.autoFitCommand && anyPhoto && !m_doc.IsDragInProgress(),
                 CheckMark::None};
     }
+    case cmd::kMatchSideToFront:
+        return {m_views.matchSideCommand && !m_doc.photos[0].isNull() &&
+                    !m_doc.photos[1].isNull() && !m_doc.IsDragInProgress(),
+                CheckMark::None};
     case cmd::kZoomIn:
     case cmd::kZoomOut:
         return {m_views.zoomView && m_activation.Active(), CheckMark::None};

@@ -76,7 +76,8 @@ std::vector<MenuItem> BuildMainMenu() {
                  Item("&Status Bar", cmd::kViewStatusBar)}),
         Submenu("Model",
                 {Item("Load &Front...\tF3", C::LoadFront), Item("Load &Side...\tF4", C::LoadSide),
-                 Bar(), Item("Fit &Automatically", cmd::kFitAutomatically), Bar(),
+                 Bar(), Item("Fit &Automatically", cmd::kFitAutomatically),
+                 Item("&Match Side Photo to Front", cmd::kMatchSideToFront), Bar(),
                  Item("&Left Side", C::LeftSide)}),
         Submenu("Window",
                 {Item("&Front", layout::kFront), Item("Front &and Side", layout::kFrontAndSide),
@@ -108,6 +109,8 @@ const std::map<uint32_t, QString>& PromptTable() {
         {cmd::kAbout, "Display program information, version number and copyright\nAbout"},
         {cmd::kFitAutomatically, "Place the box and feature points on both photos from the "
                                  "photos themselves\nFit Automatically"},
+        {cmd::kMatchSideToFront, "Scale and shift the side photo so that the head's heights "
+                                 "agree with the front photo\nMatch Side Photo to Front"},
         {cmd::kNextPane, "Switch to the next window pane\nNext Pane"},
         {cmd::kFrameHead, "Show the whole head in the 3D window, turned as it is\nFrame Head"},
         {cmd::kZoomIn, "Enlarge the picture in the active window\nZoom In"},

@@ -27,6 +27,7 @@ constexpr uint32_t kVideoTutorial = 32820;
 constexpr uint32_t kAbout = 57664;
 constexpr uint32_t kFitAutomatically = 32821;
 constexpr uint32_t kFrameHead = 32822;
+constexpr uint32_t kMatchSideToFront = 32823;
 constexpr uint32_t kNextPane = 57680;
 constexpr uint32_t kPreviousPane = 57681;
 } // namespace cmd

@@ -26,6 +26,7 @@ struct MainFrameViews {
     std::function<void(CVisomorfDoc& doc, QWidget* frame)> exportCommand;
     // Model > Fit Automatically; unset disables the menu item.
     std::function<void(CVisomorfDoc& doc, QWidget* frame)> autoFitCommand;
+    std::function<void(CVisomorfDoc& doc, QWidget* frame)> matchSideCommand;
     // View > Zoom In (notches > 0) and Zoom Out (< 0) on a view, as that many wheel notches
     // away from the user would; false when the view does not zoom. Unset disables both items.
     std::function<bool(QWidget* view, int notches)> zoomView;

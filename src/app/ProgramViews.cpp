@@ -38,6 +38,9 @@ MainFrameViews ProgramViews(const Settings& settings) {
     };
     views.exportCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunExportCommand(doc, frame); };
     views.autoFitCommand = [](CVisomorfDoc& doc, QWidget* frame) { RunAutoFitCommand(doc, frame); };
+    views.matchSideCommand = [](CVisomorfDoc& doc, QWidget* frame) {
+        RunMatchSideCommand(doc, frame);
+    };
     views.zoomView = [](QWidget* view, int notches) {
         if (auto* photo = qobject_cast<CImageView*>(view)) {
             photo->ZoomByNotches(notches);

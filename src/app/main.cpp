@@ -1,14 +1,42 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
 #include "app/CVisomorfApp.h"
 #include "autofit/CommandLineFit.h"
+#include "autofit/FaceLandmarks.h"
 #include "cli/AutoFitStep.h"
 #include "cli/CommandLine.h"
 #include "platform/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <exception>
+#include <thread>
 
 namespace {
+
+// Reads the face landmark model (about a second) beside other work: the window's first Fit
+// Automatically, or the command line's photo decoding, then finds it loaded. A missing model is
+// reported where the fit asks for it.
+class ModelPreload {
+public:
+    explicit ModelPreload(bool wanted) {
+        if (wanted)
+            m_thread = std::thread([] {
+                try {
+                    vm::FaceLandmarker::Instance();
+                } catch (const std::exception&) {
+                }
+            });
+    }
+    ~ModelPreload() {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ModelPreload(const ModelPreload&) = delete;
+    ModelPreload& operator=(const ModelPreload&) = delete;
+
+private:
+    std::thread m_thread;
+};
 
 // The command line works without a display, so it must be recognised before any window
 // system connection is made.
@@ -21,6 +49,7 @@ int RunWithoutWindows(int argc, char** argv) {
     QTextStream err(stderr);
     vm::SetDocumentAutoFitter(vm::AutoFitForCommandLine);
     const vm::Settings settings;
+    const ModelPreload preload(app.arguments().contains(QStringLiteral("--auto-fit")));
     return vm::RunCommandLine(app.arguments().mid(1), settings.initialModelDetail(), out, err);
 }
 
@@ -39,5 +68,6 @@ int main(int argc, char** argv) {
     if (!app.InitInstance(status)) {
         return status;
     }
+    const ModelPreload preload(qEnvironmentVariableIsEmpty("VISOMORF_EXIT_WHEN_READY"));
     return app.exec();
 }

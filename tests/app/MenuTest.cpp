@@ -90,6 +90,7 @@ const char* const kMenuTree[] = {
     "32791 Load &Side...\tF4",
     "-",
     "32821 Fit &Automatically",
+    "32823 &Match Side Photo to Front",
     "-",
     "32792 &Left Side",
     "<",

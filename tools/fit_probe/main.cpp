@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTextStream>
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -59,6 +60,28 @@ QImage DrawDocumentPhoto(const CVisomorfDoc& doc, int photo) {
     return out;
 }
 
+// Triangles that turn the other way round in the front (x, y) or side (z, y) projection than
+// on the generic head: folds.
+int Folds(const Mesh& generic, const Mesh& fitted) {
+    int folds = 0;
+    for (bool side : {false, true})
+        for (size_t f = 0; f < generic.FaceCount(); ++f) {
+            float area[2];
+            const Mesh* meshes[2] = {&generic, &fitted};
+            for (int m = 0; m < 2; ++m) {
+                Vec2 p[3];
+                for (int c = 0; c < 3; ++c) {
+                    const Vec3& v = meshes[m]->vertices[meshes[m]->indices[3 * f + c]].position;
+                    p[c] = side ? Vec2{v.z, v.y} : Vec2{v.x, v.y};
+                }
+                area[m] = (p[1].x - p[0].x) * (p[2].y - p[0].y) -
+                          (p[2].x - p[0].x) * (p[1].y - p[0].y);
+            }
+            folds += std::abs(area[0]) > 1e-2f && area[0] * area[1] < 0;
+        }
+    return folds;
+}
+
 QImage Row(const QList<QImage>& pictures, int height) {
     int width = 0;
     QList<QImage> scaled;
@@ -103,7 +126,9 @@ int main(int argc, char** argv) {
             pictures << DrawProfile(doc.photos[Side], *traced, std::nullopt);
         } else
             err << "profile: " << reason << "\n";
+        const Mesh generic = *doc.editableMesh;
         const DocumentFitReport report = AutoFitDocument(doc, true);
+        err << "folds: " << Folds(generic, *doc.editableMesh) << "\n";
         for (int p = 0; p < kPhotoCount; ++p) {
             if (report.attempted[p] && !report.photos[p].fitted)
                 err << (p == Front ? "front: " : "side: ") << report.photos[p].failure << "\n";

@@ -60,4 +60,25 @@ void RunAutoFitCommand(CVisomorfDoc& doc, QWidget* parent) {
         ReportFailure(failures.join(QLatin1Char('\n')), parent);
 }
 
+void RunMatchSideCommand(CVisomorfDoc& doc, QWidget* parent) {
+    if (doc.IsDragInProgress())
+        return;
+    if (doc.photos[Front].isNull() || doc.photos[Side].isNull()) {
+        ReportFailure(QStringLiteral("Load a front and a side photo before matching them."),
+                      parent);
+        return;
+    }
+    try {
+        const BusyCursor busy;
+        MatchSidePhotoToFront(doc);
+    } catch (const std::exception& failure) {
+        ReportFailure(Sentence(QStringLiteral("cannot match the side photo to the front: %1")
+                                   .arg(QString::fromLocal8Bit(failure.what()))),
+                      parent);
+        return;
+    }
+    doc.UpdateBounds();
+    doc.UpdateAllViews();
+}
+
 } // namespace vm
