@@ -40,8 +40,8 @@ SideAlignment MirrorOnly(const CVisomorfDoc& doc, bool mirror) {
     return a;
 }
 
-// The side photo at the front photo's heights: from the landmarks both photos see, or when
-// they disagree, from the heads' outlines (the front fit's box and a fit of the profile alone).
+// The side photo at the front photo's heights, from the landmarks both photos see; when they
+// disagree the photo keeps its size (mirrored if need be).
 SideAlignment AlignToFront(const CVisomorfDoc& doc, const PhotoFit& front,
                            const ProfileReading& profile, PhotoFit& sideReport) {
     const bool mirror = NeedsMirror(doc, profile);
@@ -50,14 +50,10 @@ SideAlignment AlignToFront(const CVisomorfDoc& doc, const PhotoFit& front,
     if (const std::optional<SideAlignment> a = EstimateSideAlignment(
             SharedHeights(profile, front.landmarks), sideSize, frontHeight, mirror))
         return *a;
-    const PhotoFit alone = FitSideSilhouette(profile.silhouette, doc.pointPositions[Side],
-                                             profile.silhouette.facesRight == false);
     sideReport.notes << QStringLiteral(
-        "the profile's nose, lips and chin did not match the front photo's; the photos were "
-        "matched by the heads' outlines");
-    if (!alone.fitted)
-        return MirrorOnly(doc, mirror);
-    return AlignmentFromBoxes(front.box, alone.box, sideSize, frontHeight, mirror);
+        "the profile's nose, lips and chin did not match the front photo's; the side photo was "
+        "left at its own size");
+    return MirrorOnly(doc, mirror);
 }
 
 // A profile read from the photo as it was, for the photo once mirrored: the turned outline is
@@ -142,9 +138,22 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
         }
         if (front.fitted)
             ApplyBox(doc, Front, front.box);
-        if (front.fitted && profile)
-            FitBothPhotos(doc, front.targets, AlignProfile(*asPhotographed, alignment.transform));
-        else if (front.fitted)
+        if (front.fitted && profile) {
+            if (!FitBothPhotos(doc, front.targets,
+                               AlignProfile(*asPhotographed, alignment.transform))) {
+                side.notes << QStringLiteral("the side photo's head could not be brought to the "
+                                             "front photo's size; each photo was fitted alone");
+                MovePointsTo(doc, Front, front.targets);
+                // The profile as the document now holds its photo (aligned, mirrored).
+                QString reason;
+                const std::optional<ProfileReading> held =
+                    ReadProfile(doc.photos[Side], landmarker, reason);
+                if (held)
+                    FitSideAlone(doc, *held, side);
+                else
+                    side = PhotoFit::Failed(reason);
+            }
+        } else if (front.fitted)
             MovePointsTo(doc, Front, front.targets);
         else
             FitSideAlone(doc, *profile, side);

@@ -37,12 +37,12 @@ Line PhotoHeights(const CVisomorfDoc& doc, int photo) {
 // The side box that shows every vertex at the height the front photo shows it, at the front's
 // scale (the same growth across keeps the head's depth), shifted across so that the generic
 // profile's nose and chin stand where the photo's are.
-void PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) {
+bool PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) {
     using namespace sidepoints;
     const Line front = PhotoHeights(doc, Front), side = PhotoHeights(doc, Side);
     const double growth = front.slope / side.slope;
     if (!(growth > 0.2 && growth < 5))
-        throw std::invalid_argument("the side photo's heights do not follow the front photo's");
+        return false;
     const Box old = doc.box[Side];
     const double top = front.offset - (side.offset - old.top) * growth;
     const std::vector<Vec2>& positions = doc.pointPositions[Side];
@@ -57,6 +57,7 @@ void PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) 
     doc.SetBox(Side, static_cast<float>(left), static_cast<float>(top),
                static_cast<float>(left + old.Width() * growth),
                static_cast<float>(top + old.Height() * growth));
+    return true;
 }
 
 // Where each side point goes: the height the front photo gives its vertex, and across, on the
@@ -191,13 +192,15 @@ void BlendZoneFollows(CVisomorfDoc& doc, const std::vector<Vec2>& before) {
     doc.UpdateBlendZone();
 }
 
-void FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
+bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
                    const AlignedProfile& profile) {
     const std::vector<Vec2> before = doc.pointPositions[Side];
-    PutSideBoxAtFrontHeights(doc, profile);
+    if (!PutSideBoxAtFrontHeights(doc, profile))
+        return false;
     MovePointsTo(doc, Front, frontTargets);
     MovePointsTo(doc, Side, SideTargets(doc, profile));
     BlendZoneFollows(doc, before);
+    return true;
 }
 
 } // namespace vm

@@ -35,7 +35,8 @@ void ApplySideAlignment(CVisomorfDoc& doc, const SideAlignment& alignment);
 // points move: the side box takes the front's scale and heights, then frontPoints places the
 // front points, then every side point goes to its vertex's front height and, on the face's
 // outline, onto the profile; the blend zone moves with the side points. Records no history.
-void FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
+// False, with nothing changed, when the side photo's heights are too far from the front's.
+bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
                    const AlignedProfile& profile);
 
 // Moves the photo's points to their targets as hand drags would, one point at a time.

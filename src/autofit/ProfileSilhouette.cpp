@@ -10,10 +10,14 @@ namespace vm {
 namespace {
 
 // The skin is first looked for in a copy of this size; the head is then cut from a crop of the
-// photo around it, scaled so that the skin is about kSkinWidth pixels wide: the profile's small
-// hollows (under the lower lip) need a few pixels, and GrabCut's cost grows with the pixel count.
+// photo around it, scaled so that the skin measures about kSkinSize pixels (its width, or 0.6 of
+// its height when that is more: a face with its neck is about twice as high as deep): the
+// profile's small hollows (under the lower lip) need a few pixels, and GrabCut's cost grows with
+// the pixel count.
 constexpr int kOverviewSide = 400;
-constexpr double kSkinWidth = 150;
+// A head on a plain background is cut from the whole photo at this size.
+constexpr int kPlainSide = 360;
+constexpr double kSkinSize = 170;
 
 // Broad skin colours (YCrCb): light and dark skin under warm or cool light, clearly redder than
 // blue (which a purple or pink cloth is not). Only a seed: the head's edge itself comes from
@@ -132,7 +136,7 @@ cv::Mat CutHead(const cv::Mat& colour, const cv::Mat& skin, const cv::Rect& skin
     cv::distanceTransform(255 - skin, distance, cv::DIST_L2, 3);
     mask.setTo(cv::GC_PR_FGD, distance < 0.12 * reach);
     mask.setTo(cv::GC_BGD, distance > 0.8 * reach);
-    const int margin = skinBounds.height / 8;
+    const int margin = skinBounds.height / 4;
     if (looksRight)
         mask.colRange(std::min(colour.cols, skinBounds.br().x + margin), colour.cols).setTo(cv::GC_BGD);
     else
@@ -148,8 +152,10 @@ cv::Mat CutHead(const cv::Mat& colour, const cv::Mat& skin, const cv::Rect& skin
     cv::grabCut(colour, mask, cv::Rect(), background, foreground, 3, cv::GC_INIT_WITH_MASK);
     const cv::Mat head = (mask == cv::GC_FGD) | (mask == cv::GC_PR_FGD);
     cv::Mat closed;
+    // Shadows under the nose or the chin can leave notches a few pixels wide in the cut; the
+    // profile's own hollows are far wider.
     cv::morphologyEx(head, closed, cv::MORPH_CLOSE,
-                     cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(3, 3)));
+                     cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(7, 7)));
     return RegionAt(closed, (skinBounds.tl() + skinBounds.br()) / 2);
 }
 
@@ -245,7 +251,9 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
         return std::nullopt;
     }
     const QRect crop = HeadCrop(photo, *overview);
-    const double scale = std::min(1.0, kSkinWidth / std::max(1, overview->bounds.width()));
+    const double skinSize =
+        std::max(overview->bounds.width() * 1.0, overview->bounds.height() * 0.6);
+    const double scale = std::min(1.0, kSkinSize / std::max(1.0, skinSize));
     cv::Mat colour;
     {
         double unused = 1;
@@ -284,6 +292,26 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
     // Traced as the photo is; turned when the skin says the face looks left. The fit checks the
     // outline's nose both ways round before it believes this.
     return looksRight ? s : Mirrored(s);
+}
+
+std::optional<ProfileSilhouette> TraceOnPlainBackground(const QImage& photo) {
+    double scale = 1;
+    const cv::Mat colour = ColourForDetection(photo, kPlainSide, scale);
+    cv::Mat mask(colour.size(), CV_8UC1, cv::Scalar(cv::GC_PR_FGD));
+    const int band = std::max(2, std::min(colour.cols, colour.rows) / 40);
+    mask.rowRange(0, band).setTo(cv::GC_BGD);
+    mask.colRange(0, band).setTo(cv::GC_BGD);
+    mask.colRange(colour.cols - band, colour.cols).setTo(cv::GC_BGD);
+    cv::theRNG().state = 0x5EED;
+    cv::Mat background, foreground;
+    cv::grabCut(colour, mask, cv::Rect(), background, foreground, 3, cv::GC_INIT_WITH_MASK);
+    cv::Rect bounds;
+    ProfileSilhouette s =
+        Outline(LargestRegion((mask == cv::GC_FGD) | (mask == cv::GC_PR_FGD), bounds));
+    if (s.topRow < 0)
+        return std::nullopt;
+    s.scale = scale;
+    return s;
 }
 
 ProfileSilhouette Mirrored(const ProfileSilhouette& s) {

@@ -38,6 +38,10 @@ Vec2 PhotoToSilhouette(const ProfileSilhouette& silhouette, float x, float y);
 // The reason names the photo as "the side photo".
 std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reason);
 
+// The head cut from the whole photo against a plain background, as the photo is (facing right
+// assumed), without the skin's help: for heads whose colours are no skin's, such as renders.
+std::optional<ProfileSilhouette> TraceOnPlainBackground(const QImage& photo);
+
 // The same silhouette as seen in the mirror.
 ProfileSilhouette Mirrored(const ProfileSilhouette& silhouette);
 

@@ -369,6 +369,13 @@ std::optional<ProfileReading> ReadProfile(const QImage& photo, const FaceLandmar
     const std::optional<ProfileLandmarks> asGuessed = NoseOfSkin(*traced, noseDrop);
     const std::optional<ProfileLandmarks> otherWay = NoseOfSkin(mirrored, noseDrop);
     if (!asGuessed && !otherWay) {
+        if (const std::optional<ProfileSilhouette> plain = TraceOnPlainBackground(photo)) {
+            const ProfileSilhouette turned = Mirrored(*plain);
+            if (const auto l = FindProfileLandmarks(*plain, noseDrop))
+                return ProfileReading{*plain, *l};
+            if (const auto l = FindProfileLandmarks(turned, noseDrop))
+                return ProfileReading{turned, *l};
+        }
         if (const std::optional<ProfileLandmarks> l = LandmarksFromProportions(*traced, noseDrop))
             return ProfileReading{*traced, *l, true};
         reason = QStringLiteral("the side photo does not look like a profile");

@@ -62,6 +62,7 @@ TEST(SideAlignment, RecoversScaleRollAndShiftOfAPhotoResampledByHand) {
     known.shiftY = 70;
     CompleteAlignment(known, drawn.picture.size(), 1100);
     const QImage resampled = ResampleSidePhoto(drawn.picture, known);
+    if (qEnvironmentVariableIsSet("SAVE_SYNTH")) { drawn.picture.save("/tmp/fit/synth.png"); resampled.save("/tmp/fit/synth_r.png"); }
     ASSERT_EQ(resampled.size(), known.size);
     QString reason;
     const auto original = ReadProfile(drawn.picture, FaceLandmarker::Instance(), reason);
