@@ -108,7 +108,11 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
     if (!doc.photos[Side].isNull()) {
         report.attempted[Side] = true;
         QString reason;
-        profile = ReadProfile(doc.photos[Side], landmarker, reason, NoseDrop(front));
+        // Photos of one sitting frame the head alike: the front's measure, scaled to the side
+        // photo's size.
+        const float drop = NoseDrop(front) * static_cast<float>(doc.photos[Side].height()) /
+                           static_cast<float>(doc.photos[Front].isNull() ? 1 : doc.photos[Front].height());
+        profile = ReadProfile(doc.photos[Side], landmarker, reason, drop);
         side = profile ? PhotoFit() : PhotoFit::Failed(reason);
         side.fitted = profile.has_value();
         if (profile && profile->guessed)
@@ -121,6 +125,9 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
     if ((!front.fitted && !profile) || (anyFailed && !applyPartial))
         return report;
     doc.SaveSnapshot();
+    std::vector<Vec3> reference;
+    for (const HeadVertex& v : doc.editableMesh->vertices)
+        reference.push_back(v.position);
     try {
         SideAlignment alignment;
         const std::optional<ProfileReading> asPhotographed = profile;
@@ -157,15 +164,22 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
             MovePointsTo(doc, Front, front.targets);
         else
             FitSideAlone(doc, *profile, side);
+        if (UnfoldTriangles(doc, reference) < 0)
+            (front.fitted ? front : side)
+                .notes << QStringLiteral("some of the head's triangles stay folded; drag the "
+                                         "points near them apart");
     } catch (...) {
         doc.RestoreSnapshot();
         doc.RebuildDisplayMesh();
         throw;
     }
-    if (side.fitted) {
-        side.targets = doc.pointPositions[Side];
-        side.box = doc.box[Side];
-    }
+    // Where the points ended: the unfolding and the side's heights move them past the photos'
+    // own targets.
+    for (int p = 0; p < kPhotoCount; ++p)
+        if (report.photos[p].fitted) {
+            report.photos[p].targets = doc.pointPositions[p];
+            report.photos[p].box = doc.box[p];
+        }
     doc.CommitChange();
     doc.SetModifiedFlag(true);
     doc.RebuildDisplayMesh();

@@ -5,7 +5,9 @@
 #include "texture/JpegOrientation.h"
 
 #include <algorithm>
+#include <opencv2/core.hpp>
 #include <cmath>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace vm {
@@ -60,6 +62,42 @@ bool PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) 
     return true;
 }
 
+// How far each side point must move down so that every vertex ends at the same height in both
+// photos: a side point moves the vertices around it by its own weights, so the moves are chosen
+// by least squares over all vertices rather than each at its own vertex (which would leave the
+// vertices between the side points, the face's inside, to disagree).
+std::vector<float> SideRises(const CVisomorfDoc& doc) {
+    const auto& vertices = doc.editableMesh->vertices;
+    const int rows = static_cast<int>(vertices.size());
+    const int points = static_cast<int>(doc.points[Side].size());
+    const float frontHeight = static_cast<float>(doc.GetPhotoSize(Front).height());
+    const float sideHeight = static_cast<float>(doc.GetPhotoSize(Side).height());
+    cv::Mat weights = cv::Mat::zeros(rows + points, points, CV_64F),
+            gaps(rows + points, 1, CV_64F);
+    auto gap = [&](size_t v) {
+        return vertices[v].frontUV.y * frontHeight - vertices[v].sideUV.y * sideHeight;
+    };
+    for (int k = 0; k < points; ++k)
+        for (const auto& [vertex, weight] : doc.points[Side][static_cast<size_t>(k)].weights)
+            weights.at<double>(static_cast<int>(vertex), k) = weight;
+    for (int v = 0; v < rows; ++v)
+        gaps.at<double>(v) = gap(static_cast<size_t>(v));
+    // Each point is also drawn towards its own vertex's gap, which keeps neighbouring points'
+    // moves alike: unconstrained, they can swing apart and turn small triangles over.
+    static const double stiffness = std::getenv("STIFF") ? std::atof(std::getenv("STIFF")) : 1.0;
+    for (int k = 0; k < points; ++k) {
+        weights.at<double>(rows + k, k) = stiffness;
+        gaps.at<double>(rows + k) = stiffness * gap(doc.points[Side][static_cast<size_t>(k)].vertexIndex);
+    }
+    cv::Mat rises;
+    if (!cv::solve(weights, gaps, rises, cv::DECOMP_SVD))
+        throw std::invalid_argument("the side points cannot bring the heights together");
+    std::vector<float> result(static_cast<size_t>(points));
+    for (int k = 0; k < points; ++k)
+        result[static_cast<size_t>(k)] = static_cast<float>(rises.at<double>(k));
+    return result;
+}
+
 // Where each side point goes: the height the front photo gives its vertex, and across, on the
 // face's outline, the profile; the other points follow the outline's moves broadly (a face set
 // further forward or back), not its details (a nose that stands out does not pull the cheeks
@@ -67,13 +105,11 @@ bool PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) 
 // rather than from hair.
 std::vector<Vec2> SideTargets(const CVisomorfDoc& doc, const AlignedProfile& profile) {
     const std::vector<Vec2>& positions = doc.pointPositions[Side];
-    const auto frontHeight = static_cast<float>(doc.GetPhotoSize(Front).height());
     const float headHeight = doc.box[Front].Height();
+    const std::vector<float> rises = SideRises(doc);
     std::vector<Vec2> targets(positions.size());
-    for (size_t k = 0; k < positions.size(); ++k) {
-        const HeadVertex& v = doc.editableMesh->vertices.at(doc.points[Side][k].vertexIndex);
-        targets[k] = {positions[k].x, v.frontUV.y * frontHeight};
-    }
+    for (size_t k = 0; k < positions.size(); ++k)
+        targets[k] = {positions[k].x, positions[k].y + rises[k]};
     std::vector<bool> anchored(positions.size());
     std::vector<size_t> anchors;
     for (int point : sidepoints::kFaceOutline) {
@@ -102,7 +138,107 @@ std::vector<Vec2> SideTargets(const CVisomorfDoc& doc, const AlignedProfile& pro
     return targets;
 }
 
+// A triangle's area in a projection (front: x, y; side: z, y), signed by the way it turns.
+float ProjectedArea(const Vec3& a, const Vec3& b, const Vec3& c, bool side) {
+    auto at = [side](const Vec3& p) { return side ? Vec2{p.z, p.y} : Vec2{p.x, p.y}; };
+    const Vec2 p = at(a), q = at(b), r = at(c);
+    return (q.x - p.x) * (r.y - p.y) - (r.x - p.x) * (q.y - p.y);
+}
+
 } // namespace
+
+namespace {
+
+constexpr int kUnfoldRounds = 200;
+
+// Halfway from a vertex to the middle of its neighbours, in space and on both photos.
+HeadVertex Smoothed(const Mesh& mesh, const std::vector<uint32_t>& neighbours, HeadVertex v) {
+    Vec3 position;
+    Vec2 front, side;
+    for (uint32_t n : neighbours) {
+        const HeadVertex& w = mesh.vertices[n];
+        position = position + w.position;
+        front = {front.x + w.frontUV.x, front.y + w.frontUV.y};
+        side = {side.x + w.sideUV.x, side.y + w.sideUV.y};
+    }
+    const float k = 0.5f / static_cast<float>(neighbours.size());
+    v.position = v.position * 0.5f + position * k;
+    v.frontUV = {0.5f * v.frontUV.x + k * front.x, 0.5f * v.frontUV.y + k * front.y};
+    v.sideUV = {0.5f * v.sideUV.x + k * side.x, 0.5f * v.sideUV.y + k * side.y};
+    return v;
+}
+
+// Every feature point at the photo place of its vertex, and each box around its points: after
+// the vertices moved by themselves, the points still show where their vertices take the photos.
+void KeepPointsOnTheirVertices(CVisomorfDoc& doc) {
+    for (int p = 0; p < kPhotoCount; ++p) {
+        const QSize size = doc.GetPhotoSize(p);
+        for (size_t k = 0; k < doc.points[p].size(); ++k) {
+            const HeadVertex& v = doc.editableMesh->vertices.at(doc.points[p][k].vertexIndex);
+            const Vec2 uv = p == Front ? v.frontUV : v.sideUV;
+            doc.pointPositions[p][k] = {uv.x * static_cast<float>(size.width()),
+                                        uv.y * static_cast<float>(size.height())};
+        }
+        doc.UpdateBoxFromPoints(p);
+    }
+}
+
+} // namespace
+
+std::vector<uint32_t> FoldedTriangles(const Mesh& mesh, const std::vector<Vec3>& reference) {
+    // A triangle turned more than about 70 degrees from a projection (its projection less than
+    // a third of its area) is seen too nearly edge-on there to show a fold: around the chin and
+    // the neck the surface turns from one side to the other within a few triangles.
+    constexpr float kFacing = 0.35f;
+    std::vector<uint32_t> folded;
+    for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
+        const uint32_t i = mesh.indices[3 * f], j = mesh.indices[3 * f + 1],
+                       k = mesh.indices[3 * f + 2];
+        const float whole = Length(Cross(reference[j] - reference[i], reference[k] - reference[i]));
+        for (bool side : {false, true}) {
+            const float before = ProjectedArea(reference[i], reference[j], reference[k], side);
+            const float after = ProjectedArea(mesh.vertices[i].position, mesh.vertices[j].position,
+                                              mesh.vertices[k].position, side);
+            if (std::abs(before) > kFacing * whole && before * after <= 0) {
+                folded.push_back(f);
+                break;
+            }
+        }
+    }
+    return folded;
+}
+
+int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
+    Mesh& mesh = *doc.editableMesh;
+    std::vector<std::vector<uint32_t>> neighbours(mesh.vertices.size());
+    for (size_t f = 0; f < mesh.FaceCount(); ++f)
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t a = mesh.indices[3 * f + c], b = mesh.indices[3 * f + (c + 1) % 3];
+            neighbours[a].push_back(b);
+            neighbours[b].push_back(a);
+        }
+    // Each round pulls the corners of every folded triangle halfway to the middle of their
+    // neighbours, texture coordinates with positions so that the photos stay on them.
+    int round = 0;
+    for (; round < kUnfoldRounds; ++round) {
+        const std::vector<uint32_t> folded = FoldedTriangles(mesh, reference);
+        if (folded.empty())
+            break;
+        std::vector<bool> moves(mesh.vertices.size());
+        for (uint32_t f : folded)
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t v = mesh.indices[3 * f + c];
+                moves[v] = true;
+            }
+        std::vector<HeadVertex> next = mesh.vertices;
+        for (uint32_t v = 0; v < mesh.vertices.size(); ++v)
+            if (moves[v] && !neighbours[v].empty())
+                next[v] = Smoothed(mesh, neighbours[v], mesh.vertices[v]);
+        mesh.vertices = std::move(next);
+    }
+    KeepPointsOnTheirVertices(doc);
+    return round < kUnfoldRounds ? round : -1;
+}
 
 std::vector<HeightPair> SharedHeights(const ProfileReading& side,
                                       const std::vector<Vec2>& front) {

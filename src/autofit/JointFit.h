@@ -6,6 +6,8 @@
 #include "autofit/SideAlignment.h"
 #include "autofit/SideFit.h"
 
+#include "platform/Mesh.h"
+
 #include <optional>
 #include <vector>
 
@@ -38,6 +40,16 @@ void ApplySideAlignment(CVisomorfDoc& doc, const SideAlignment& alignment);
 // False, with nothing changed, when the side photo's heights are too far from the front's.
 bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
                    const AlignedProfile& profile);
+
+// Triangles of the mesh that face the front (x, y) or the side (z, y) projection one way round in
+// the reference positions and the other way round now: folds.
+std::vector<uint32_t> FoldedTriangles(const Mesh& mesh, const std::vector<Vec3>& reference);
+
+// Smooths folds out of the editable mesh: the corners of folded triangles move towards their
+// neighbours, texture coordinates with them, until no triangle is folded; the feature points
+// then follow their vertices on the photos. Returns the rounds it took, or -1 when folds remain.
+// Records no history.
+int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference);
 
 // Moves the photo's points to their targets as hand drags would, one point at a time.
 void MovePointsTo(CVisomorfDoc& doc, int photo, const std::vector<Vec2>& targets);

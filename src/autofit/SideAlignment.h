@@ -37,7 +37,7 @@ struct SideAlignment {
 // The largest roll the alignment believes; a larger one is a misread landmark, not a camera.
 constexpr double kLargestRoll = 0.17; // about 10 degrees
 // The range of scales between the two photos' heads that the alignment accepts.
-constexpr double kSmallestScale = 0.4, kLargestScale = 2.5;
+constexpr double kSmallestScale = 0.2, kLargestScale = 5;
 
 // Least squares: the scale, roll and vertical shift that bring the side places to their front
 // heights. Places without alignedX say nothing of the roll but through their spread across, so

@@ -163,7 +163,11 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
     // then a known drop (from the front photo of the same sitting) is better.
     const int known = static_cast<int>(std::lround(noseDrop * s.scale));
     const int own = tip - s.topRow;
-    const int u = known > 0 && (own < known * 7 / 10 || own > known * 3 / 2) ? known : own;
+    // Within what hair can do to the crown (a third lower to two and a half times higher); past
+    // that the photos differ in scale and the outline's own crown is the better guess.
+    const bool hairy = own > known * 3 / 2 && own < known * 5 / 2;
+    const bool shorn = own < known * 7 / 10 && own > known * 3 / 10;
+    const int u = known > 0 && (hairy || shorn) ? known : own;
     const int crown = tip - u;
     l.noseTip = At(s.front, tip);
     // The nasion is where the forehead's outline bends onto the nose: behind the line from the

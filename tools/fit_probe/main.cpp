@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QTextStream>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -61,7 +63,8 @@ QImage DrawDocumentPhoto(const CVisomorfDoc& doc, int photo) {
 }
 
 // Triangles that turn the other way round in the front (x, y) or side (z, y) projection than
-// on the generic head: folds.
+// on the generic head: folds. A triangle seen nearly edge-on (its projection less than a third of
+// its area) shows no face to turn over and is not counted.
 int Folds(const Mesh& generic, const Mesh& fitted) {
     int folds = 0;
     for (bool side : {false, true})
@@ -77,7 +80,15 @@ int Folds(const Mesh& generic, const Mesh& fitted) {
                 area[m] = (p[1].x - p[0].x) * (p[2].y - p[0].y) -
                           (p[2].x - p[0].x) * (p[1].y - p[0].y);
             }
-            folds += std::abs(area[0]) > 1e-2f && area[0] * area[1] < 0;
+            const Vec3& a = generic.vertices[generic.indices[3 * f]].position;
+            const Vec3& b = generic.vertices[generic.indices[3 * f + 1]].position;
+            const Vec3& c = generic.vertices[generic.indices[3 * f + 2]].position;
+            const float whole = Length(Cross(b - a, c - a));
+            const bool fold = std::abs(area[0]) > 0.35f * whole && area[0] * area[1] < 0;
+            if (fold && std::getenv("FOLDS"))
+                std::fprintf(stderr, "fold %s %zu at %.0f %.0f %.0f\n", side ? "side" : "front", f,
+                             a.x, a.y, a.z);
+            folds += fold;
         }
     return folds;
 }
