@@ -247,7 +247,7 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
     cv::theRNG().state = 0x5EED;
     const std::optional<SkinOverview> overview = LookForSkin(photo);
     if (!overview) {
-        reason = QStringLiteral("no face found in the side photo");
+        reason = QStringLiteral("no head found in the side photo");
         return std::nullopt;
     }
     const QRect crop = HeadCrop(photo, *overview);
@@ -264,7 +264,7 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
     cv::Rect skinBounds;
     const cv::Mat skin = LargestRegion(SkinMask(colour), skinBounds);
     if (skinBounds.area() == 0) {
-        reason = QStringLiteral("no face found in the side photo");
+        reason = QStringLiteral("no head found in the side photo");
         return std::nullopt;
     }
     const bool looksRight = overview->looksRight;
