@@ -7,6 +7,7 @@
 #include "document/CVisomorfDoc.h"
 
 #include <cmath>
+#include <future>
 
 namespace vm {
 
@@ -97,6 +98,18 @@ void ApplyPhotoFit(CVisomorfDoc& doc, int photo, const PhotoFit& fit) {
 
 DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
     DocumentFitReport report;
+    // The side photo's outline is traced while the landmark model loads and the front is fitted.
+    struct Tracing {
+        std::optional<ProfileSilhouette> silhouette;
+        QString reason;
+    };
+    std::future<Tracing> tracing;
+    if (!doc.photos[Side].isNull())
+        tracing = std::async(std::launch::async, [photo = doc.photos[Side]] {
+            Tracing t;
+            t.silhouette = TraceProfile(photo, t.reason);
+            return t;
+        });
     const FaceLandmarker& landmarker = FaceLandmarker::Instance();
     PhotoFit& front = report.photos[Front];
     PhotoFit& side = report.photos[Side];
@@ -112,7 +125,9 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
         // photo's size.
         const float drop = NoseDrop(front) * static_cast<float>(doc.photos[Side].height()) /
                            static_cast<float>(doc.photos[Front].isNull() ? 1 : doc.photos[Front].height());
-        profile = ReadProfile(doc.photos[Side], landmarker, reason, drop);
+        const Tracing traced = tracing.get();
+        profile = ReadTracedProfile(doc.photos[Side], traced.silhouette, traced.reason, landmarker,
+                                    reason, drop);
         side = profile ? PhotoFit() : PhotoFit::Failed(reason);
         side.fitted = profile.has_value();
         if (profile && profile->guessed)

@@ -1,5 +1,6 @@
 #include "autofit/PhotoFit.h"
 
+#include <QSysInfo>
 #include <algorithm>
 #include <opencv2/imgproc.hpp>
 #include <stdexcept>
@@ -34,6 +35,17 @@ cv::Mat GreyForDetection(const QImage& photo, int maxSide, double& scale) {
 
 cv::Mat ColourForDetection(const QImage& photo, int maxSide, double& scale) {
     scale = ScaleFor(photo, maxSide);
+    // Photos are held as 32-bit pixels, blue first in memory: shrink them as they are and
+    // convert only the small copy, rather than converting all of a large photo.
+    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian &&
+        (photo.format() == QImage::Format_RGB32 || photo.format() == QImage::Format_ARGB32)) {
+        const cv::Mat view(photo.height(), photo.width(), CV_8UC4,
+                           const_cast<uchar*>(photo.constBits()),
+                           static_cast<size_t>(photo.bytesPerLine()));
+        cv::Mat small = Shrink(view, scale);
+        cv::cvtColor(small, small, cv::COLOR_BGRA2BGR);
+        return small;
+    }
     const QImage rgb = photo.convertToFormat(QImage::Format_RGB888);
     const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
                        static_cast<size_t>(rgb.bytesPerLine()));

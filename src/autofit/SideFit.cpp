@@ -342,6 +342,17 @@ std::optional<ProfileLandmarks> LandmarksFromProportions(const ProfileSilhouette
 
 std::optional<ProfileReading> ReadProfile(const QImage& photo, const FaceLandmarker& landmarker,
                                           QString& reason, float noseDrop) {
+    QString traceReason;
+    std::optional<ProfileSilhouette> traced =
+        photo.isNull() ? std::nullopt : TraceProfile(photo, traceReason);
+    return ReadTracedProfile(photo, traced, traceReason, landmarker, reason, noseDrop);
+}
+
+std::optional<ProfileReading> ReadTracedProfile(const QImage& photo,
+                                                const std::optional<ProfileSilhouette>& traced,
+                                                const QString& traceReason,
+                                                const FaceLandmarker& landmarker, QString& reason,
+                                                float noseDrop) {
     if (photo.isNull()) {
         reason = QStringLiteral("there is no side photo");
         return std::nullopt;
@@ -365,9 +376,10 @@ std::optional<ProfileReading> ReadProfile(const QImage& photo, const FaceLandmar
             return std::nullopt;
         }
     }
-    std::optional<ProfileSilhouette> traced = TraceProfile(photo, reason);
-    if (!traced)
+    if (!traced) {
+        reason = traceReason;
         return std::nullopt;
+    }
     // The skin's guess of the facing first; the outline's nose, which is skin, has the last word.
     const ProfileSilhouette mirrored = Mirrored(*traced);
     const std::optional<ProfileLandmarks> asGuessed = NoseOfSkin(*traced, noseDrop);

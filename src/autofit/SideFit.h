@@ -47,6 +47,13 @@ struct ProfileReading {
 // for FindProfileLandmarks.
 std::optional<ProfileReading> ReadProfile(const QImage& photo, const FaceLandmarker& landmarker,
                                           QString& reason, float noseDrop = 0);
+// The same for a profile traced already (TraceProfile, with its reason when it found none), so
+// that the costly tracing can run beside other work.
+std::optional<ProfileReading> ReadTracedProfile(const QImage& photo,
+                                                const std::optional<ProfileSilhouette>& traced,
+                                                const QString& traceReason,
+                                                const FaceLandmarker& landmarker, QString& reason,
+                                                float noseDrop = 0);
 
 // A place of the silhouette (turned image) in pixels of the photo as it is.
 Vec2 ProfileToPhoto(const ProfileSilhouette& silhouette, const cv::Point& place);
