@@ -289,8 +289,7 @@ CommandState CMainFrame::GetCommandState(uint32_t id) const {
     case cmd::kFitAutomatically: {
         // The fit works on loaded photos and moves points: not while a view drags.
         const bool anyPhoto = !m_doc.photos[0].isNull() || !m_doc.photos[1].isNull();
-        return {m_views.autoFitCommand && anyPhoto && !m_doc.IsDragInProgress(),
-                CheckMark::None};
+        return {m_views.autoFitCommand && anyPhoto && !m_doc.IsDragInProgress(), CheckMark::None};
     }
     case cmd::kMatchSideToFront:
         return {m_views.matchSideCommand && !m_doc.photos[0].isNull() &&

@@ -123,8 +123,9 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
         QString reason;
         // Photos of one sitting frame the head alike: the front's measure, scaled to the side
         // photo's size.
-        const float drop = NoseDrop(front) * static_cast<float>(doc.photos[Side].height()) /
-                           static_cast<float>(doc.photos[Front].isNull() ? 1 : doc.photos[Front].height());
+        const float drop =
+            NoseDrop(front) * static_cast<float>(doc.photos[Side].height()) /
+            static_cast<float>(doc.photos[Front].isNull() ? 1 : doc.photos[Front].height());
         const Tracing traced = tracing.get();
         profile = ReadTracedProfile(doc.photos[Side], traced.silhouette, traced.reason, landmarker,
                                     reason, drop);
@@ -180,9 +181,9 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
         else
             FitSideAlone(doc, *profile, side);
         if (UnfoldTriangles(doc, reference) < 0)
-            (front.fitted ? front : side)
-                .notes << QStringLiteral("some of the head's triangles stay folded; drag the "
-                                         "points near them apart");
+            (front.fitted ? front : side).notes
+                << QStringLiteral("some of the head's triangles stay folded; drag the "
+                                  "points near them apart");
     } catch (...) {
         doc.RestoreSnapshot();
         doc.RebuildDisplayMesh();
@@ -206,9 +207,8 @@ SideMatch MatchSidePhotoToFront(CVisomorfDoc& doc) {
     if (doc.photos[Front].isNull() || doc.photos[Side].isNull())
         throw std::invalid_argument("both photos are needed");
     SideMatch match;
-    SideAlignment alignment = AlignmentFromBoxes(doc.box[Front], doc.box[Side],
-                                                 doc.photos[Side].size(),
-                                                 doc.photos[Front].height(), false);
+    SideAlignment alignment = AlignmentFromBoxes(
+        doc.box[Front], doc.box[Side], doc.photos[Side].size(), doc.photos[Front].height(), false);
     try {
         const FaceLandmarker& landmarker = FaceLandmarker::Instance();
         const PhotoFit front =
@@ -219,10 +219,9 @@ SideMatch MatchSidePhotoToFront(CVisomorfDoc& doc) {
         // Only a profile that looks the document's way: mirroring the photo under the points a
         // person placed by hand would leave them on the wrong side of the face.
         if (profile && !NeedsMirror(doc, *profile))
-            if (const std::optional<SideAlignment> a =
-                    EstimateSideAlignment(SharedHeights(*profile, front.landmarks),
-                                          doc.photos[Side].size(), doc.photos[Front].height(),
-                                          false)) {
+            if (const std::optional<SideAlignment> a = EstimateSideAlignment(
+                    SharedHeights(*profile, front.landmarks), doc.photos[Side].size(),
+                    doc.photos[Front].height(), false)) {
                 alignment = *a;
                 match.byLandmarks = true;
             }

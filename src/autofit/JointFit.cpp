@@ -5,9 +5,8 @@
 #include "texture/JpegOrientation.h"
 
 #include <algorithm>
-#include <opencv2/core.hpp>
 #include <cmath>
-#include <cstdlib>
+#include <opencv2/core.hpp>
 #include <stdexcept>
 
 namespace vm {
@@ -72,8 +71,7 @@ std::vector<float> SideRises(const CVisomorfDoc& doc) {
     const int points = static_cast<int>(doc.points[Side].size());
     const float frontHeight = static_cast<float>(doc.GetPhotoSize(Front).height());
     const float sideHeight = static_cast<float>(doc.GetPhotoSize(Side).height());
-    cv::Mat weights = cv::Mat::zeros(rows + points, points, CV_64F),
-            gaps(rows + points, 1, CV_64F);
+    cv::Mat weights = cv::Mat::zeros(rows + points, points, CV_64F), gaps(rows + points, 1, CV_64F);
     auto gap = [&](size_t v) {
         return vertices[v].frontUV.y * frontHeight - vertices[v].sideUV.y * sideHeight;
     };
@@ -84,10 +82,11 @@ std::vector<float> SideRises(const CVisomorfDoc& doc) {
         gaps.at<double>(v) = gap(static_cast<size_t>(v));
     // Each point is also drawn towards its own vertex's gap, which keeps neighbouring points'
     // moves alike: unconstrained, they can swing apart and turn small triangles over.
-    static const double stiffness = std::getenv("STIFF") ? std::atof(std::getenv("STIFF")) : 1.0;
+    constexpr double stiffness = 1.0;
     for (int k = 0; k < points; ++k) {
         weights.at<double>(rows + k, k) = stiffness;
-        gaps.at<double>(rows + k) = stiffness * gap(doc.points[Side][static_cast<size_t>(k)].vertexIndex);
+        gaps.at<double>(rows + k) =
+            stiffness * gap(doc.points[Side][static_cast<size_t>(k)].vertexIndex);
     }
     cv::Mat rises;
     if (!cv::solve(weights, gaps, rises, cv::DECOMP_SVD))
@@ -240,8 +239,7 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
     return round < kUnfoldRounds ? round : -1;
 }
 
-std::vector<HeightPair> SharedHeights(const ProfileReading& side,
-                                      const std::vector<Vec2>& front) {
+std::vector<HeightPair> SharedHeights(const ProfileReading& side, const std::vector<Vec2>& front) {
     if (front.size() < 68)
         return {};
     const ProfileSilhouette& s = side.silhouette;
@@ -283,8 +281,8 @@ AlignedProfile AlignProfile(const ProfileReading& side, const PhotoTransform& tr
     aligned.subnasale = place(l.subnasale);
     aligned.chin = place(l.chin);
     // From the crown to a little below the chin: under it the outline runs back to the neck.
-    const int last = std::min(static_cast<int>(s.front.size()) - 1,
-                              l.chin.y + (l.chin.y - l.nasion.y) / 6);
+    const int last =
+        std::min(static_cast<int>(s.front.size()) - 1, l.chin.y + (l.chin.y - l.nasion.y) / 6);
     for (int y = std::max(0, s.topRow); y <= last; ++y)
         if (s.front[static_cast<size_t>(y)] >= 0)
             aligned.edge.push_back(place({s.front[static_cast<size_t>(y)], y}));

@@ -5,7 +5,6 @@
 #include "autofit/PhotoFit.h"
 #include "autofit/SideAlignment.h"
 #include "autofit/SideFit.h"
-
 #include "platform/Mesh.h"
 
 #include <optional>

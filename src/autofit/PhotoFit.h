@@ -14,11 +14,11 @@ namespace vm {
 
 struct PhotoFit {
     bool fitted = false;
-    QString failure;           // why not, when not fitted ("no face found in the front photo")
-    std::vector<Vec2> targets; // photo pixels, one per feature point of the photo, in order
-    Box box;                   // photo pixels: the bounding rectangle of the targets
-    float confidence = 0;      // 0 .. 1
-    QStringList notes;         // what the user should know about a fit that succeeded
+    QString failure;             // why not, when not fitted ("no face found in the front photo")
+    std::vector<Vec2> targets;   // photo pixels, one per feature point of the photo, in order
+    Box box;                     // photo pixels: the bounding rectangle of the targets
+    float confidence = 0;        // 0 .. 1
+    QStringList notes;           // what the user should know about a fit that succeeded
     std::vector<Vec2> landmarks; // front photo: the face's 68 landmarks (photo pixels)
 
     static PhotoFit Failed(const QString& reason) {

@@ -47,10 +47,9 @@ cv::Mat LargestRegion(const cv::Mat& mask, cv::Rect& bounds) {
         bounds = cv::Rect();
         return cv::Mat::zeros(mask.size(), CV_8UC1);
     }
-    bounds = cv::Rect(stats.at<int>(largest, cv::CC_STAT_LEFT),
-                      stats.at<int>(largest, cv::CC_STAT_TOP),
-                      stats.at<int>(largest, cv::CC_STAT_WIDTH),
-                      stats.at<int>(largest, cv::CC_STAT_HEIGHT));
+    bounds = cv::Rect(
+        stats.at<int>(largest, cv::CC_STAT_LEFT), stats.at<int>(largest, cv::CC_STAT_TOP),
+        stats.at<int>(largest, cv::CC_STAT_WIDTH), stats.at<int>(largest, cv::CC_STAT_HEIGHT));
     return labels == largest;
 }
 
@@ -138,7 +137,8 @@ cv::Mat CutHead(const cv::Mat& colour, const cv::Mat& skin, const cv::Rect& skin
     mask.setTo(cv::GC_BGD, distance > 0.8 * reach);
     const int margin = skinBounds.height / 4;
     if (looksRight)
-        mask.colRange(std::min(colour.cols, skinBounds.br().x + margin), colour.cols).setTo(cv::GC_BGD);
+        mask.colRange(std::min(colour.cols, skinBounds.br().x + margin), colour.cols)
+            .setTo(cv::GC_BGD);
     else
         mask.colRange(0, std::max(0, skinBounds.x - margin)).setTo(cv::GC_BGD);
     const int band = std::max(2, std::min(colour.cols, colour.rows) / 60);

@@ -12,8 +12,8 @@ namespace vm {
 
 struct ProfileSilhouette {
     bool facesRight = true; // which way the face looks in the photo itself
-    double scale = 1;          // silhouette pixels per photo pixel
-    int width = 0;             // silhouette image width (to turn positions back)
+    double scale = 1;       // silhouette pixels per photo pixel
+    int width = 0;          // silhouette image width (to turn positions back)
     // Photo pixels of the silhouette image's corner: the head is traced in a crop of the photo.
     float originX = 0, originY = 0;
     // Per row of the silhouette image, the foremost and hindmost head pixel (x in the turned

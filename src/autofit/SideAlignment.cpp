@@ -100,8 +100,8 @@ std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>
     double worst = 0;
     for (const HeightPair& p : pairs) {
         const double x = MirroredX(p.side.x, photo, mirror);
-        worst = std::max(worst, std::abs(sinPart * x + cosPart * p.side.y + alignment.shiftY -
-                                         p.frontY));
+        worst = std::max(worst,
+                         std::abs(sinPart * x + cosPart * p.side.y + alignment.shiftY - p.frontY));
     }
     if (worst > 0.1 * (maxY - minY) + 2)
         return std::nullopt;

@@ -24,9 +24,9 @@ struct HeightPair {
 };
 
 struct SideAlignment {
-    double scale = 1;  // front pixels per side pixel
-    double roll = 0;   // radians, the side photo turned clockwise on screen by this much
-    double shiftY = 0; // aligned y of the side photo's origin before rolling
+    double scale = 1;             // front pixels per side pixel
+    double roll = 0;              // radians, the side photo turned clockwise on screen by this much
+    double shiftY = 0;            // aligned y of the side photo's origin before rolling
     std::optional<double> shiftX; // the same across; unset: the canvas starts at the photo's left
     bool mirror = false;
     // Side photo pixels to aligned pixels, and the aligned photo's size.
@@ -44,8 +44,7 @@ constexpr double kSmallestScale = 0.2, kLargestScale = 5;
 // the roll is drawn towards zero there. Nothing when there are fewer than two places, the
 // scale is out of range, or the places disagree beyond what a camera explains.
 std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>& pairs,
-                                                   QSize sidePhoto, int frontHeight,
-                                                   bool mirror);
+                                                   QSize sidePhoto, int frontHeight, bool mirror);
 
 // The alignment that brings the side box's top and bottom to the front box's.
 SideAlignment AlignmentFromBoxes(const Box& front, const Box& side, QSize sidePhoto,

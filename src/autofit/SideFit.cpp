@@ -153,7 +153,8 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
     const bool seeded = s.skinTop >= 0 && s.skinBottom > s.skinTop;
     const int skinHeight = s.skinBottom - s.skinTop;
     const int tip = ExtremeRow(
-        s.front, seeded ? std::max(s.skinTop, s.topRow + height * 15 / 100) : s.topRow + height * 35 / 100,
+        s.front,
+        seeded ? std::max(s.skinTop, s.topRow + height * 15 / 100) : s.topRow + height * 35 / 100,
         seeded ? std::min(s.skinTop + skinHeight * 6 / 10, s.topRow + height * 8 / 10)
                : s.topRow + height * 8 / 10,
         1);
@@ -335,7 +336,12 @@ std::optional<ProfileLandmarks> LandmarksFromProportions(const ProfileSilhouette
     if (!nasion || !subnasale || !lip || !hollow || !chin)
         return std::nullopt;
     return ProfileLandmarks{{s.front[static_cast<size_t>(tip)], std::max(0, tip - u)},
-                            *nasion, At(s.front, tip), *subnasale, *lip, *hollow, *chin};
+                            *nasion,
+                            At(s.front, tip),
+                            *subnasale,
+                            *lip,
+                            *hollow,
+                            *chin};
 }
 
 } // namespace

@@ -15,10 +15,10 @@ namespace sidepoints {
 // The hollow under the nose is the philtrum's groove just below the columella (85), not the
 // columella's base (79), which sits higher on the slope of the nose's underside.
 inline constexpr int kTop = 0, kNasion = 23, kNoseTip = 72, kBelowNose = 85, kUpperLip = 92,
-              kLabiomental = 100, kChin = 107;
+                     kLabiomental = 100, kChin = 107;
 // The face's outline from the forehead to below the chin, snapped sideways onto the profile.
 inline constexpr int kFaceOutline[] = {24, 30, 35, 23, 28, 33, 44, 52, 55,  60,
-                            68, 72, 79, 85, 88, 92, 93, 97, 100, 107};
+                                       68, 72, 79, 85, 88, 92, 93, 97, 100, 107};
 // The back of the head, snapped sideways onto the silhouette's back edge.
 inline constexpr int kBackOutline[] = {6, 4, 16, 32, 37, 57, 74, 84};
 // The crown, snapped upwards onto the silhouette's top edge.
@@ -65,7 +65,7 @@ PhotoFit FitSidePhoto(const QImage& photo, const std::vector<Vec2>& current, boo
                       const FaceLandmarker& landmarker);
 
 // The fit for a silhouette already traced (photo pixels out), for tests and the evaluation.
-PhotoFit FitSideSilhouette(const ProfileSilhouette& silhouette,
-                           const std::vector<Vec2>& current, bool leftSide);
+PhotoFit FitSideSilhouette(const ProfileSilhouette& silhouette, const std::vector<Vec2>& current,
+                           bool leftSide);
 
 } // namespace vm

@@ -48,13 +48,13 @@ void CVisomorfDoc::ReplacePhoto(int photo, const QImage& image, const QByteArray
                                 const PhotoTransform& pointTransform) {
     CheckPhoto(photo);
     if (!device || !editableMesh || image.isNull() || photos[photo].isNull() ||
-        pointTransform.Mirrors() ||
-        !(pointTransform.Scale() > 0)) {
+        pointTransform.Mirrors() || !(pointTransform.Scale() > 0)) {
         throw InvalidArgumentException();
     }
     std::shared_ptr<Texture> texture = CreatePhotoTexture(*device, image);
     const QSize oldSize = GetPhotoSize(photo);
-    const auto oldW = static_cast<float>(oldSize.width()), oldH = static_cast<float>(oldSize.height());
+    const auto oldW = static_cast<float>(oldSize.width()),
+               oldH = static_cast<float>(oldSize.height());
     const auto newW = static_cast<float>(image.width()), newH = static_cast<float>(image.height());
     for (Vec2& p : pointPositions[photo]) {
         pointTransform.Map(p.x, p.y, p.x, p.y);

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     source.help = vm::CommandLineHelp();
     source.version = QStringLiteral(VISOMORF_VERSION);
     source.date = QString::fromLocal8Bit(argv[2]);
-    source.summary = QStringLiteral("turn a front and a side photograph into a textured 3D head model");
+    source.summary =
+        QStringLiteral("turn a front and a side photograph into a textured 3D head model");
     source.extraSections = {
         {QStringLiteral("Environment"),
          {{QStringLiteral("VISOMORF_LANDMARK_MODEL"),

@@ -1,9 +1,10 @@
 // The two photos fitted together: the side photo aligned to the front's heights, the heights
 // both photos give every vertex, folds, left-facing profiles, and Match Side Photo to Front.
+#include "autofit/JointFit.h"
+
 #include "SyntheticHead.h"
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
-#include "autofit/JointFit.h"
 #include "autofit/SideAlignment.h"
 #include "autofit/SideFit.h"
 #include "document/CVisomorfDoc.h"
@@ -80,9 +81,12 @@ TEST(SideAlignment, RecoversScaleRollAndShiftOfAPhotoResampledByHand) {
     std::vector<HeightPair> pairs;
     const ProfileLandmarks& a = original->landmarks;
     const ProfileLandmarks& b = moved->landmarks;
-    for (const auto& [from, to] : {std::pair{b.nasion, a.nasion}, {b.noseTip, a.noseTip},
-                                   {b.subnasale, a.subnasale}, {b.upperLip, a.upperLip},
-                                   {b.chin, a.chin}, {b.top, a.top}}) {
+    for (const auto& [from, to] : {std::pair{b.nasion, a.nasion},
+                                   {b.noseTip, a.noseTip},
+                                   {b.subnasale, a.subnasale},
+                                   {b.upperLip, a.upperLip},
+                                   {b.chin, a.chin},
+                                   {b.top, a.top}}) {
         const Vec2 target = ProfileToPhoto(original->silhouette, to);
         pairs.push_back({ProfileToPhoto(moved->silhouette, from), target.y, 1, target.x});
     }
@@ -122,9 +126,10 @@ TEST(JointFit, BothPhotosGiveEveryVertexOneHeightAndNoTriangleFolds) {
     const float headHeight = doc->box[Front].Height();
     std::vector<double> gaps;
     for (const HeadVertex& v : doc->editableMesh->vertices)
-        gaps.push_back(100 * std::abs(static_cast<double>(v.frontUV.y * frontHeight -
-                                                          v.sideUV.y * sideHeight)) /
-                       headHeight);
+        gaps.push_back(
+            100 *
+            std::abs(static_cast<double>(v.frontUV.y * frontHeight - v.sideUV.y * sideHeight)) /
+            headHeight);
     std::sort(gaps.begin(), gaps.end());
     const double typical = gaps[gaps.size() / 2], most = gaps[gaps.size() * 95 / 100];
     std::printf("joint heights: photos disagree by %.2f %% of the head's height (median), "

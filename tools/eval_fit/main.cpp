@@ -16,10 +16,10 @@
 #include "autofit/FaceLandmarks.h"
 
 #include <QCommandLineParser>
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QPainter>
 #include <QProcess>
@@ -117,8 +117,8 @@ vm::ViewScore Score(const Photo& photo, const cv::Mat& other, const std::optiona
     score.photoFound = photo.landmarks.has_value();
     if (!score.photoFound || !mark)
         return score;
-    vm::FaceComparison comparison = vm::CompareFaces(photo.grey, *photo.landmarks, other, *mark,
-                                                     kBackground);
+    vm::FaceComparison comparison =
+        vm::CompareFaces(photo.grey, *photo.landmarks, other, *mark, kBackground);
     score.found = true;
     score.errorPercent = comparison.errorPercent;
     score.correlation = comparison.correlation;
@@ -211,8 +211,8 @@ FitRun RunFit(const QString& program, const QString& front, const QString& side,
         run.exitStatus = process.exitCode();
     else
         run.message = QStringLiteral("crashed");
-    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardError())
-                                  .split('\n', Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
     if (!lines.isEmpty() && run.message.isEmpty())
         run.message = lines.last().trimmed().left(200);
     return run;
@@ -245,10 +245,10 @@ QImage Panel(const QImage& picture, const QRectF& source, const QString& caption
     if (!picture.isNull()) {
         const double scale = std::min(kPanelWidth / source.width(), kPanelHeight / source.height());
         const QSizeF size = source.size() * scale;
-        painter.drawImage(QRectF(QPointF((kPanelWidth - size.width()) / 2,
-                                         (kPanelHeight - size.height()) / 2),
-                                 size),
-                          picture, source);
+        painter.drawImage(
+            QRectF(QPointF((kPanelWidth - size.width()) / 2, (kPanelHeight - size.height()) / 2),
+                   size),
+            picture, source);
     }
     painter.fillRect(0, kPanelHeight - 22, kPanelWidth, 22, QColor(0, 0, 0, 160));
     painter.setPen(Qt::white);
@@ -278,8 +278,10 @@ QString Caption(const QString& what, const vm::ViewScore& s) {
         return what + QStringLiteral(": no face in the photo");
     if (!s.found)
         return what + QStringLiteral(": no face found");
-    return QStringLiteral("%1: %2 %, r %3").arg(what).arg(s.errorPercent, 0, 'f', 1).arg(
-        s.correlation, 0, 'f', 2);
+    return QStringLiteral("%1: %2 %, r %3")
+        .arg(what)
+        .arg(s.errorPercent, 0, 'f', 1)
+        .arg(s.correlation, 0, 'f', 2);
 }
 
 QImage SheetRow(const QString& id, const Photo& front, const Rendered& frontRender,
@@ -302,13 +304,12 @@ QImage SheetRow(const QString& id, const Photo& front, const Rendered& frontRend
                       renderPanel(frontRender, front, frontCrop, Caption("front", frontScore)));
     painter.drawImage(2 * kPanelWidth, 0,
                       Panel(angled.colour, angledCrop, id + QStringLiteral(" angled photo")));
-    painter.drawImage(
-        3 * kPanelWidth, 0,
-        renderPanel(angledRender, angled, angledCrop,
-                    Caption(angledScore.found
-                                ? QStringLiteral("yaw %1").arg(angledScore.yawDegrees, 0, 'f', 1)
-                                : QStringLiteral("yaw 30-60"),
-                            angledScore)));
+    painter.drawImage(3 * kPanelWidth, 0,
+                      renderPanel(angledRender, angled, angledCrop,
+                                  Caption(angledScore.found ? QStringLiteral("yaw %1").arg(
+                                                                  angledScore.yawDegrees, 0, 'f', 1)
+                                                            : QStringLiteral("yaw 30-60"),
+                                          angledScore)));
     return row;
 }
 
@@ -331,16 +332,19 @@ int main(int argc, char** argv) {
     const QCommandLineOption leftOption("left", "Fit the left-facing profile (Img_13) and compare "
                                                 "with the photo turned left (Img_23).");
     const QCommandLineOption sheetOption(
-        "sheet", "Write a contact sheet per person into this folder (keep it outside the "
-                 "repository: the photos are for evaluation only).",
+        "sheet",
+        "Write a contact sheet per person into this folder (keep it outside the "
+        "repository: the photos are for evaluation only).",
         "dir");
     const QCommandLineOption peopleOption("people", "Only these people, e.g. 001,002.", "list");
     const QCommandLineOption frontOnlyOption(
         "front-only", "Fit the front photo alone (the side stays the generic head's): what the "
                       "front fit achieves by itself.");
     const QCommandLineOption requireOption(
-        "require", "Which targets decide the exit status: any of fits, front, angled "
-                   "(default: all). The others are still measured and shown.", "list");
+        "require",
+        "Which targets decide the exit status: any of fits, front, angled "
+        "(default: all). The others are still measured and shown.",
+        "list");
     parser.addOptions({visomorfOption, photosOption, outOption, leftOption, sheetOption,
                        peopleOption, frontOnlyOption, requireOption});
     parser.process(app);
@@ -448,9 +452,9 @@ int main(int argc, char** argv) {
             result.baselineAngled = Score(angled, otherAngled.grey, otherAngled.landmarks);
         }
         results.push_back(result);
-        Out() << id << ": exit " << result.exitStatus << " in " << QString::number(run.seconds, 'f', 2)
-              << " s" << (result.fitMessage.isEmpty() ? QString() : " (" + result.fitMessage + ")")
-              << "\n";
+        Out() << id << ": exit " << result.exitStatus << " in "
+              << QString::number(run.seconds, 'f', 2) << " s"
+              << (result.fitMessage.isEmpty() ? QString() : " (" + result.fitMessage + ")") << "\n";
         Out().flush();
         if (parser.isSet(sheetOption)) {
             const QImage row = SheetRow(id, front, frontRender, result.front, angled, angledRender,

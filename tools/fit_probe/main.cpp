@@ -36,8 +36,8 @@ QImage DrawProfile(const QImage& photo, const ProfileSilhouette& s,
         return out;
     const ProfileLandmarks& l = *landmarks;
     painter.setPen(QPen(Qt::yellow, 6));
-    for (const cv::Point& p : {l.top, l.nasion, l.noseTip, l.subnasale, l.upperLip, l.labiomental,
-                               l.chin}) {
+    for (const cv::Point& p :
+         {l.top, l.nasion, l.noseTip, l.subnasale, l.upperLip, l.labiomental, l.chin}) {
         const Vec2 q = ProfileToPhoto(s, p);
         painter.drawPoint(QPointF(q.x, q.y));
     }
@@ -77,8 +77,8 @@ int Folds(const Mesh& generic, const Mesh& fitted) {
                     const Vec3& v = meshes[m]->vertices[meshes[m]->indices[3 * f + c]].position;
                     p[c] = side ? Vec2{v.z, v.y} : Vec2{v.x, v.y};
                 }
-                area[m] = (p[1].x - p[0].x) * (p[2].y - p[0].y) -
-                          (p[2].x - p[0].x) * (p[1].y - p[0].y);
+                area[m] =
+                    (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
             }
             const Vec3& a = generic.vertices[generic.indices[3 * f]].position;
             const Vec3& b = generic.vertices[generic.indices[3 * f + 1]].position;
