@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <opencv2/core.hpp>
 #include <stdexcept>
 
@@ -218,25 +219,31 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
         }
     // Each round pulls the corners of every folded triangle halfway to the middle of their
     // neighbours, texture coordinates with positions so that the photos stay on them.
+    // Smoothing that cannot open a fold wanders on; the state with the fewest folds is kept.
+    std::vector<HeadVertex> best = mesh.vertices;
+    size_t fewest = std::numeric_limits<size_t>::max();
     int round = 0;
     for (; round < kUnfoldRounds; ++round) {
         const std::vector<uint32_t> folded = FoldedTriangles(mesh, reference);
+        if (folded.size() < fewest) {
+            fewest = folded.size();
+            best = mesh.vertices;
+        }
         if (folded.empty())
             break;
         std::vector<bool> moves(mesh.vertices.size());
         for (uint32_t f : folded)
-            for (int c = 0; c < 3; ++c) {
-                const uint32_t v = mesh.indices[3 * f + c];
-                moves[v] = true;
-            }
+            for (int c = 0; c < 3; ++c)
+                moves[mesh.indices[3 * f + c]] = true;
         std::vector<HeadVertex> next = mesh.vertices;
         for (uint32_t v = 0; v < mesh.vertices.size(); ++v)
             if (moves[v] && !neighbours[v].empty())
                 next[v] = Smoothed(mesh, neighbours[v], mesh.vertices[v]);
         mesh.vertices = std::move(next);
     }
+    mesh.vertices = std::move(best);
     KeepPointsOnTheirVertices(doc);
-    return round < kUnfoldRounds ? round : -1;
+    return fewest == 0 ? round : -1;
 }
 
 std::vector<HeightPair> SharedHeights(const ProfileReading& side, const std::vector<Vec2>& front) {
