@@ -1,7 +1,8 @@
 // fit_probe FRONT SIDE OUT.png: runs the automatic fit on a photo pair and draws what it saw and
 // did, for people tuning the fit: the profile's outline and landmarks on the side photo as it
 // was, then both photos as the document holds them after the fit, with the feature points and
-// the blend zone. FRONT may be "-" to fit the side photo alone.
+// the blend zone. FRONT may be "-" to fit the side photo alone. It prints the notes and the folded
+// triangles' count; with FOLDS=1 in the environment, each folded triangle too.
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/SideFit.h"
