@@ -1,3 +1,4 @@
+#include "FitDocument.h"
 #include "SyntheticHead.h"
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
@@ -20,7 +21,7 @@
 namespace vm {
 namespace {
 
-const QString kData = QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/");
+const QString kData = test::kFitData;
 
 struct Reference {
     QString name;
@@ -65,20 +66,12 @@ bool Same(const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
                       [](const Vec2& p, const Vec2& q) { return p.x == q.x && p.y == q.y; });
 }
 
-// A new document from the embedded head, with the photo loaded from a temporary file as the
-// user would load it.
 std::unique_ptr<CVisomorfDoc> NewDocument() {
-    auto doc = std::make_unique<CVisomorfDoc>();
-    doc->reportFailure = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
-    EXPECT_TRUE(doc->OnNewDocument());
-    return doc;
+    return test::NewFitDocument();
 }
 
 void Load(CVisomorfDoc& doc, int photo, const QImage& image) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("photo.png");
-    ASSERT_TRUE(image.save(path));
-    doc.LoadPhoto(photo, path);
+    test::LoadPhoto(doc, photo, image);
 }
 
 const FaceLandmarker& Landmarker() {

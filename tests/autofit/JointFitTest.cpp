@@ -2,6 +2,7 @@
 // both photos give every vertex, folds, left-facing profiles, and Match Side Photo to Front.
 #include "autofit/JointFit.h"
 
+#include "FitDocument.h"
 #include "SyntheticHead.h"
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
@@ -18,20 +19,14 @@
 namespace vm {
 namespace {
 
-const QString kData = QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/");
+const QString kData = test::kFitData;
 
 std::unique_ptr<CVisomorfDoc> NewDocument() {
-    auto doc = std::make_unique<CVisomorfDoc>();
-    doc->reportFailure = [](const QString& text) { ADD_FAILURE() << text.toStdString(); };
-    EXPECT_TRUE(doc->OnNewDocument());
-    return doc;
+    return test::NewFitDocument();
 }
 
 void Load(CVisomorfDoc& doc, int photo, const QImage& image) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("photo.png");
-    ASSERT_TRUE(image.save(path));
-    doc.LoadPhoto(photo, path);
+    test::LoadPhoto(doc, photo, image);
 }
 
 // Triangles whose corners turn the other way round in a projection than they do on the generic
