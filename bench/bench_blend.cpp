@@ -1,6 +1,6 @@
 // Blend-zone repaint on a camera-sized side photo: runs on every mouse move of a zone drag,
 // target under 30 ms. Also the one-off conversion of such a photo into a texture.
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/BlendZone.h"
 #include "texture/PhotoTexture.h"
 

@@ -2,7 +2,7 @@
 // drag step) and the twice-refined head of about 7,400 vertices and 14,700 faces (adjacency and
 // normals at export). Targets: adjacency of 15,000 faces well under 10 ms; normals of the base
 // head well under 1 ms.
-#include "platform/MeshServices.h"
+#include "platform/mesh/MeshServices.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

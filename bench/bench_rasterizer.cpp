@@ -1,6 +1,6 @@
 // Rasteriser throughput: a texture-bake-sized target filled by a grid of small triangles with
 // two bilinear texture reads per pixel, as the export's atlas bake does.
-#include "platform/Rasterizer.h"
+#include "platform/raster/Rasterizer.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

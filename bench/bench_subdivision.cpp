@@ -2,7 +2,7 @@
 // detail runs it: stage 1 on the 479-vertex head, stage 2 on stage 1's 1,861 vertices.
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <benchmark/benchmark.h>
 #include <memory>

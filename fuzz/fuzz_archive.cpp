@@ -1,7 +1,7 @@
 // Archive reads on arbitrary bytes: every read either succeeds or raises ArchiveException, and a
 // damaged length never reserves more memory than the input could fill.
-#include "platform/Archive.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Archive.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // libFuzzer target: the archive's count and string readers on arbitrary bytes. The first byte
 // of each step picks the reader, so sequences of both are explored.
-#include "platform/Archive.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Archive.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the document file reader: it must refuse them cleanly, never crash,
 // hang or allocate beyond what the bytes can justify.
 #include "persistence/DocumentFile.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

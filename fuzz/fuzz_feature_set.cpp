@@ -2,7 +2,7 @@
 // archive failure (early end) or an invalid-argument failure (parents, segment ends), and every
 // point it returns is consistent with its features.
 #include "document/FeatureSetBlock.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <cstddef>

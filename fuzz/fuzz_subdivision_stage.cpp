@@ -2,7 +2,7 @@
 // raises an archive failure, and refinement either succeeds or refuses the table with an
 // invalid-argument failure; it never reads outside the mesh or the table.
 #include "document/Subdivision.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // libFuzzer target: the .x reader on arbitrary bytes. Malformed input must end in the reader's
 // own failure; anything else (crash, leak, hang, other exception) is a finding.
-#include "platform/Exceptions.h"
-#include "platform/XFileReader.h"
+#include "platform/core/Exceptions.h"
+#include "platform/xfile/XFileReader.h"
 
 #include <QByteArray>
 #include <cstddef>

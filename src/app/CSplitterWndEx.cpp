@@ -1,7 +1,7 @@
 #include "app/CSplitterWndEx.h"
 
 #include "app/CViewActivation.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // The application object: reads the settings at construction, shows the splash while starting,
 // creates the document and the main window, carries out the command line (nothing: a new
 // document; a path: that document) and turns 3D redraw requests into one repaint per idle period.
-#include "platform/Settings.h"
+#include "app/Settings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

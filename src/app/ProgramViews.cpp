@@ -1,6 +1,6 @@
 // The binding of the main window to the program's views and dialogs.
 #include "app/MainFrameViews.h"
-#include "platform/Settings.h"
+#include "app/Settings.h"
 #include "views/autofit/AutoFitCommand.h"
 #include "views/export/ExportCommand.h"
 #include "views/photo/CFrontView.h"

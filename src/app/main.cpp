@@ -4,7 +4,7 @@
 #include "autofit/FaceLandmarks.h"
 #include "cli/AutoFitStep.h"
 #include "cli/CommandLine.h"
-#include "platform/Settings.h"
+#include "app/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,7 +1,7 @@
 #pragma once
 // Frontal faces and their 68 landmarks (the common 68-point annotation: jaw 0-16, brows 17-26,
 // nose 27-35, eyes 36-47, mouth 48-67, "left" meaning the left of the picture).
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QString>
 #include <array>

@@ -5,7 +5,7 @@
 #include "autofit/PhotoFit.h"
 #include "autofit/SideAlignment.h"
 #include "autofit/SideFit.h"
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <optional>
 #include <vector>

@@ -2,7 +2,7 @@
 // What an automatic fit of one photo finds: where each of the photo's feature points belongs,
 // or why the photo could not be fitted.
 #include "document/DocumentTypes.h"
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QImage>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 // The head's outline in a profile photo, turned so that the face looks to the right.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QImage>
 #include <QString>

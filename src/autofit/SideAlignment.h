@@ -5,7 +5,7 @@
 // eyes, the nose and the chin are before both can be fitted. The side photo is resampled so that
 // they do (and mirrored when the face looks the other way than the document's side photo).
 #include "document/DocumentTypes.h"
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QImage>
 #include <QSize>

@@ -3,7 +3,7 @@
 // best scale-turn-shift of the anchors plus Gaussian bumps that absorb what it leaves. Far from
 // every anchor the map only scales, turns and shifts, so the head's outline keeps the generic
 // head's proportions.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <vector>
 

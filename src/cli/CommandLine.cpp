@@ -6,8 +6,8 @@
 #include "export/ExportModel.h"
 #include "export/GltfWriter.h"
 #include "persistence/DocumentIO.h"
-#include "platform/Exceptions.h"
-#include "platform/ReplacingFile.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ReplacingFile.h"
 
 #include <QCommandLineParser>
 #include <QTextStream>

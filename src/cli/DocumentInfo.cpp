@@ -1,7 +1,7 @@
 #include "cli/DocumentInfo.h"
 
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

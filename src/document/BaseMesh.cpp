@@ -1,7 +1,7 @@
 #include "document/HeadResources.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
-#include "platform/XFileReader.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/xfile/XFileReader.h"
 
 namespace vm {
 

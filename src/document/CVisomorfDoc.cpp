@@ -1,8 +1,8 @@
 #include "document/CVisomorfDoc.h"
 
 #include "document/HeadResources.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
 
 #include <algorithm>
 

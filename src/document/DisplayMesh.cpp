@@ -1,8 +1,8 @@
 // Level of detail: the displayed mesh made from the editable mesh, and the subdivision options.
 #include "document/CVisomorfDoc.h"
 #include "document/Subdivision.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
 
 namespace vm {
 

@@ -2,7 +2,7 @@
 #include "document/DocumentCommands.h"
 
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 namespace vm {
 

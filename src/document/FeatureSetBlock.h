@@ -2,7 +2,7 @@
 // The feature-set block: both photos' feature points and features as the default feature set
 // resource and the document file store them.
 #include "document/FeatureSet.h"
-#include "platform/Archive.h"
+#include "platform/core/Archive.h"
 
 namespace vm {
 

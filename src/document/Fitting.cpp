@@ -1,7 +1,7 @@
 // Feature points and model fitting: vertex weights, drag weights, point and box moves.
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
 
 #include <algorithm>
 #include <cmath>

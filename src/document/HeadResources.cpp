@@ -1,8 +1,8 @@
 #include "document/HeadResources.h"
 
 #include "document/FeatureSetBlock.h"
-#include "platform/Archive.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Archive.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <QFile>

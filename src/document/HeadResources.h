@@ -1,7 +1,7 @@
 #pragma once
 // The generic head the program carries: its mesh and its default feature set.
 #include "document/FeatureSet.h"
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 // Photos and their textures: the device, loading a photo, the blank placeholders and the side
 // texture's blend.
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/core/Exceptions.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/BlendZone.h"
 #include "texture/PhotoTexture.h"
 

@@ -1,6 +1,6 @@
 #include "document/RefinementPlan.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <atomic>
 #include <cmath>

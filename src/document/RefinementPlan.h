@@ -4,7 +4,7 @@
 // pass of multiply-adds with the same single-precision arithmetic as the rules themselves, and
 // needs no allocation once the output buffers exist.
 #include "document/SubdivisionStage.h"
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "document/Subdivision.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <cmath>
 

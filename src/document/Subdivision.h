@@ -2,7 +2,7 @@
 // Table-driven Loop subdivision: reading and writing the stage tables, attaching the crease
 // lists of the subdivision options, and refining a mesh once with a stage.
 #include "document/SubdivisionStage.h"
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <QByteArray>
 #include <QString>

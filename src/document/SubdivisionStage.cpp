@@ -2,7 +2,7 @@
 
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QtEndian>
 #include <algorithm>

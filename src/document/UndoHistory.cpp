@@ -1,6 +1,6 @@
 // Undo and redo: whole snapshots of what photo drags change.
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "texture/PhotoTexture.h"
 
 #include <algorithm>

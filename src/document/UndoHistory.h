@@ -2,7 +2,7 @@
 // The state one undo step restores: everything a photo drag or the automatic fit can change.
 #include "document/DocumentTypes.h"
 #include "document/FeatureSet.h"
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QByteArray>
 #include <QImage>

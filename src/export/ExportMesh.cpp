@@ -1,7 +1,7 @@
 #include "export/ExportMesh.h"
 
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
 
 #include <algorithm>
 

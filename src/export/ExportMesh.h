@@ -1,7 +1,7 @@
 #pragma once
 // The mesh an export writes: the displayed mesh without degenerate triangles, its texture
 // coordinates taken from the generic head's layout, duplicates welded.
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <array>
 #include <cstdint>

@@ -6,8 +6,8 @@
 #include "export/JpegWriter.h"
 #include "export/ObjWriter.h"
 #include "export/TextureAtlas.h"
-#include "platform/Exceptions.h"
-#include "platform/ReplacingFile.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ReplacingFile.h"
 
 #include <functional>
 #include <future>

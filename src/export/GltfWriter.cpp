@@ -2,7 +2,7 @@
 
 #include "export/JpegWriter.h"
 #include "export/ObjWriter.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

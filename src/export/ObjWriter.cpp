@@ -1,7 +1,7 @@
 #include "export/ObjWriter.h"
 
-#include "platform/Exceptions.h"
-#include "platform/ReplacingFile.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/ReplacingFile.h"
 
 #include <QFile>
 #include <algorithm>

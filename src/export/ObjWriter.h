@@ -1,7 +1,7 @@
 #pragma once
 // The text files of an export: the Wavefront OBJ mesh and the MTL material file that names the
 // baked JPEG texture. Both are written with CR LF line ends.
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "export/TextureAtlas.h"
 
-#include "platform/Exceptions.h"
-#include "platform/PixelMemory.h"
-#include "platform/Rasterizer.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/core/Exceptions.h"
+#include "platform/raster/PixelMemory.h"
+#include "platform/raster/Rasterizer.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/PhotoTexture.h"
 
 #include <algorithm>

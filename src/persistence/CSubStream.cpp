@@ -1,6 +1,6 @@
 #include "persistence/CSubStream.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <algorithm>
 

@@ -2,10 +2,10 @@
 
 #include "document/FeatureSetBlock.h"
 #include "persistence/CSubStream.h"
-#include "platform/Archive.h"
-#include "platform/Exceptions.h"
-#include "platform/XFileReader.h"
-#include "platform/XFileWriter.h"
+#include "platform/core/Archive.h"
+#include "platform/core/Exceptions.h"
+#include "platform/xfile/XFileReader.h"
+#include "platform/xfile/XFileWriter.h"
 
 #include <QImageWriter>
 #include <bit>

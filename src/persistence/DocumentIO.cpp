@@ -1,10 +1,10 @@
 #include "persistence/DocumentIO.h"
 
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
-#include "platform/ReplacingFile.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/core/ReplacingFile.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/BlendZone.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "document/CVisomorfDoc.h"
 #include "persistence/DocumentIO.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <QDir>

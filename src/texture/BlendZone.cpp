@@ -1,6 +1,6 @@
 #include "texture/BlendZone.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "texture/FixedFunctionPipeline.h"
 
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/PhotoTexture.h"
 
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "texture/JpegOrientation.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 #include "texture/PhotoTexture.h"
 
-#include "platform/Exceptions.h"
-#include "platform/PixelMemory.h"
+#include "platform/core/Exceptions.h"
+#include "platform/raster/PixelMemory.h"
 #include "texture/ImageCompleteness.h"
 #include "texture/JpegMetadata.h"
 #include "texture/JpegOrientation.h"

@@ -2,7 +2,7 @@
 // Photos: decoding image files, and turning photos into textures of the graphics device.
 // Every function here only makes new objects and never touches the caller's state, so a
 // caller replaces its photo and texture only after all of them succeeded.
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "views/FailureReport.h"
 
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QApplication>
 #include <QMessageBox>

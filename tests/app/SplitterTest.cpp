@@ -3,7 +3,7 @@
 #include "app/CSplitterWndEx.h"
 #include "app/CViewActivation.h"
 #include "app/SplitterLayout.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QApplication>
 #include <QTest>

@@ -6,7 +6,7 @@
 #include "app/CMainFrame.h"
 #include "app/CommandTable.h"
 #include "app/IdleRedraw3D.h"
-#include "platform/Settings.h"
+#include "app/Settings.h"
 #include "views/export/CExportDlg.h"
 #include "views/photo/BlendZoneGeometry.h"
 #include "views/photo/CFrontView.h"

@@ -3,7 +3,7 @@
 // background, with the exact photo-pixel place of every side feature point's bound vertex:
 // the ground truth for the side fit.
 #include "document/CVisomorfDoc.h"
-#include "platform/Rasterizer.h"
+#include "platform/raster/Rasterizer.h"
 
 #include <QImage>
 #include <algorithm>

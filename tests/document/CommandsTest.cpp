@@ -1,6 +1,6 @@
 // The document's commands, their menu states and the view registry.
 #include "document/DocumentFixture.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "document/RefinementPlan.h"
 #include "document/SeamedDisk.h"
 #include "document/Subdivision.h"
-#include "document/SubdivisionTableBuilder.h"
-#include "platform/Exceptions.h"
+#include "subdivgen/SubdivisionTableBuilder.h"
+#include "platform/core/Exceptions.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

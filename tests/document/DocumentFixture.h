@@ -2,8 +2,8 @@
 // Small hand-made documents whose weights and distances can be worked out on paper, and
 // recording views for the view registry.
 #include "document/CVisomorfDoc.h"
-#include "platform/MeshServices.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/PhotoTexture.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // Point moves, box maps and box fitting on the hand-made strip document.
 #include "document/DocumentFixture.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>
 

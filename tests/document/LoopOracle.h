@@ -1,7 +1,7 @@
 #pragma once
 // A direct Loop subdivision step written from the textbook rules, independent of the tables:
 // co-located vertices are one vertex, boundary vertices and edges use the crease rules.
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <cmath>
 #include <cstdint>

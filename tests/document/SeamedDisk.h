@@ -2,7 +2,7 @@
 // A small curved disk cut from its rim to its centre, with the cut vertices stored twice (same
 // position, different texture coordinates): the same kind of surface as the generic head,
 // whose texture layout is cut from the neck opening to the crown.
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include "document/LoopOracle.h"
 #include "document/SeamedDisk.h"
-#include "document/SubdivisionTableBuilder.h"
-#include "platform/Exceptions.h"
+#include "subdivgen/SubdivisionTableBuilder.h"
+#include "platform/core/Exceptions.h"
 
 #include <QByteArray>
 #include <algorithm>

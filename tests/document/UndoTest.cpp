@@ -1,6 +1,6 @@
 // Snapshots, the history's browsing rules and the blend refresh on restore.
 #include "document/DocumentFixture.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // what a failure leaves behind.
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "support/SmallDisk.h"
 
 #include <QDir>

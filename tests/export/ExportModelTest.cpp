@@ -3,7 +3,7 @@
 #include "document/CVisomorfDoc.h"
 #include "export/ExportMesh.h"
 #include "export/UVGeometry.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
 #include "export/GltfWriter.h"
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QFile>
 #include <QJsonArray>

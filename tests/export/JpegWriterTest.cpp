@@ -1,6 +1,6 @@
 #include "export/JpegWriter.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "export/ObjWriter.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 
 #include "document/CVisomorfDoc.h"
 #include "export/ExportMesh.h"
-#include "platform/Rasterizer.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/Rasterizer.h"
+#include "platform/raster/SoftwareDevice.h"
 
 #include <QColor>
 #include <algorithm>

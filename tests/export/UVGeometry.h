@@ -1,6 +1,6 @@
 #pragma once
 // Checks on texture-space triangles: containment, area and overlap between faces.
-#include "platform/Mesh.h"
+#include "platform/mesh/Mesh.h"
 
 #include <array>
 #include <cstdint>

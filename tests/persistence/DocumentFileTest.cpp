@@ -1,7 +1,7 @@
 #include "persistence/DocumentFile.h"
 
-#include "platform/Exceptions.h"
-#include "platform/XFileReader.h"
+#include "platform/core/Exceptions.h"
+#include "platform/xfile/XFileReader.h"
 
 #include <QBuffer>
 #include <QImage>

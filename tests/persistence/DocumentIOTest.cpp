@@ -2,9 +2,9 @@
 
 #include "document/CVisomorfDoc.h"
 #include "document/HeadResources.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/raster/SoftwareDevice.h"
 
 #include <QBuffer>
 #include <QFile>

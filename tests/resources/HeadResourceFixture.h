@@ -1,7 +1,7 @@
 #pragma once
 // The committed generic-head resources, read once per test program, and the welded view of the
 // mesh (co-located vertices joined) that topology checks need.
-#include "platform/XFileReader.h"
+#include "platform/xfile/XFileReader.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "document/FeatureSetBlock.h"
 #include "document/HeadResources.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
-#include "platform/XFileReader.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/xfile/XFileReader.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // frame of a known quad.
 #include "texture/FixedFunctionPipeline.h"
 
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // What of a photo file is kept (the picture, not who took it where) and which files are refused
 // (data cut short).
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "texture/ImageCompleteness.h"
 #include "texture/JpegMetadata.h"
 #include "texture/PhotoTexture.h"

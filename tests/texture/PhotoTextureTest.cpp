@@ -1,7 +1,7 @@
 #include "texture/PhotoTexture.h"
 
-#include "platform/Exceptions.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/core/Exceptions.h"
+#include "platform/raster/SoftwareDevice.h"
 
 #include <QBuffer>
 #include <QDataStream>

@@ -1,6 +1,6 @@
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "texture/PhotoTexture.h"
 
 #include <algorithm>

@@ -6,9 +6,9 @@
 // - desktop/visomorf-document.png: the icon of .vmf documents.
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
-#include "platform/Rasterizer.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/raster/Rasterizer.h"
 
 #include <QDir>
 #include <QGuiApplication>

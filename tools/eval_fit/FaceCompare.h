@@ -3,7 +3,7 @@
 // annotation): the landmarks are aligned by the similarity (scale, rotation, shift) that fits
 // them best in the least-squares sense, then compared point by point and, inside the inner
 // face, pixel by pixel.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <array>
 #include <opencv2/core.hpp>

@@ -4,7 +4,7 @@
 // It reads the file as any other program would, so what it shows is what an export hands on.
 // Every offset and index is checked against the file: a damaged file gives an error message,
 // never a read outside the data.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QByteArray>
 #include <QImage>

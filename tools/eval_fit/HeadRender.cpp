@@ -1,6 +1,6 @@
 #include "HeadRender.h"
 
-#include "platform/Rasterizer.h"
+#include "platform/raster/Rasterizer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // The generic head as stored: exact bounds, final vertex numbers, the texture cut along the back
 // midline and the model texture layout.
 #include "HeadMesh.h"
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <map>
 #include <vector>

@@ -5,7 +5,7 @@
 #include "HeadFinal.h"
 #include "Preview.h"
 #include "document/FeatureSetBlock.h"
-#include "platform/XFileWriter.h"
+#include "platform/xfile/XFileWriter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -7,9 +7,9 @@
 //   head, from nearly in front.
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
-#include "platform/Rasterizer.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
+#include "platform/raster/Rasterizer.h"
 
 #include <QColor>
 #include <QDir>

@@ -1,8 +1,8 @@
 // render_export HEAD.obj OUT.png [VIEW_SIZE]: draws an exported head (the OBJ, the texture its
 // MTL names) from the front, at three quarters and from the side, as one picture. It reads the
 // files the way any other program would, so it shows what an export hands on.
-#include "platform/Rasterizer.h"
-#include "platform/VMath.h"
+#include "platform/raster/Rasterizer.h"
+#include "platform/core/VMath.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // view3d_persp.png. The photos default to the portraits that python3-skimage ships; the boxes
 // are set around the heads in those two pictures.
 #include "document/CVisomorfDoc.h"
-#include "platform/MeshServices.h"
+#include "platform/mesh/MeshServices.h"
 #include "views/view3d/C3DView.h"
 
 #include <QApplication>

@@ -15,7 +15,7 @@
 #include "app/CMainFrame.h"
 #include "app/MainFrameViews.h"
 #include "document/CVisomorfDoc.h"
-#include "platform/Settings.h"
+#include "app/Settings.h"
 #include "app/CommandTable.h"
 #include "views/FailureReport.h"
 #include "views/photo/CImageView.h"

@@ -3,8 +3,8 @@
 // vertices, and the vertices a reader sees that takes only the standard templates (position,
 // normal, colour, first texture set) and not FVFData.
 #include "persistence/DocumentFile.h"
-#include "platform/Exceptions.h"
-#include "platform/XFileReader.h"
+#include "platform/core/Exceptions.h"
+#include "platform/xfile/XFileReader.h"
 
 #include <cstring>
 #include <set>

@@ -1,6 +1,6 @@
 #include "views/photo/BlendZoneGeometry.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "views/photo/DragSteps.h"
 #include "views/photo/OverlayHitTest.h"
 

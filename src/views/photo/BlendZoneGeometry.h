@@ -3,7 +3,7 @@
 // straight up from the first vertex and straight down from the last, with an edge line at -w
 // and +w of every vertex. Hit tests and drag steps; mouse positions are window pixels, all else
 // photo pixels.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QPoint>
 #include <QPointF>

@@ -1,6 +1,6 @@
 #include "views/photo/DragSteps.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "views/photo/OverlayHitTest.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <algorithm>
 #include <cmath>

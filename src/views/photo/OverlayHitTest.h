@@ -4,7 +4,7 @@
 // expressed in photo pixels.
 #include "document/DocumentTypes.h"
 #include "document/FeatureSet.h"
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <Qt>
 #include <vector>

@@ -4,7 +4,7 @@
 // 5 x 5 square markers. The origin is in window pixels: photo pixel (0, 0) lands at -origin.
 #include "document/DocumentTypes.h"
 #include "document/FeatureSet.h"
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 #include <QColor>
 #include <QPoint>

@@ -2,7 +2,7 @@
 // The 3D view's camera: trackball rotation, pan and zoom drags, the wheel, and the world, view
 // and projection matrices. Row-vector, left-handed matrices with depth 0..1 as the model's math
 // uses them; ToGLClip turns a projection into OpenGL's clip space without changing the picture.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 
 namespace vm {
 

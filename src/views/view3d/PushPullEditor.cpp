@@ -1,8 +1,8 @@
 #include "views/view3d/PushPullEditor.h"
 
 #include "document/CVisomorfDoc.h"
-#include "platform/Exceptions.h"
-#include "platform/MeshServices.h"
+#include "platform/core/Exceptions.h"
+#include "platform/mesh/MeshServices.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // Push/pull editing in the 3D window: picking the displayed mesh, the fixed push direction, and
 // moving editable-mesh vertices with a falloff between the near and the far distance. Each
 // click and each reset is one undo step of the document and marks it modified.
-#include "platform/VMath.h"
+#include "platform/core/VMath.h"
 #include "views/view3d/Camera3D.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "views/view3d/SceneRendererGL.h"
 
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "texture/FixedFunctionPipeline.h"
 #include "texture/PhotoTexture.h"
 

@@ -1,7 +1,7 @@
 #include "views/view3d/SoftwareScene.h"
 
 #include "document/CVisomorfDoc.h"
-#include "platform/Rasterizer.h"
+#include "platform/raster/Rasterizer.h"
 #include "texture/FixedFunctionPipeline.h"
 
 namespace vm {

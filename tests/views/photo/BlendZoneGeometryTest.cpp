@@ -1,7 +1,7 @@
 // Blend zone hit tests (with the extensions) and drag steps with their limits.
 #include "views/photo/BlendZoneGeometry.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Hit tests of the box, points and features; box resize steps with their limit.
 #include "views/photo/OverlayHitTest.h"
 
-#include "platform/Exceptions.h"
+#include "platform/core/Exceptions.h"
 #include "views/photo/DragSteps.h"
 
 #include <gtest/gtest.h>

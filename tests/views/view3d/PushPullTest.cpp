@@ -1,7 +1,7 @@
 // Push/pull on a flat grid facing the camera, where distances from the hit are easy to count:
 // the falloff, the fixed direction, reset, and undo/redo keeping the record in step.
 #include "document/CVisomorfDoc.h"
-#include "platform/MeshServices.h"
+#include "platform/mesh/MeshServices.h"
 #include "views/view3d/PushPullEditor.h"
 
 #include <cmath>

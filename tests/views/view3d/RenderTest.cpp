@@ -1,7 +1,7 @@
 // The OpenGL frame of the view against the software pipeline's picture of the same scene: the
 // software picture is the reference for lighting, texture stages, projections and wireframe.
 #include "document/CVisomorfDoc.h"
-#include "platform/SoftwareDevice.h"
+#include "platform/raster/SoftwareDevice.h"
 #include "views/view3d/C3DView.h"
 #include "views/view3d/SoftwareScene.h"
 
