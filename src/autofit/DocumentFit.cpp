@@ -1,5 +1,8 @@
 #include "autofit/DocumentFit.h"
 
+#include "autofit/BlendPlacement.h"
+
+#include "autofit/FaceDepth.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
 #include "autofit/JointFit.h"
@@ -15,6 +18,10 @@ namespace {
 
 // SetBox divides by the old box's size; the photo views keep boxes at least this large.
 constexpr float kSmallestBox = 10;
+// How far the surface turns from the front camera where the side photo takes over: the front
+// photo is sharper and better placed than the side photo almost up to the ear, whose photo
+// places the fit knows only from the head's proportions.
+constexpr float kBlendTurn = 1.4f; // 80 degrees
 
 void ApplyBox(CVisomorfDoc& doc, int photo, const Box& box) {
     if (box.Width() >= kSmallestBox && box.Height() >= kSmallestBox && doc.box[photo].Width() > 0 &&
@@ -180,10 +187,14 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
             MovePointsTo(doc, Front, front.targets);
         else
             FitSideAlone(doc, *profile, side);
+        if (front.fitted)
+            BendFaceBack(doc, kFaceCurve);
         if (UnfoldTriangles(doc, reference) < 0)
             (front.fitted ? front : side).notes
                 << QStringLiteral("some of the head's triangles stay folded; drag the "
                                   "points near them apart");
+        if (side.fitted)
+            PlaceBlendZone(doc, kBlendTurn);
     } catch (...) {
         doc.RestoreSnapshot();
         doc.RebuildDisplayMesh();

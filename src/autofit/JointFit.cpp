@@ -168,8 +168,8 @@ HeadVertex Smoothed(const Mesh& mesh, const std::vector<uint32_t>& neighbours, H
     return v;
 }
 
-// Every feature point at the photo place of its vertex, and each box around its points: after
-// the vertices moved by themselves, the points still show where their vertices take the photos.
+} // namespace
+
 void KeepPointsOnTheirVertices(CVisomorfDoc& doc) {
     for (int p = 0; p < kPhotoCount; ++p) {
         const QSize size = doc.GetPhotoSize(p);
@@ -182,8 +182,6 @@ void KeepPointsOnTheirVertices(CVisomorfDoc& doc) {
         doc.UpdateBoxFromPoints(p);
     }
 }
-
-} // namespace
 
 std::vector<uint32_t> FoldedTriangles(const Mesh& mesh, const std::vector<Vec3>& reference) {
     // A triangle turned more than about 70 degrees from a projection (its projection less than
@@ -345,3 +343,4 @@ bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
 }
 
 } // namespace vm
+

@@ -56,4 +56,8 @@ void MovePointsTo(CVisomorfDoc& doc, int photo, const std::vector<Vec2>& targets
 // Carries the blend zone along with the side points' moves from `before` to now.
 void BlendZoneFollows(CVisomorfDoc& doc, const std::vector<Vec2>& before);
 
+// Every feature point at the photo place of its vertex, and each box around its points: after
+// the vertices moved by themselves, the points still show where their vertices take the photos.
+void KeepPointsOnTheirVertices(CVisomorfDoc& doc);
+
 } // namespace vm

@@ -460,6 +460,17 @@ int main(int argc, char** argv) {
             const QImage row = SheetRow(id, front, frontRender, result.front, angled, angledRender,
                                         result.angled, result.fitMessage);
             row.save(sheet.filePath(QStringLiteral("%1_%2.png").arg(id, mode.name)));
+            if (angledRender.comparison && angled.landmarks) {
+                // The photo beside the render warped onto it, inside the compared inner face.
+                const cv::Mat mask = vm::InnerFaceMask(*angled.landmarks, angled.grey.size());
+                cv::Mat pair(angled.grey.rows, 2 * angled.grey.cols, CV_8UC1, cv::Scalar(0));
+                angled.grey.copyTo(pair(cv::Rect(0, 0, angled.grey.cols, angled.grey.rows)), mask);
+                angledRender.comparison->warped.copyTo(
+                    pair(cv::Rect(angled.grey.cols, 0, angled.grey.cols, angled.grey.rows)), mask);
+                QImage(pair.data, pair.cols, pair.rows, static_cast<qsizetype>(pair.step),
+                       QImage::Format_Grayscale8)
+                    .save(sheet.filePath(QStringLiteral("%1_%2_compared.png").arg(id, mode.name)));
+            }
             rows.push_back(row.scaled(row.width() / 2, row.height() / 2, Qt::IgnoreAspectRatio,
                                       Qt::SmoothTransformation));
         }
