@@ -4,8 +4,8 @@
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
-#include "autofit/ProfileSilhouette.h"
-#include "autofit/SideFit.h"
+#include "autofit/detail/ProfileSilhouette.h"
+#include "autofit/detail/SideFit.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -5,8 +5,8 @@
 #include "autofit/FaceDepth.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
-#include "autofit/JointFit.h"
-#include "autofit/SideFit.h"
+#include "autofit/detail/JointFit.h"
+#include "autofit/detail/SideFit.h"
 #include "document/CVisomorfDoc.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "autofit/FaceDepth.h"
 
-#include "autofit/JointFit.h"
+#include "autofit/detail/JointFit.h"
 #include "document/CVisomorfDoc.h"
 
 #include <algorithm>

@@ -59,9 +59,12 @@ FaceLandmarker::FaceLandmarker(const QString& modelPath) {
 
 FaceLandmarker::~FaceLandmarker() = default;
 
-std::vector<DetectedFace> FaceLandmarker::Detect(const cv::Mat& grey) const {
-    CV_Assert(grey.type() == CV_8UC1);
-    const dlib::cv_image<unsigned char> image(grey);
+std::vector<DetectedFace> FaceLandmarker::Detect(const GreyImage& grey) const {
+    if (grey.bits == nullptr || grey.width <= 0 || grey.height <= 0)
+        return {};
+    const cv::Mat pixels(grey.height, grey.width, CV_8UC1, const_cast<uint8_t*>(grey.bits),
+                         grey.stride);
+    const dlib::cv_image<unsigned char> image(pixels);
     std::vector<dlib::rect_detection> detections;
     m_models->detector(image, detections, kDetectionThreshold);
     std::vector<DetectedFace> faces;
@@ -69,8 +72,8 @@ std::vector<DetectedFace> FaceLandmarker::Detect(const cv::Mat& grey) const {
         const dlib::rectangle& r = detection.rect;
         const dlib::full_object_detection shape = m_models->predictor(image, r);
         DetectedFace face;
-        face.box = cv::Rect2f(static_cast<float>(r.left()), static_cast<float>(r.top()),
-                              static_cast<float>(r.width()), static_cast<float>(r.height()));
+        face.box = {static_cast<float>(r.left()), static_cast<float>(r.top()),
+                    static_cast<float>(r.left() + r.width()), static_cast<float>(r.top() + r.height())};
         face.score = detection.detection_confidence;
         for (int i = 0; i < kLandmarkCount; ++i) {
             const dlib::point p = shape.part(static_cast<unsigned long>(i));
@@ -80,7 +83,7 @@ std::vector<DetectedFace> FaceLandmarker::Detect(const cv::Mat& grey) const {
         faces.push_back(face);
     }
     std::sort(faces.begin(), faces.end(), [](const DetectedFace& a, const DetectedFace& b) {
-        return a.box.area() > b.box.area();
+        return a.box.Width() * a.box.Height() > b.box.Width() * b.box.Height();
     });
     return faces;
 }

@@ -1,5 +1,6 @@
 #include "autofit/FrontFit.h"
 
+#include "autofit/detail/DetectionImage.h"
 #include "autofit/SmoothWarp.h"
 
 #include <algorithm>
@@ -103,9 +104,9 @@ Vec2 NearestOnContour(const DetectedFace& face, int first, int last, const Vec2&
     return best;
 }
 
-Box Translated(const cv::Rect2f& r, double scale) {
+Box Translated(const Box& r, double scale) {
     const auto s = static_cast<float>(1.0 / scale);
-    return {r.x * s, r.y * s, (r.x + r.width) * s, (r.y + r.height) * s};
+    return {r.left * s, r.top * s, r.right * s, r.bottom * s};
 }
 
 } // namespace
@@ -116,13 +117,12 @@ std::optional<DetectedFace> FindLargestFace(const QImage& photo, const FaceLandm
     for (int side : {kDetectionSide, kSecondTrySide}) {
         double scale = 1;
         const cv::Mat grey = GreyForDetection(photo, side, scale);
-        std::vector<DetectedFace> faces = landmarker.Detect(grey);
+        std::vector<DetectedFace> faces = landmarker.Detect(GreyOf(grey));
         if (!faces.empty()) {
             faceCount = static_cast<int>(faces.size());
             DetectedFace face = faces.front();
             const auto s = static_cast<float>(1.0 / scale);
-            const Box b = Translated(face.box, scale);
-            face.box = cv::Rect2f(b.left, b.top, b.Width(), b.Height());
+            face.box = Translated(face.box, scale);
             for (Vec2& p : face.landmarks)
                 p = {(p.x + 0.5f) * s - 0.5f, (p.y + 0.5f) * s - 0.5f};
             return face;
@@ -181,10 +181,10 @@ PhotoFit FitFrontPhoto(const QImage& photo, const std::vector<Vec2>& current,
     const std::optional<DetectedFace> face = FindLargestFace(photo, landmarker, faceCount);
     if (!face)
         return PhotoFit::Failed(QStringLiteral("no face found in the front photo"));
-    if (face->box.width < kSmallestFace)
+    if (face->box.Width() < kSmallestFace)
         return PhotoFit::Failed(QStringLiteral("the face in the front photo is too small (%1 "
                                                "pixels wide; at least %2 are needed)")
-                                    .arg(std::lround(face->box.width))
+                                    .arg(std::lround(face->box.Width()))
                                     .arg(kSmallestFace));
     PhotoFit fit = FitFrontLandmarks(*face, current);
     if (fit.fitted && faceCount > 1)

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
-#include <opencv2/core.hpp>
 #include <vector>
 
 namespace vm {
@@ -28,11 +27,6 @@ struct PhotoFit {
     }
 };
 
-// The photo in grey, scaled down so that its longer side is at most maxSide pixels.
-// scale: detection pixels per photo pixel (at most 1).
-cv::Mat GreyForDetection(const QImage& photo, int maxSide, double& scale);
-// The same for the colour version (3 channels, BGR).
-cv::Mat ColourForDetection(const QImage& photo, int maxSide, double& scale);
 
 // Bounding rectangle of positions (photo pixels); at least one is required.
 Box BoundingBox(const std::vector<Vec2>& positions);

@@ -3,7 +3,7 @@
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
-#include "autofit/SideFit.h"
+#include "autofit/detail/SideFit.h"
 #include "autofit/SmoothWarp.h"
 #include "document/CVisomorfDoc.h"
 

@@ -1,13 +1,13 @@
 // The two photos fitted together: the side photo aligned to the front's heights, the heights
 // both photos give every vertex, folds, left-facing profiles, and Match Side Photo to Front.
-#include "autofit/JointFit.h"
+#include "autofit/detail/JointFit.h"
 
 #include "FitDocument.h"
 #include "SyntheticHead.h"
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/SideAlignment.h"
-#include "autofit/SideFit.h"
+#include "autofit/detail/SideFit.h"
 #include "document/CVisomorfDoc.h"
 
 #include <QTemporaryDir>

@@ -12,6 +12,7 @@
 #include "EvalReport.h"
 #include "FaceCompare.h"
 #include "GlbReader.h"
+#include "autofit/detail/DetectionImage.h"
 #include "HeadRender.h"
 #include "autofit/FaceLandmarks.h"
 
@@ -69,7 +70,7 @@ cv::Mat Grey(const QImage& image) {
 }
 
 std::optional<Landmarks> FindLandmarks(const cv::Mat& grey) {
-    const std::vector<vm::DetectedFace> faces = vm::FaceLandmarker::Instance().Detect(grey);
+    const std::vector<vm::DetectedFace> faces = vm::FaceLandmarker::Instance().Detect(vm::GreyOf(grey));
     if (faces.empty())
         return std::nullopt;
     return faces.front().landmarks; // the largest

@@ -5,7 +5,7 @@
 // triangles' count; with FOLDS=1 in the environment, each folded triangle too.
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
-#include "autofit/SideFit.h"
+#include "autofit/detail/SideFit.h"
 #include "document/CVisomorfDoc.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 // head's side feature points onto the photo.
 #include "autofit/FaceLandmarks.h"
 #include "autofit/PhotoFit.h"
-#include "autofit/ProfileSilhouette.h"
+#include "autofit/detail/ProfileSilhouette.h"
 
 namespace vm {
 

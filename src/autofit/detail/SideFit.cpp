@@ -1,4 +1,4 @@
-#include "autofit/SideFit.h"
+#include "autofit/detail/SideFit.h"
 
 #include "autofit/FrontFit.h"
 #include "autofit/SmoothWarp.h"
@@ -377,7 +377,7 @@ std::optional<ProfileReading> ReadTracedProfile(const QImage& photo,
         const Vec2 nose = face->landmarks[30];
         const float eyes = std::hypot(eyeRight.x - eyeLeft.x, eyeRight.y - eyeLeft.y);
         const float offCentre = std::abs(nose.x - 0.5f * (eyeLeft.x + eyeRight.x));
-        if (eyes > 0.3f * face->box.width && offCentre < 0.15f * eyes) {
+        if (eyes > 0.3f * face->box.Width() && offCentre < 0.15f * eyes) {
             reason = QStringLiteral("the side photo shows a face from the front, not a profile");
             return std::nullopt;
         }

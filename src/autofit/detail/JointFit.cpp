@@ -1,4 +1,4 @@
-#include "autofit/JointFit.h"
+#include "autofit/detail/JointFit.h"
 
 #include "autofit/SmoothWarp.h"
 #include "document/CVisomorfDoc.h"

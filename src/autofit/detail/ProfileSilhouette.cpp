@@ -1,6 +1,7 @@
-#include "autofit/ProfileSilhouette.h"
+#include "autofit/detail/ProfileSilhouette.h"
 
 #include "autofit/PhotoFit.h"
+#include "autofit/detail/DetectionImage.h"
 
 #include <algorithm>
 #include <opencv2/imgproc.hpp>

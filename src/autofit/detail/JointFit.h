@@ -4,7 +4,7 @@
 // the document's half-moves of the two photos agree and the mesh never folds.
 #include "autofit/PhotoFit.h"
 #include "autofit/SideAlignment.h"
-#include "autofit/SideFit.h"
+#include "autofit/detail/SideFit.h"
 #include "platform/mesh/Mesh.h"
 
 #include <optional>
