@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
   zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
   assimp-utils xvfb xauth libx11-dev shared-mime-info xdotool man-db
-  libdlib-dev libdlib-data libopencv-dev
+  libdlib-dev libdlib-data libopencv-dev clang-format-16
 )
 if [ "${1:-}" = "--packaging" ]; then
   PACKAGES+=(dpkg-dev fakeroot file lintian appstream desktop-file-utils jq)
