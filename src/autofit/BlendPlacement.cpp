@@ -17,8 +17,8 @@ constexpr float kRampOfHeadHeight = 0.08f;
 
 // One triangle of the face as the side photo shows it.
 struct FaceSample {
-    float x, y;  // centroid, side-photo pixels, in the frame where the face looks right
-    float turn;  // radians from the front camera towards the side camera
+    float x, y;      // centroid, side-photo pixels, in the frame where the face looks right
+    bool frontShows; // the front photo shows it well
 };
 
 float Cross(const Vec2& p, const Vec2& q, const Vec2& r) {
@@ -27,10 +27,12 @@ float Cross(const Vec2& p, const Vec2& q, const Vec2& r) {
 
 // The triangles that face the front camera, with how far each turns towards the side: the
 // ratio of its side to its front projected area is the tangent of that turn.
-std::vector<FaceSample> FaceSamples(const CVisomorfDoc& doc) {
+std::vector<FaceSample> FaceSamples(const CVisomorfDoc& doc, float turn,
+                                    const std::function<bool(const Vec2&)>& frontShowsHead) {
     const Mesh& mesh = *doc.editableMesh;
     const float width = static_cast<float>(doc.photos[Side].width());
     const float height = static_cast<float>(doc.photos[Side].height());
+    const QSize frontSize = doc.GetPhotoSize(Front);
     std::vector<float> frontAreas;
     std::vector<FaceSample> samples;
     // Which turn of the front projection faces the camera: the one of most of the area.
@@ -58,15 +60,20 @@ std::vector<FaceSample> FaceSamples(const CVisomorfDoc& doc) {
         s.y = (v[0]->sideUV.y + v[1]->sideUV.y + v[2]->sideUV.y) / 3 * height;
         if (doc.leftSide)
             s.x = width - s.x;
-        s.turn = std::atan2(side, front);
+        const Vec2 onFront{(v[0]->frontUV.x + v[1]->frontUV.x + v[2]->frontUV.x) / 3 *
+                               static_cast<float>(frontSize.width()),
+                           (v[0]->frontUV.y + v[1]->frontUV.y + v[2]->frontUV.y) / 3 *
+                               static_cast<float>(frontSize.height())};
+        s.frontShows =
+            std::atan2(side, front) < turn && (!frontShowsHead || frontShowsHead(onFront));
         samples.push_back(s);
     }
     return samples;
 }
 
-// The x that best parts the samples turned less than `turn` (the front's, to its right) from
-// the others, among the samples between rows y0 and y1. Nothing when the rows hold no face.
-std::optional<float> PartingX(std::vector<FaceSample> row, float turn) {
+// The x that best parts the samples the front photo shows (to its right) from the others.
+// Nothing when the row holds no face.
+std::optional<float> PartingX(std::vector<FaceSample> row) {
     if (row.size() < 3)
         return std::nullopt;
     std::sort(row.begin(), row.end(), [](const FaceSample& a, const FaceSample& b) {
@@ -76,11 +83,11 @@ std::optional<float> PartingX(std::vector<FaceSample> row, float turn) {
     // and the side's samples right of it.
     int sideRight = 0;
     for (const FaceSample& s : row)
-        sideRight += s.turn >= turn;
+        sideRight += !s.frontShows;
     int frontLeft = 0, best = sideRight, bestIndex = 0;
     for (size_t i = 0; i < row.size(); ++i) {
-        frontLeft += row[i].turn < turn;
-        sideRight -= row[i].turn >= turn;
+        frontLeft += row[i].frontShows;
+        sideRight -= !row[i].frontShows;
         if (frontLeft + sideRight < best) {
             best = frontLeft + sideRight;
             bestIndex = static_cast<int>(i) + 1;
@@ -95,10 +102,11 @@ std::optional<float> PartingX(std::vector<FaceSample> row, float turn) {
 
 } // namespace
 
-void PlaceBlendZone(CVisomorfDoc& doc, float turn) {
+void PlaceBlendZone(CVisomorfDoc& doc, float turn,
+                    const std::function<bool(const Vec2&)>& frontShowsHead) {
     if (doc.photos[Side].isNull() || !doc.editableMesh || doc.blendZone.size() < 2)
         return;
-    const std::vector<FaceSample> samples = FaceSamples(doc);
+    const std::vector<FaceSample> samples = FaceSamples(doc, turn, frontShowsHead);
     const Box box = doc.box[Side];
     const size_t n = doc.blendZone.size();
     const float step = box.Height() / static_cast<float>(n - 1);
@@ -109,7 +117,7 @@ void PlaceBlendZone(CVisomorfDoc& doc, float turn) {
         for (const FaceSample& s : samples)
             if (std::abs(s.y - y) <= 0.75f * step)
                 row.push_back(s);
-        xs[k] = PartingX(row, turn);
+        xs[k] = PartingX(row);
     }
     // Rows without face take the nearest row's place.
     std::optional<float> last;
@@ -129,9 +137,10 @@ void PlaceBlendZone(CVisomorfDoc& doc, float turn) {
         else
             xs[k] = last;
     // The zone is kept as for a right-facing photo; the texture mirrors it for a left side.
-    for (size_t k = 0; k < n; ++k)
-        doc.blendZone[k] = {*xs[k], box.top + step * static_cast<float>(k)};
     doc.blendZoneWidth = kRampOfHeadHeight * box.Height();
+    const float onFrontSide = 0.5f * doc.blendZoneWidth;
+    for (size_t k = 0; k < n; ++k)
+        doc.blendZone[k] = {*xs[k] + onFrontSide, box.top + step * static_cast<float>(k)};
     doc.UpdateBlendZone();
 }
 

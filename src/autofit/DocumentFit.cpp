@@ -5,6 +5,7 @@
 #include "autofit/FaceDepth.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
+#include "autofit/detail/FrontSilhouette.h"
 #include "autofit/detail/JointFit.h"
 #include "autofit/detail/SideFit.h"
 #include "document/CVisomorfDoc.h"
@@ -194,7 +195,9 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
                 << QStringLiteral("some of the head's triangles stay folded; drag the "
                                   "points near them apart");
         if (side.fitted)
-            PlaceBlendZone(doc, kBlendTurn);
+            PlaceBlendZone(doc, kBlendTurn,
+                           front.fitted ? FrontHeadMask(doc.photos[Front], front.landmarks)
+                                        : std::function<bool(const Vec2&)>());
     } catch (...) {
         doc.RestoreSnapshot();
         doc.RebuildDisplayMesh();

@@ -5,6 +5,9 @@
 #include "autofit/BlendPlacement.h"
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceDepth.h"
+#include "autofit/FaceLandmarks.h"
+#include "autofit/FrontFit.h"
+#include "autofit/detail/FrontSilhouette.h"
 #include "document/CVisomorfDoc.h"
 #include "texture/BlendZone.h"
 
@@ -87,6 +90,7 @@ TEST(BlendPlacement, TheFrontPhotoColoursTheFaceAndTheSidePhotoTheBackAndOneUndo
 
 TEST(BlendPlacement, ALeftSideDocumentGetsTheMirroredZone) {
     auto doc = FittedPair();
+    PlaceBlendZone(*doc, 1.4f);
     const std::vector<Vec2> right = doc->blendZone;
     // The same head with the side photo's places mirrored, as a left-side document holds them.
     const float photoWidth = static_cast<float>(doc->photos[Side].width());
@@ -100,6 +104,31 @@ TEST(BlendPlacement, ALeftSideDocumentGetsTheMirroredZone) {
         EXPECT_NEAR(doc->blendZone[i].x, right[i].x, 0.5f) << i << " of " << photoWidth;
         EXPECT_NEAR(doc->blendZone[i].y, right[i].y, 0.5f) << i;
     }
+}
+
+TEST(BlendPlacement, SurfaceWhoseFrontPhotoPlaceShowsNoHeadGoesToTheSidePhoto) {
+    auto doc = FittedPair();
+    PlaceBlendZone(*doc, 1.4f, [](const Vec2&) { return false; });
+    int front = 0;
+    for (const HeadVertex& v : doc->editableMesh->vertices)
+        front += PhotoOf(*doc, v) == 1;
+    EXPECT_EQ(front, 0);
+}
+
+TEST(FrontHeadMask, FindsTheHeadAroundTheFaceAndNotTheBackgroundBesideIt) {
+    const QImage photo(test::kFitData + "astronaut.jpg");
+    const auto doc = test::NewFitDocument();
+    const PhotoFit fit =
+        FitFrontPhoto(photo, doc->pointPositions[Front], FaceLandmarker::Instance());
+    ASSERT_TRUE(fit.fitted) << fit.failure.toStdString();
+    const auto head = FrontHeadMask(photo, fit.landmarks);
+    ASSERT_TRUE(head);
+    for (int i : {8, 27, 30, 36, 45, 51}) // chin, nose, eyes, mouth
+        EXPECT_TRUE(head(fit.landmarks[size_t(i)])) << i;
+    const float w = static_cast<float>(photo.width()), h = static_cast<float>(photo.height());
+    for (const Vec2& corner : {Vec2{2, 2}, Vec2{w - 3, 2}, Vec2{-5, 10}, Vec2{w + 5, h / 2}})
+        EXPECT_FALSE(head(corner)) << corner.x << ", " << corner.y;
+    EXPECT_FALSE(FrontHeadMask(photo, {}));
 }
 
 TEST(FaceDepth, BendingMovesTheFaceEdgesBackUnseenByTheFrontPhotoAndTheSidePhotoFollows) {
