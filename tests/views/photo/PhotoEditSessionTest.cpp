@@ -1,8 +1,9 @@
 // A drag's edit session on a new document, without any widget: what ending and cancelling do
 // to the model, the history and the other views, and what each step rebuilds.
+#include "views/photo/PhotoEditSession.h"
+
 #include "PhotoViewFixture.h"
 #include "views/photo/BlendZoneGeometry.h"
-#include "views/photo/PhotoEditSession.h"
 
 namespace vm::test {
 namespace {
@@ -127,9 +128,8 @@ TEST_F(PhotoEditSessionTest, EveryStepRebuildsTheDisplayedMeshAndAsksForA3DRedra
         return positions;
     };
     const auto same = [](const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
-        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](Vec3 u, Vec3 v) {
-            return u.x == v.x && u.y == v.y && u.z == v.z;
-        });
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](Vec3 u, Vec3 v) { return u.x == v.x && u.y == v.y && u.z == v.z; });
     };
 
     PhotoEditSession session(doc, &owner);
