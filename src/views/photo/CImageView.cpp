@@ -391,7 +391,7 @@ void CImageView::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
 }
 
-// ---- Drags of the box, points and features ----
+// ---- Drags of the box, points, features and blend zone ----
 
 bool CImageView::BeginDrag(QPoint clientPoint) {
     // What the press grabs is what the hover shows there.
