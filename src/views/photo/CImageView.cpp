@@ -2,8 +2,6 @@
 
 #include "views/FailureReport.h"
 #include "views/photo/CMagnifierDlg.h"
-#include "views/photo/DragSteps.h"
-#include "views/photo/OverlayHitTest.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -17,7 +15,7 @@
 namespace vm {
 
 CImageView::CImageView(CVisomorfDoc& doc, QWidget* parent)
-    : QAbstractScrollArea(parent), m_doc(doc) {
+    : QAbstractScrollArea(parent), m_doc(doc), m_edit(doc, this) {
     // Both bars always visible; they are disabled, never hidden, when not needed.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -34,13 +32,7 @@ CImageView::CImageView(CVisomorfDoc& doc, QWidget* parent)
 }
 
 CImageView::~CImageView() {
-    if (IsDragging()) {
-        try {
-            m_doc.RestoreSnapshot();
-        } catch (const std::exception&) {
-            // The document keeps the last step; nothing can be shown from a destructor.
-        }
-    }
+    m_edit.Abandon();
     m_doc.RemoveView(this);
 }
 
@@ -66,8 +58,6 @@ void CImageView::OnUpdate(CDocumentView* sender, int /*hint*/) {
         // A drag holds weights, a snapshot and indices of the model as it was: it cannot go on.
         CancelEditing();
         ClearOverlayHover();
-        m_pointWeights.clear();
-        m_vertexWeights.clear();
     }
     ResetScrollSizes();
     RepaintWithMagnifier();
@@ -154,7 +144,7 @@ void CImageView::DrawContent(QPainter& surface, int ax, int ay, float scale) {
     try {
         if (m_doc.showBox) {
             const Feature* outline = m_doc.features[i].empty() ? nullptr : &m_doc.features[i][0];
-            overlay.DrawBox(m_doc.box[i], outline, m_doc.pointPositions[i], m_nHotHandle);
+            overlay.DrawBox(m_doc.box[i], outline, m_doc.pointPositions[i], Hover().handle);
         }
         if (m_doc.showFeatures) {
             overlay.DrawFeatures(m_doc.features[i], m_doc.points[i], m_doc.pointPositions[i],
@@ -216,45 +206,47 @@ float CImageView::Tolerance() const {
     return HitTolerance(m_viewport.Scale());
 }
 
-void CImageView::SetHoverCursor(Qt::CursorShape shape) {
-    viewport()->setCursor(shape);
+OverlayHover CImageView::Hover() const {
+    const auto indexOf = [this](OverlayTarget target) {
+        return m_hover.target == target ? m_hover.index : -1;
+    };
+    return {indexOf(OverlayTarget::BoxPart), indexOf(OverlayTarget::Point),
+            indexOf(OverlayTarget::Feature)};
+}
+
+OverlayLayers CImageView::Layers() const {
+    const int i = GetPhotoIndex();
+    OverlayLayers layers;
+    if (m_doc.showBox) {
+        layers.box = &m_doc.box[i];
+    }
+    if (m_doc.showFeatures) {
+        layers.points = &m_doc.points[i];
+        layers.features = &m_doc.features[i];
+        layers.positions = &m_doc.pointPositions[i];
+        layers.pointsLevel = m_doc.pointsLevel;
+    }
+    return layers;
+}
+
+OverlayHit CImageView::HitTest(QPoint clientPoint) const {
+    return HitTestOverlay(Layers(), PhotoPosition(clientPoint), Tolerance());
 }
 
 void CImageView::ClearOverlayHover() {
-    m_nHotHandle = m_nHotPoint = m_nHotFeature = -1;
+    m_hover = {};
 }
 
 bool CImageView::UpdateHover(QPoint clientPoint) {
-    const int i = GetPhotoIndex();
-    const Vec2 p = PhotoPosition(clientPoint);
-    const float t = Tolerance();
-    const int oldHandle = m_nHotHandle;
-    m_nHotHandle = m_doc.showBox ? HitTestBox(m_doc.box[i], p, t) : -1;
-    if (m_nHotHandle != oldHandle) {
+    const OverlayHit hit = HitTest(clientPoint);
+    if (!(hit == m_hover)) {
+        m_hover = hit;
         RepaintWithMagnifier();
     }
-    if (m_nHotHandle != -1) {
-        SetHoverCursor(BoxPartCursor(m_nHotHandle));
-        m_nHotPoint = m_nHotFeature = -1;
-        return true;
-    }
-    const int oldPoint = m_nHotPoint;
-    const int oldFeature = m_nHotFeature;
-    m_nHotPoint = m_nHotFeature = -1;
-    if (m_doc.showFeatures) {
-        const auto& positions = m_doc.pointPositions[i];
-        m_nHotPoint = HitTestPoint(m_doc.points[i], positions, m_doc.pointsLevel, p, t);
-        if (m_nHotPoint == -1) {
-            m_nHotFeature = HitTestFeature(m_doc.features[i], positions, m_doc.pointsLevel, p, t);
-        }
-    }
-    if (m_nHotPoint != oldPoint || m_nHotFeature != oldFeature) {
-        RepaintWithMagnifier();
-    }
-    if (m_nHotPoint == -1 && m_nHotFeature == -1) {
+    if (hit.target == OverlayTarget::None) {
         return false;
     }
-    SetHoverCursor(Qt::SizeAllCursor);
+    viewport()->setCursor(OverlayCursor(hit));
     return true;
 }
 
@@ -399,113 +391,38 @@ void CImageView::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
 }
 
-// ---- Drags of the box, points and features ----
-
-int CImageView::ChooseDragMode(QPoint clientPoint) {
-    const int i = GetPhotoIndex();
-    const Vec2 p = PhotoPosition(clientPoint);
-    const float t = Tolerance();
-    if (m_doc.showBox) {
-        m_nHotHandle = HitTestBox(m_doc.box[i], p, t);
-        if (m_nHotHandle == kBoxEdge) {
-            return kMoveBox;
-        }
-        if (m_nHotHandle != -1) {
-            return kResizeBox;
-        }
-    }
-    if (!m_doc.showFeatures) {
-        return kNoDrag;
-    }
-    const auto& positions = m_doc.pointPositions[i];
-    m_nHotPoint = HitTestPoint(m_doc.points[i], positions, m_doc.pointsLevel, p, t);
-    if (m_nHotPoint != -1) {
-        m_nHotFeature = -1;
-        m_pointWeights.clear();
-        m_vertexWeights.clear();
-        m_doc.CollectPointWeights(i, m_nHotPoint, m_pointWeights);
-        m_doc.CollectVertexWeights(i, m_pointWeights, m_vertexWeights);
-        return kMovePoints;
-    }
-    m_nHotFeature = HitTestFeature(m_doc.features[i], positions, m_doc.pointsLevel, p, t);
-    if (m_nHotFeature == -1) {
-        return kNoDrag;
-    }
-    if (m_nHotFeature == m_doc.wholeObjectFeature) {
-        return kMoveBox; // the head's outline carries the box with everything in it
-    }
-    m_pointWeights.clear();
-    m_vertexWeights.clear();
-    m_doc.CollectFeatureWeights(i, m_nHotFeature, m_pointWeights);
-    m_doc.CollectVertexWeights(i, m_pointWeights, m_vertexWeights);
-    return kMovePoints;
-}
+// ---- Drags of the box, points, features and blend zone ----
 
 bool CImageView::BeginDrag(QPoint clientPoint) {
-    const int mode = ChooseDragMode(clientPoint);
-    if (mode == kNoDrag) {
+    // What the press grabs is what the hover shows there.
+    m_hover = HitTest(clientPoint);
+    if (!m_edit.Begin(GetPhotoIndex(), m_hover, clientPoint)) {
         return false;
     }
-    m_doc.SaveSnapshot();
-    m_nDragHandle = m_nHotHandle;
-    m_bDragChanged = false;
-    m_ptLast = clientPoint;
-    m_nDragMode = mode;
     Capture();
     return true;
 }
 
 void CImageView::DragTo(QPoint clientPoint) {
-    const float scale = m_viewport.Scale();
-    const QPointF delta = DragDelta(clientPoint, m_ptLast, scale);
-    if (delta.x() == 0 && delta.y() == 0) {
-        return;
+    if (m_edit.Step(clientPoint, m_viewport.Scale())) {
+        RepaintWithMagnifier();
     }
-    const int i = GetPhotoIndex();
-    if (m_nDragMode == kMovePoints) {
-        m_doc.MovePoints(i, m_pointWeights, m_vertexWeights, static_cast<float>(delta.x()),
-                         static_cast<float>(delta.y()));
-        m_ptLast = clientPoint;
-    } else {
-        const BoxStep step =
-            m_nDragMode == kMoveBox
-                ? MoveBoxStep(m_doc.box[i], clientPoint, m_ptLast, scale)
-                : ResizeBoxStep(m_doc.box[i], m_nDragHandle, clientPoint, m_ptLast, scale);
-        m_ptLast = step.reference;
-        m_doc.SetBox(i, step.box.left, step.box.top, step.box.right, step.box.bottom);
-    }
-    m_bDragChanged = true;
-    m_doc.RebuildDisplayMesh();
-    RepaintWithMagnifier();
-    m_doc.RequestRedraw3D();
 }
 
 void CImageView::EndDrag() {
-    const bool changed = m_bDragChanged;
-    m_nDragMode = kNoDrag;
     ReleaseCapture();
     ResetScrollSizes();
-    if (!changed) {
-        m_doc.RestoreSnapshot(); // a click is not an edit: no history entry, not modified
-        return;
-    }
-    m_doc.CommitChange();
-    m_doc.SetModifiedFlag(true);
-    m_doc.UpdateAllViews(this);
+    m_edit.End();
 }
 
 void CImageView::CancelDrag() {
-    if (m_nDragMode == kNoDrag) {
+    if (!m_edit.Active()) {
         return;
     }
-    m_nDragMode = kNoDrag;
     ReleaseCapture();
     ResetScrollSizes();
-    m_doc.RestoreSnapshot();
-    m_doc.RebuildDisplayMesh();
+    m_edit.Cancel();
     RepaintWithMagnifier();
-    m_doc.RequestRedraw3D();
-    m_doc.UpdateAllViews(this);
 }
 
 void CImageView::CancelEditing() {
@@ -523,13 +440,13 @@ void CImageView::StartPanning(QPoint clientPoint) {
         return;
     }
     m_bPanning = true;
-    m_ptLast = clientPoint;
+    m_ptPanLast = clientPoint;
     Capture();
 }
 
 void CImageView::PanStep(QPoint clientPoint) {
-    m_viewport.PanBy(clientPoint - m_ptLast);
-    m_ptLast = clientPoint;
+    m_viewport.PanBy(clientPoint - m_ptPanLast);
+    m_ptPanLast = clientPoint;
     ResetScrollSizes();
     RepaintWithMagnifier();
 }

@@ -1,9 +1,13 @@
 #pragma once
 // The pane that shows one of the document's photos with its box, feature lines and points, and
 // lets the user edit them with the mouse. Zoom, scroll and mapping rules live in PhotoViewport,
-// hit tests and drag steps in OverlayHitTest and DragSteps; this class routes events and paints.
+// what lies under the mouse in OverlayHitTest, and a drag's changes to the model, its undo step
+// and its cancel in PhotoEditSession; this class routes events, holds the capture, sets the
+// cursor and paints.
 #include "document/CVisomorfDoc.h"
+#include "views/photo/OverlayHitTest.h"
 #include "views/photo/OverlayPainter.h"
+#include "views/photo/PhotoEditSession.h"
 #include "views/photo/PhotoViewport.h"
 
 #include <QAbstractScrollArea>
@@ -38,7 +42,7 @@ public:
     void OnUpdate(CDocumentView* sender, int hint) override;
     void FitToWindow() override;
     int PhotoViewIndex() const override { return GetPhotoIndex(); }
-    bool IsDragging() const override { return m_nDragMode != kNoDrag; }
+    bool IsDragging() const override { return m_edit.Active(); }
 
     const PhotoViewport& Viewport() const { return m_viewport; }
     // View > Zoom In (notches > 0) and Zoom Out: whole wheel notches about the pane's middle.
@@ -47,22 +51,27 @@ public:
     QPointF WindowToPhoto(QPoint clientPoint) const {
         return m_viewport.WindowToPhoto(clientPoint);
     }
-    OverlayHover Hover() const { return {m_nHotHandle, m_nHotPoint, m_nHotFeature}; }
+    // The box part, point and feature under the mouse, for the colours.
+    OverlayHover Hover() const;
+    // Whatever lies under the mouse, the blend zone included.
+    OverlayHit HoverHit() const { return m_hover; }
     bool IsPanning() const { return m_bPanning; }
     CVisomorfDoc& Document() const { return m_doc; }
 
 protected:
+    // The overlays shown on this photo, as the hit test sees them.
+    virtual OverlayLayers Layers() const;
     // Recomputes what lies under clientPoint (window pixels) and sets the cursor; false when
     // nothing is hovered and the default cursor applies.
-    virtual bool UpdateHover(QPoint clientPoint);
+    bool UpdateHover(QPoint clientPoint);
     // Ends any drag in progress as a cancel: the model returns to its state before the press.
-    virtual void CancelEditing();
+    void CancelEditing();
     // Called when the view may have lost the mouse capture (hidden, deactivated, popup).
-    virtual void OnCaptureLost();
+    void OnCaptureLost();
 
     Vec2 PhotoPosition(QPoint clientPoint) const;
     float Tolerance() const;
-    void SetHoverCursor(Qt::CursorShape shape);
+    OverlayHit HitTest(QPoint clientPoint) const;
     void ClearOverlayHover();
     void RepaintWithMagnifier();
     // Scroll bars brought up to date with the photo size, pane size and zoom.
@@ -88,12 +97,9 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The mouse left the viewport.
-    virtual void OnMouseLeave();
+    void OnMouseLeave();
 
 private:
-    enum DragMode { kNoDrag = -1, kMoveBox = 0, kResizeBox = 1, kMovePoints = 2 };
-
-    int ChooseDragMode(QPoint clientPoint);
     bool BeginDrag(QPoint clientPoint);
     void DragTo(QPoint clientPoint);
     void EndDrag();
@@ -110,19 +116,11 @@ private:
     PhotoViewport m_viewport;
     QPointer<CMagnifierDlg> m_pMagnifier;
 
-    int m_nHotHandle = -1;
-    int m_nHotPoint = -1;
-    int m_nHotFeature = -1;
-    int m_nDragMode = kNoDrag;
-    // The handle a resize drag moves, fixed at the press: a wheel zoom during the drag may
-    // change the hovered handle.
-    int m_nDragHandle = -1;
-    QPoint m_ptLast; // window pixels
-    bool m_bDragChanged = false;
+    PhotoEditSession m_edit;
+    OverlayHit m_hover;
+    QPoint m_ptPanLast; // window pixels
     bool m_bPanning = false;
     bool m_bSyncingBars = false;
-    PointWeightMap m_pointWeights;
-    VertexWeightMap m_vertexWeights;
 
     // The photo in a format the painter stretches without converting it whole on every paint.
     QImage m_paintablePhoto;

@@ -1,6 +1,7 @@
 #include "views/photo/OverlayHitTest.h"
 
 #include "platform/core/Exceptions.h"
+#include "views/photo/BlendZoneGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -132,6 +133,49 @@ int HitTestFeature(const std::vector<Feature>& features, const std::vector<Vec2>
         }
     }
     return -1;
+}
+
+OverlayHit HitTestOverlay(const OverlayLayers& layers, Vec2 p, float t) {
+    if (layers.blendZone) {
+        if (const int v = HitTestBlendVertex(*layers.blendZone, p, t); v != -1) {
+            return {OverlayTarget::BlendVertex, v};
+        }
+        if (const int l = HitTestBlendLine(*layers.blendZone, layers.blendWidth, p, t); l != -1) {
+            return {OverlayTarget::BlendLine, l};
+        }
+    }
+    if (layers.box) {
+        if (const int part = HitTestBox(*layers.box, p, t); part != -1) {
+            return {OverlayTarget::BoxPart, part};
+        }
+    }
+    if (layers.points) {
+        const auto& positions = *layers.positions;
+        const int level = layers.pointsLevel;
+        if (const int i = HitTestPoint(*layers.points, positions, level, p, t); i != -1) {
+            return {OverlayTarget::Point, i};
+        }
+        if (const int f = HitTestFeature(*layers.features, positions, level, p, t); f != -1) {
+            return {OverlayTarget::Feature, f};
+        }
+    }
+    return {};
+}
+
+Qt::CursorShape OverlayCursor(OverlayHit hit) {
+    switch (hit.target) {
+    case OverlayTarget::BoxPart:
+        return BoxPartCursor(hit.index);
+    case OverlayTarget::BlendLine:
+        return hit.index == kBlendCentre ? Qt::SizeAllCursor : Qt::SizeHorCursor;
+    case OverlayTarget::BlendVertex:
+    case OverlayTarget::Point:
+    case OverlayTarget::Feature:
+        return Qt::SizeAllCursor;
+    case OverlayTarget::None:
+        break;
+    }
+    return Qt::ArrowCursor;
 }
 
 } // namespace vm

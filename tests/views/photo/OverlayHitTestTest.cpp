@@ -1,7 +1,9 @@
-// Hit tests of the box, points and features; box resize steps with their limit.
+// Hit tests of the box, points and features, and the order between overlapping targets; box
+// resize steps with their limit.
 #include "views/photo/OverlayHitTest.h"
 
 #include "platform/core/Exceptions.h"
+#include "views/photo/BlendZoneGeometry.h"
 #include "views/photo/DragSteps.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +81,44 @@ TEST(HitTestFeature, SkipsHiddenLevelsAndRefusesSegmentEndsOutsideThePositions) 
     s.features[0].segments.push_back({3, 7});
     EXPECT_EQ(HitTestFeature(s.features, s.positions, 1, {20, 51}, 2), 0); // hit before it
     EXPECT_THROW(HitTestFeature(s.features, s.positions, 1, {90, 90}, 2), InvalidArgumentException);
+}
+
+// Every kind of target lies on (100, 100); taking them away one by one shows the order a
+// hover and a press both follow, and the cursor each gets.
+TEST(HitTestOverlay, BlendZoneThenBoxThenPointsThenFeaturesAndHiddenLayersAreSkipped) {
+    std::vector<Vec2> zone{{100, 100}, {100, 160}};
+    Box box{100, 100, 300, 300};
+    std::vector<FeaturePoint> points(3);
+    const std::vector<Vec2> positions{{100, 100}, {90, 100}, {110, 100}};
+    std::vector<Feature> features(1);
+    features[0].segments = {{1, 2}};
+    OverlayLayers layers{&box, &points, &features, &positions, 0, &zone, 40};
+    const Vec2 p{100, 100};
+    const float t = HitTolerance(1.0f);
+    const auto expectHit = [&](OverlayTarget target, int index, Qt::CursorShape cursor) {
+        const OverlayHit hit = HitTestOverlay(layers, p, t);
+        EXPECT_EQ(hit, (OverlayHit{target, index}));
+        EXPECT_EQ(OverlayCursor(hit), cursor);
+    };
+
+    expectHit(OverlayTarget::BlendVertex, 0, Qt::SizeAllCursor);
+    zone = {{100, 40}, {100, 160}}; // the centre line still runs through p
+    expectHit(OverlayTarget::BlendLine, kBlendCentre, Qt::SizeAllCursor);
+    zone = {{140, 40}, {140, 160}}; // now the left edge at 140 - 40
+    expectHit(OverlayTarget::BlendLine, kBlendLeftEdge, Qt::SizeHorCursor);
+    layers.blendZone = nullptr;
+    expectHit(OverlayTarget::BoxPart, 0, Qt::SizeFDiagCursor);
+    box.top = 0; // p on the left edge, away from its handles
+    expectHit(OverlayTarget::BoxPart, kBoxEdge, Qt::SizeAllCursor);
+    layers.box = nullptr;
+    expectHit(OverlayTarget::Point, 0, Qt::SizeAllCursor);
+    points[0].level = 1; // above the shown level
+    expectHit(OverlayTarget::Feature, 0, Qt::SizeAllCursor);
+    features[0].level = 1;
+    expectHit(OverlayTarget::None, -1, Qt::ArrowCursor);
+    features[0].level = points[0].level = 0;
+    layers.points = nullptr; // features hidden: neither points nor segments count
+    expectHit(OverlayTarget::None, -1, Qt::ArrowCursor);
 }
 
 TEST(ResizeBoxStep, LeftEdgeStopsTenPixelsShortAndWaitsForTheMouse) {
