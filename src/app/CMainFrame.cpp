@@ -51,7 +51,8 @@ CMainFrame::CMainFrame(CVisomorfDoc& doc, MainFrameViews views, QWidget* parent)
     }
     InstallFilePrompts();
     BindCommands();
-    m_commands = new CommandActions(m_registry, [this](uint32_t id) { OnCommand(id); }, this);
+    m_commands = new CommandActions(
+        m_registry, [this](uint32_t id) { OnCommand(id); }, this);
     m_commands->BuildMenus(*menuBar());
     CreateBars();
     m_commands->AttachKeyOnlyActions(*this);
@@ -194,8 +195,7 @@ void CMainFrame::WatchForStateChanges() {
     connect(&m_stateRefresh, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
     m_documentWatch = std::make_unique<DocumentWatch>([this] { UpdateCommandUISoon(); });
     m_doc.AddView(m_documentWatch.get());
-    connect(&m_activation, &CViewActivation::ActiveChanged, this,
-            &CMainFrame::UpdateCommandUISoon);
+    connect(&m_activation, &CViewActivation::ActiveChanged, this, &CMainFrame::UpdateCommandUISoon);
     m_files.documentChanged = [this] { UpdateCommandUI(); };
 }
 

@@ -48,8 +48,8 @@ struct CommandText {
 struct MenuItem {
     enum class Kind { Command, Separator, Submenu };
     Kind kind = Kind::Command;
-    QString title;  // Submenu only: its text, mnemonic with '&'
-    uint32_t id = 0; // Command only
+    QString title;                  // Submenu only: its text, mnemonic with '&'
+    uint32_t id = 0;                // Command only
     std::vector<MenuItem> children; // Submenu only
 };
 

@@ -37,10 +37,14 @@ void CMainFrame::BindFileCommands() {
     const auto replaceable = [this] { return Enabled(m_files.CanReplaceDocument()); };
     // A drag's model is half-way: saving it would store what Escape is about to undo.
     const auto savable = [this] { return Enabled(m_files.CanSave()); };
-    r.Bind(cmd::kFileNew, [this] { m_files.New(); }, replaceable);
-    r.Bind(cmd::kFileOpen, [this] { m_files.Open(); }, replaceable);
-    r.Bind(cmd::kFileSave, [this] { m_files.Save(); }, savable);
-    r.Bind(cmd::kFileSaveAs, [this] { m_files.SaveAs(); }, savable);
+    r.Bind(
+        cmd::kFileNew, [this] { m_files.New(); }, replaceable);
+    r.Bind(
+        cmd::kFileOpen, [this] { m_files.Open(); }, replaceable);
+    r.Bind(
+        cmd::kFileSave, [this] { m_files.Save(); }, savable);
+    r.Bind(
+        cmd::kFileSaveAs, [this] { m_files.SaveAs(); }, savable);
     r.Bind(
         cmd::kFileExport,
         [this] {
@@ -81,16 +85,19 @@ void CMainFrame::BindViewCommands() {
             }
         },
         [this] { return Enabled(m_views.frameHead && m_view3D); });
-    r.Bind(cmd::kMagnifier, [this] { ToggleMagnifier(); },
-           [this] {
-               return CommandState{m_magnifier != nullptr, m_magnifier && m_magnifier->isVisible()
-                                                               ? CheckMark::Check
-                                                               : CheckMark::None};
-           });
-    r.Bind(cmd::kViewToolbar, [this] { m_toolbar->setVisible(!m_toolbar->isVisible()); },
-           [this] { return Checked(m_toolbar && !m_toolbar->isHidden()); });
-    r.Bind(cmd::kViewStatusBar, [this] { statusBar()->setVisible(!statusBar()->isVisible()); },
-           [this] { return Checked(!statusBar()->isHidden()); });
+    r.Bind(
+        cmd::kMagnifier, [this] { ToggleMagnifier(); },
+        [this] {
+            return CommandState{m_magnifier != nullptr, m_magnifier && m_magnifier->isVisible()
+                                                            ? CheckMark::Check
+                                                            : CheckMark::None};
+        });
+    r.Bind(
+        cmd::kViewToolbar, [this] { m_toolbar->setVisible(!m_toolbar->isVisible()); },
+        [this] { return Checked(m_toolbar && !m_toolbar->isHidden()); });
+    r.Bind(
+        cmd::kViewStatusBar, [this] { statusBar()->setVisible(!statusBar()->isVisible()); },
+        [this] { return Checked(!statusBar()->isHidden()); });
 }
 
 void CMainFrame::BindModelCommands() {

@@ -405,9 +405,10 @@ TEST_F(MainFrameCommands, EveryReachableCommandIsBoundOnceWithKeysOfItsOwn) {
         EXPECT_TRUE(static_cast<bool>(command->run)) << id << " does nothing";
         EXPECT_EQ(frame->Action(id)->data().toUInt(), id);
         for (const QString& key : command->keys) {
-            EXPECT_FALSE(QKeySequence(key, QKeySequence::PortableText).isEmpty()) << key.toStdString();
-            EXPECT_FALSE(owners.contains(key)) << key.toStdString() << " on " << owners.value(key)
-                                               << " and " << id;
+            EXPECT_FALSE(QKeySequence(key, QKeySequence::PortableText).isEmpty())
+                << key.toStdString();
+            EXPECT_FALSE(owners.contains(key))
+                << key.toStdString() << " on " << owners.value(key) << " and " << id;
             owners.insert(key, id);
         }
         // A key the menu text shows is the command's own, or its twin's (the detail items).
