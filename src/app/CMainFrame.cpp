@@ -1,6 +1,5 @@
 #include "app/CMainFrame.h"
 
-#include "app/CAboutDlg.h"
 #include "app/CSplitterWndEx.h"
 #include "app/CommandActions.h"
 #include "app/CommandTable.h"
@@ -21,7 +20,6 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
-#include <algorithm>
 
 namespace vm {
 
@@ -30,15 +28,15 @@ namespace {
 const char* const kFileFilter = "Visomorf Files (*.vmf)";
 const char* const kAppTitle = "Visomorf";
 
-bool IsDocumentCommand(uint32_t id) {
-    int count = 0;
-    const CommandId* ids = DocumentCommandIds(count);
-    return std::find(ids, ids + count, static_cast<CommandId>(id)) != ids + count;
-}
+// Tells the window that the document changed, so that the commands' states follow.
+class DocumentWatch : public CDocumentView {
+public:
+    explicit DocumentWatch(std::function<void()> changed) : m_changed(std::move(changed)) {}
+    void OnUpdate(CDocumentView*, int) override { m_changed(); }
 
-CommandState Checked(bool on) {
-    return {true, on ? CheckMark::Check : CheckMark::None};
-}
+private:
+    std::function<void()> m_changed;
+};
 
 } // namespace
 
@@ -52,24 +50,26 @@ CMainFrame::CMainFrame(CVisomorfDoc& doc, MainFrameViews views, QWidget* parent)
         m_views.installDialogs(m_doc, this);
     }
     InstallFilePrompts();
-    m_commands = new CommandActions([this](uint32_t id) { OnCommand(id); },
-                                    [this](uint32_t id) { return GetCommandState(id); }, this);
+    BindCommands();
+    m_commands = new CommandActions(
+        m_registry, [this](uint32_t id) { OnCommand(id); }, this);
     m_commands->BuildMenus(*menuBar());
     CreateBars();
-    m_commands->BuildAccelerators(*this);
+    m_commands->AttachKeyOnlyActions(*this);
     connect(m_commands, &CommandActions::MenuAboutToShow, this, [this] { UpdateRecentFiles(); });
     OnCreateClient();
     CreateMagnifier();
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
     qApp->installEventFilter(this);
-    m_files.documentChanged = [this] { UpdateCommandUI(); };
+    WatchForStateChanges();
     UpdateCommandUI();
     UpdateIndicators();
 }
 
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
+    m_doc.RemoveView(m_documentWatch.get());
     m_doc.reportFailure = nullptr;
 }
 
@@ -178,139 +178,41 @@ QAction* CMainFrame::Action(uint32_t id) const {
 }
 
 bool CMainFrame::OnCommand(uint32_t id) {
-    bool handled = true;
-    if (IsLayoutCommand(id)) {
-        ApplyLayout(id, *this);
-    } else if (!RunFrameCommand(id)) {
-        handled = IsDocumentCommand(id) && m_doc.RunCommand(static_cast<CommandId>(id));
-        if (handled && (id == static_cast<uint32_t>(CommandId::LoadFront) ||
-                        id == static_cast<uint32_t>(CommandId::LoadSide))) {
-            LargeOperationDone();
-        }
-    }
+    const bool handled = m_registry.Run(id);
     UpdateCommandUI();
     return handled;
 }
 
-bool CMainFrame::RunFrameCommand(uint32_t id) {
-    if (id >= cmd::kRecentFile && id < cmd::kRecentFile + cmd::kRecentFileCount) {
-        m_files.OpenRecent(static_cast<int>(id - cmd::kRecentFile));
-        return true;
-    }
-    switch (id) {
-    case cmd::kFileNew:
-        m_files.New();
-        break;
-    case cmd::kFileOpen:
-        m_files.Open();
-        break;
-    case cmd::kFileSave:
-        m_files.Save();
-        break;
-    case cmd::kFileSaveAs:
-        m_files.SaveAs();
-        break;
-    case cmd::kFileExport:
-        if (m_views.exportCommand) {
-            m_views.exportCommand(m_doc, this);
-        }
-        break;
-    case cmd::kFitAutomatically:
-        if (m_views.autoFitCommand) {
-            m_views.autoFitCommand(m_doc, this);
-            LargeOperationDone();
-        }
-        break;
-    case cmd::kMatchSideToFront:
-        if (m_views.matchSideCommand) {
-            m_views.matchSideCommand(m_doc, this);
-            LargeOperationDone();
-        }
-        break;
-    case cmd::kExit:
-        close();
-        break;
-    case cmd::kZoomIn:
-    case cmd::kZoomOut:
-        if (m_views.zoomView && m_activation.Active()) {
-            m_views.zoomView(m_activation.Active(), id == cmd::kZoomIn ? 1 : -1);
-        }
-        break;
-    case cmd::kFrameHead:
-        if (m_views.frameHead && m_view3D) {
-            m_views.frameHead(m_view3D);
-        }
-        break;
-    case cmd::kMagnifier:
-        ToggleMagnifier();
-        break;
-    case cmd::kViewToolbar:
-        m_toolbar->setVisible(!m_toolbar->isVisible());
-        break;
-    case cmd::kViewStatusBar:
-        statusBar()->setVisible(!statusBar()->isVisible());
-        break;
-    case cmd::kHelp:
-        OpenHelpPage(m_helpPaths.helpFile);
-        break;
-    case cmd::kVideoTutorial:
-        OpenHelpPage(m_helpPaths.tutorial);
-        break;
-    case cmd::kAbout:
-        CAboutDlg(this).exec();
-        break;
-    case cmd::kNextPane:
-        CyclePane(1);
-        break;
-    case cmd::kPreviousPane:
-        CyclePane(-1);
-        break;
-    default:
-        return false;
-    }
-    return true;
+CommandState CMainFrame::GetCommandState(uint32_t id) const {
+    return m_registry.State(id);
 }
 
-CommandState CMainFrame::GetCommandState(uint32_t id) const {
-    const bool replaceable = m_files.CanReplaceDocument();
-    if (id >= cmd::kRecentFile && id < cmd::kRecentFile + cmd::kRecentFileCount) {
-        return {replaceable && !m_recent.Entries().isEmpty(), CheckMark::None};
+// The states depend on the document (its history, switches and photos, a view's drag), on the
+// active view and on the window's bars; commands and menus refresh them themselves.
+void CMainFrame::WatchForStateChanges() {
+    m_stateRefresh.setSingleShot(true);
+    m_stateRefresh.setInterval(0);
+    connect(&m_stateRefresh, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    m_documentWatch = std::make_unique<DocumentWatch>([this] { UpdateCommandUISoon(); });
+    m_doc.AddView(m_documentWatch.get());
+    connect(&m_activation, &CViewActivation::ActiveChanged, this, &CMainFrame::UpdateCommandUISoon);
+    m_files.documentChanged = [this] { UpdateCommandUI(); };
+}
+
+void CMainFrame::UpdateCommandUISoon() {
+    if (!m_stateRefresh.isActive()) {
+        m_stateRefresh.start();
     }
-    switch (id) {
-    case cmd::kFileNew:
-    case cmd::kFileOpen:
-        return {replaceable, CheckMark::None};
-    case cmd::kFileSave:
-    case cmd::kFileSaveAs:
-        // A drag's model is half-way: saving it would store what Escape is about to undo.
-        return {m_files.CanSave(), CheckMark::None};
-    case cmd::kFileExport:
-        return {static_cast<bool>(m_views.exportCommand), CheckMark::None};
-    case cmd::kFitAutomatically: {
-        // The fit works on loaded photos and moves points: not while a view drags.
-        const bool anyPhoto = !m_doc.photos[0].isNull() || !m_doc.photos[1].isNull();
-        return {m_views.autoFitCommand && anyPhoto && !m_doc.IsDragInProgress(), CheckMark::None};
+}
+
+bool CMainFrame::IsInView(const QObject* object) const {
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    for (QWidget* view : {m_front.data(), m_side.data(), m_innerSide.data(), m_view3D.data()}) {
+        if (view && widget && (view == widget || view->isAncestorOf(widget))) {
+            return true;
+        }
     }
-    case cmd::kMatchSideToFront:
-        return {m_views.matchSideCommand && !m_doc.photos[0].isNull() &&
-                    !m_doc.photos[1].isNull() && !m_doc.IsDragInProgress(),
-                CheckMark::None};
-    case cmd::kZoomIn:
-    case cmd::kZoomOut:
-        return {m_views.zoomView && m_activation.Active(), CheckMark::None};
-    case cmd::kFrameHead:
-        return {m_views.frameHead && m_view3D, CheckMark::None};
-    case cmd::kMagnifier:
-        return {m_magnifier != nullptr,
-                m_magnifier && m_magnifier->isVisible() ? CheckMark::Check : CheckMark::None};
-    case cmd::kViewToolbar:
-        return Checked(m_toolbar && !m_toolbar->isHidden());
-    case cmd::kViewStatusBar:
-        return Checked(!statusBar()->isHidden());
-    default:
-        return IsDocumentCommand(id) ? m_doc.GetCommandState(static_cast<CommandId>(id))
-                                     : CommandState{};
-    }
+    return false;
 }
 
 void CMainFrame::LargeOperationDone() {
@@ -327,8 +229,7 @@ void CMainFrame::UpdateCommandUI() {
 
 void CMainFrame::UpdateTitle() {
     setWindowTitle(m_files.Title() + QStringLiteral("[*] - ") + kAppTitle);
-    // Setting the same state again would still retitle the window, which wakes the event loop
-    // and so the idle update: a loop that never rests.
+    // Setting the same state again would still retitle the window and wake the event loop.
     if (isWindowModified() != m_doc.IsModified()) {
         setWindowModified(m_doc.IsModified());
     }
@@ -474,6 +375,12 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::KeyRelease || type == QEvent::KeyPress ||
         (type == QEvent::WindowActivate && watched == this)) {
         UpdateIndicators();
+    }
+    // A drag starts and ends with a mouse button in a view, and a click that changed nothing
+    // tells the document nothing; either way the drag's end enables what it held back.
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) &&
+        IsInView(watched)) {
+        UpdateCommandUISoon();
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,9 +1,11 @@
 #pragma once
 // The program's one top-level window: menus, toolbar, status bar, the magnifier, and two nested
 // captioned splitters holding the front view and a side view (switchable pane), a second side
-// view and the 3D view. Commands arrive here by id and go to the window, the file commands or
-// the document.
+// view and the 3D view. Commands arrive here by id; the window binds each one's run and state
+// in its command registry and shows the states again whenever the document, the active view or
+// a drag changes, and before a menu opens.
 #include "app/CViewActivation.h"
+#include "app/CommandRegistry.h"
 #include "app/FileCommands.h"
 #include "app/HelpPaths.h"
 #include "app/MainFrameViews.h"
@@ -13,8 +15,10 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 class QFileDialog;
 class QLabel;
@@ -22,6 +26,7 @@ class QToolBar;
 
 namespace vm {
 
+class CDocumentView;
 class CommandActions;
 class CSplitterWndEx;
 class CVisomorfDoc;
@@ -35,8 +40,11 @@ public:
     // Carries out a command and refreshes every command's state; false for an unknown id.
     bool OnCommand(uint32_t id);
     CommandState GetCommandState(uint32_t id) const;
+    const CommandRegistry& Commands() const { return m_registry; }
     // Shows the commands' states on menus and toolbar, the recent files and the title.
     void UpdateCommandUI();
+    // The same once the events being handled now are done; any number of calls cost one.
+    void UpdateCommandUISoon();
 
     QAction* Action(uint32_t id) const;
     FileCommands& Files() { return m_files; }
@@ -81,7 +89,14 @@ private:
     void CreateMagnifier();
     void PrepareView(QWidget* view);
     void InstallFilePrompts();
-    bool RunFrameCommand(uint32_t id);
+    void WatchForStateChanges();
+    bool IsInView(const QObject* object) const;
+    // The commands' runs and states, by menu.
+    void BindCommands();
+    void BindFileCommands();
+    void BindViewCommands();
+    void BindModelCommands();
+    void BindWindowCommands();
     void ToggleMagnifier();
     void CyclePane(int step);
     void OpenHelpPage(const QString& path);
@@ -102,7 +117,10 @@ private:
     RecentFileList m_recent;
     FileCommands m_files;
     CViewActivation m_activation;
+    CommandRegistry m_registry;
     CommandActions* m_commands = nullptr;
+    QTimer m_stateRefresh;
+    std::unique_ptr<CDocumentView> m_documentWatch;
     QToolBar* m_toolbar = nullptr;
     QLabel* m_indicators[3] = {};
     CSplitterWndEx* m_outer = nullptr;

@@ -8,7 +8,6 @@
 #include "app/MainFrameViews.h"
 #include "document/CVisomorfDoc.h"
 
-#include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QIcon>
 #include <QMessageBox>
@@ -88,8 +87,6 @@ bool CVisomorfApp::InitInstance(int& exitStatus) {
     m_frame->SetHelpPaths(
         ComputeHelpPaths(applicationFilePath(), FindHelpDir(applicationDirPath())));
     m_redraw = std::make_unique<IdleRedraw3D>(*m_doc);
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &CVisomorfApp::OnIdle);
 
     // A failure's message must not hide behind the splash.
     auto report = m_doc->reportFailure;
@@ -168,13 +165,6 @@ void CVisomorfApp::WaitForSplash() {
     QEventLoop loop;
     QTimer::singleShot(wait, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
-
-// After the redraw, the commands' states follow what the last events changed.
-void CVisomorfApp::OnIdle() {
-    if (m_frame) {
-        m_frame->UpdateCommandUI();
-    }
 }
 
 } // namespace vm

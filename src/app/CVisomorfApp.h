@@ -38,7 +38,6 @@ public:
 private:
     bool CarryOutCommandLine(const QStringList& arguments);
     void WaitForSplash();
-    void OnIdle();
     void ExitWhenReady();
     void StartRecovery();
 

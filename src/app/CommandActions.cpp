@@ -1,6 +1,6 @@
 #include "app/CommandActions.h"
 
-#include "app/CommandTable.h"
+#include "app/CommandRegistry.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QToolBar>
-#include <algorithm>
 
 namespace vm {
 
@@ -24,32 +23,58 @@ QString ObjectName(const QString& prefix, const QString& text) {
     return prefix + name.simplified().replace(QLatin1Char(' '), QLatin1Char('_'));
 }
 
-// The text a toolbar button shows when the string table has no tooltip for it.
+// The text a toolbar button shows when the command has no tooltip of its own.
 QString PlainText(const QString& menuText) {
     return ObjectName(QString(), menuText).replace(QLatin1Char('_'), QLatin1Char(' '));
 }
 
+void Apply(QAction& action, const CommandState& state) {
+    action.setEnabled(state.enabled);
+    const bool marked = state.mark != CheckMark::None;
+    if (marked) {
+        action.setCheckable(true);
+    }
+    // Menus draw a radio mark for actions in an exclusive group; each radio item has a group of
+    // its own, since the document decides the marks.
+    if (state.mark == CheckMark::Radio && !action.actionGroup()) {
+        auto* group = new QActionGroup(&action);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        group->addAction(&action);
+    } else if (state.mark == CheckMark::Check && action.actionGroup()) {
+        action.actionGroup()->removeAction(&action);
+    }
+    if (action.isCheckable()) {
+        action.setChecked(marked);
+    }
+}
+
 } // namespace
 
-CommandActions::CommandActions(Runner run, StateSource state, QObject* parent)
-    : QObject(parent), m_run(std::move(run)), m_state(std::move(state)) {}
+CommandActions::CommandActions(const CommandRegistry& registry, Runner run, QObject* parent)
+    : QObject(parent), m_registry(registry), m_run(std::move(run)) {
+    for (uint32_t id : m_registry.Ids()) {
+        MakeAction(id);
+    }
+}
 
 QAction* CommandActions::Action(uint32_t id) const {
     const auto found = m_actions.find(id);
     return found == m_actions.end() ? nullptr : found->second;
 }
 
-QAction* CommandActions::MakeAction(uint32_t id, const QString& text) {
-    if (QAction* existing = Action(id)) {
-        return existing;
-    }
-    auto* action = new QAction(text, this);
+QAction* CommandActions::MakeAction(uint32_t id) {
+    const Command& command = *m_registry.Find(id);
+    auto* action = new QAction(command.text, this);
     action->setObjectName(QStringLiteral("command_%1").arg(id));
     action->setData(id);
     action->setIconVisibleInMenu(false);
-    action->setStatusTip(CommandPrompt(id));
-    const QString tooltip = CommandTooltip(id);
-    action->setToolTip(tooltip.isEmpty() ? PlainText(text) : tooltip);
+    action->setStatusTip(command.prompt);
+    action->setToolTip(command.tooltip.isEmpty() ? PlainText(command.text) : command.tooltip);
+    QList<QKeySequence> keys;
+    for (const QString& key : command.keys) {
+        keys.append(QKeySequence(key, QKeySequence::PortableText));
+    }
+    action->setShortcuts(keys);
     connect(action, &QAction::triggered, this, [this, id] { m_run(id); });
     m_actions[id] = action;
     return action;
@@ -62,17 +87,17 @@ void CommandActions::AddItems(QMenu& menu, const std::vector<MenuItem>& items) {
             menu.addSeparator();
             break;
         case MenuItem::Kind::Submenu: {
-            QMenu* submenu = menu.addMenu(item.text);
-            submenu->setObjectName(ObjectName(QStringLiteral("menu_"), item.text));
+            QMenu* submenu = menu.addMenu(item.title);
+            submenu->setObjectName(ObjectName(QStringLiteral("menu_"), item.title));
             AddItems(*submenu, item.children);
             break;
         }
         case MenuItem::Kind::Command:
-            menu.addAction(MakeAction(item.id, item.text));
+            menu.addAction(Action(item.id));
             if (item.id == cmd::kRecentFile) {
                 // Places for the other recent files, shown once the list holds them.
                 for (uint32_t i = 1; i < cmd::kRecentFileCount; ++i) {
-                    QAction* entry = MakeAction(item.id + i, item.text);
+                    QAction* entry = Action(item.id + i);
                     entry->setVisible(false);
                     menu.addAction(entry);
                 }
@@ -84,8 +109,8 @@ void CommandActions::AddItems(QMenu& menu, const std::vector<MenuItem>& items) {
 
 void CommandActions::BuildMenus(QMenuBar& bar) {
     for (const MenuItem& top : MainMenu()) {
-        QMenu* menu = bar.addMenu(top.text);
-        menu->setObjectName(ObjectName(QStringLiteral("menu_"), top.text));
+        QMenu* menu = bar.addMenu(top.title);
+        menu->setObjectName(ObjectName(QStringLiteral("menu_"), top.title));
         AddItems(*menu, top.children);
     }
     for (QMenu* menu : bar.findChildren<QMenu*>()) {
@@ -118,47 +143,17 @@ void CommandActions::BuildToolbar(QToolBar& toolbar) {
     }
 }
 
-void CommandActions::BuildAccelerators(QWidget& window) {
-    for (const Accelerator& accelerator : Accelerators()) {
-        QAction* action = Action(accelerator.id);
-        if (!action) {
-            action = MakeAction(accelerator.id, QString());
+void CommandActions::AttachKeyOnlyActions(QWidget& window) {
+    for (const auto& [id, action] : m_actions) {
+        if (action->associatedObjects().isEmpty()) {
             window.addAction(action);
         }
-        QList<QKeySequence> keys = action->shortcuts();
-        keys.append(QKeySequence(accelerator.keys, QKeySequence::PortableText));
-        // The first key is the one menus would show; keep the menu text's key first.
-        const QString shown = action->text().section(QLatin1Char('\t'), 1, 1);
-        std::stable_partition(keys.begin(), keys.end(), [&shown](const QKeySequence& key) {
-            return key.toString(QKeySequence::PortableText) == shown;
-        });
-        action->setShortcuts(keys);
-    }
-}
-
-void CommandActions::Apply(QAction& action, const CommandState& state) {
-    action.setEnabled(state.enabled);
-    const bool marked = state.mark != CheckMark::None;
-    if (marked) {
-        action.setCheckable(true);
-    }
-    // Menus draw a radio mark for actions in an exclusive group; each radio item has a group of
-    // its own, since the document decides the marks.
-    if (state.mark == CheckMark::Radio && !action.actionGroup()) {
-        auto* group = new QActionGroup(&action);
-        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-        group->addAction(&action);
-    } else if (state.mark == CheckMark::Check && action.actionGroup()) {
-        action.actionGroup()->removeAction(&action);
-    }
-    if (action.isCheckable()) {
-        action.setChecked(marked);
     }
 }
 
 void CommandActions::UpdateAll() {
     for (const auto& [id, action] : m_actions) {
-        Apply(*action, m_state(id));
+        Apply(*action, m_registry.State(id));
     }
 }
 

@@ -1,13 +1,13 @@
 #pragma once
-// The main window's actions, one per command id, built from the command table: the menu bar,
-// the toolbar and the keyboard accelerators all trigger the same action, and every action shows
-// the state (enabled, check or radio mark) its command reports.
+// The main window's actions, one per command of the registry: the menu bar, the toolbar and the
+// keys all trigger the same action, and every action shows the state (enabled, check or radio
+// mark) its command reports whenever the window asks, and before each menu opens.
 #include "document/DocumentCommands.h"
 
 #include <QObject>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <unordered_map>
 
 class QAction;
 class QMenu;
@@ -17,27 +17,25 @@ class QWidget;
 
 namespace vm {
 
+class CommandRegistry;
 struct MenuItem;
 
 class CommandActions : public QObject {
     Q_OBJECT
 public:
     using Runner = std::function<void(uint32_t id)>;
-    using StateSource = std::function<CommandState(uint32_t id)>;
 
-    // run: carries out a command; state: its current menu state.
-    CommandActions(Runner run, StateSource state, QObject* parent = nullptr);
+    // Makes every command's action, with its keys; run carries a command out.
+    CommandActions(const CommandRegistry& registry, Runner run, QObject* parent = nullptr);
 
     // Fills the menu bar from the command table; each menu refreshes the states as it opens.
     void BuildMenus(QMenuBar& bar);
     // The toolbar's buttons, with their icons, tooltips and status prompts.
     void BuildToolbar(QToolBar& toolbar);
-    // Gives the actions their keys; keys of commands without a menu item get an action of
-    // their own on window, which must be the main window.
-    void BuildAccelerators(QWidget& window);
+    // Actions in no menu and on no toolbar reach their keys through window, the main window.
+    void AttachKeyOnlyActions(QWidget& window);
 
     QAction* Action(uint32_t id) const;
-    const std::map<uint32_t, QAction*>& Actions() const { return m_actions; }
     // Shows every command's current state.
     void UpdateAll();
 
@@ -47,12 +45,11 @@ signals:
 
 private:
     void AddItems(QMenu& menu, const std::vector<MenuItem>& items);
-    QAction* MakeAction(uint32_t id, const QString& text);
-    void Apply(QAction& action, const CommandState& state);
+    QAction* MakeAction(uint32_t id);
 
+    const CommandRegistry& m_registry;
     Runner m_run;
-    StateSource m_state;
-    std::map<uint32_t, QAction*> m_actions;
+    std::unordered_map<uint32_t, QAction*> m_actions;
 };
 
 } // namespace vm

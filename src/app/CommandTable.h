@@ -1,8 +1,9 @@
 #pragma once
-// The command vocabulary of the main window: the menu tree with its texts and ids, the keyboard
-// accelerators, and each command's status-bar prompt and tooltip. The document's own commands
-// keep their ids from CommandId; the ids here are the ones the frame and the application handle.
+// The command vocabulary of the main window: each command's menu text, keys, status-bar prompt
+// and tooltip, the menu tree and the toolbar. The document's own commands keep their ids from
+// CommandId; the ids here are the ones the frame and the application handle.
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -32,28 +33,31 @@ constexpr uint32_t kNextPane = 57680;
 constexpr uint32_t kPreviousPane = 57681;
 } // namespace cmd
 
+// What the user sees of one command.
+struct CommandText {
+    uint32_t id = 0;
+    // The menu text: mnemonic with '&', the shortcut shown at the right after a tab. Empty for
+    // a command reached only by its keys.
+    QString text;
+    // QKeySequence portable texts; the one the menu text shows comes first.
+    QStringList keys;
+    // The status-bar prompt, a line break and the tooltip; empty when the command has none.
+    QString prompt;
+};
+
 struct MenuItem {
     enum class Kind { Command, Separator, Submenu };
     Kind kind = Kind::Command;
-    // The menu text: mnemonic with '&', the shortcut shown at the right after a tab.
-    QString text;
-    uint32_t id = 0;
+    QString title;                  // Submenu only: its text, mnemonic with '&'
+    uint32_t id = 0;                // Command only
     std::vector<MenuItem> children; // Submenu only
 };
 
-struct Accelerator {
-    QString keys; // QKeySequence portable text
-    uint32_t id;
-};
-
+// Every command the window offers, each once.
+const std::vector<CommandText>& CommandTexts();
 // The main menu's top-level entries (each a submenu), left to right.
 const std::vector<MenuItem>& MainMenu();
-const std::vector<Accelerator>& Accelerators();
 // The toolbar's commands, left to right; 0 marks a separator.
 const std::vector<uint32_t>& ToolbarCommands();
-// The status-bar prompt (before the line break) and the tooltip (after it); empty when the
-// command has none.
-QString CommandPrompt(uint32_t id);
-QString CommandTooltip(uint32_t id);
 
 } // namespace vm

@@ -2,6 +2,7 @@
 // accelerators, and command states that follow the document.
 #include "AppTestSupport.h"
 #include "app/CMainFrame.h"
+#include "app/CommandRegistry.h"
 #include "app/CommandTable.h"
 #include "persistence/DocumentIO.h"
 
@@ -348,6 +349,83 @@ TEST_F(MainFrameCommands, UpdatesAtEveryIdlePeriodLetTheEventLoopRest) {
     // dozen events of its own.
     EXPECT_LT(idlePeriods, 60);
     EXPECT_TRUE(frame->isWindowModified());
+}
+
+// Without any idle update: an edit the document announces, a drag's press and release in a
+// view, and a change of the active view each bring the states up to date once events run.
+TEST_F(MainFrameCommands, StatesFollowDocumentDragAndActiveViewWithoutIdleUpdates) {
+    auto settle = [] {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    EXPECT_FALSE(frame->Action(57643)->isEnabled());
+    MoveBox();
+    doc.UpdateAllViews(); // as a view does after its edit
+    settle();
+    EXPECT_TRUE(frame->Action(57643)->isEnabled());
+    EXPECT_TRUE(frame->isWindowModified());
+
+    auto* view = dynamic_cast<test::TestView*>(frame->FrontView());
+    view->dragging = true;
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, 10));
+    settle();
+    for (uint32_t id : {57643u, 57600u, 57601u, 57603u, 32790u}) {
+        EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
+    }
+    view->dragging = false; // a click that changed nothing: the document hears of nothing
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(10, 10));
+    settle();
+    for (uint32_t id : {57643u, 57600u, 57601u, 57603u, 32790u}) {
+        EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
+    }
+
+    MainFrameViews views = test::TestViews();
+    views.zoomView = [](QWidget*, int) { return true; };
+    frame.reset();
+    frame = std::make_unique<CMainFrame>(doc, views);
+    EXPECT_TRUE(frame->Action(32787)->isEnabled());
+    frame->Activation().Activate(nullptr);
+    settle();
+    EXPECT_FALSE(frame->Action(32787)->isEnabled());
+    frame->Activation().Activate(frame->View3D());
+    settle();
+    EXPECT_TRUE(frame->Action(32788)->isEnabled());
+}
+
+// The registry against the menus, the toolbar and the keys: every command the user can reach
+// does something, no key belongs to two commands, and unknown ids are refused.
+TEST_F(MainFrameCommands, EveryReachableCommandIsBoundOnceWithKeysOfItsOwn) {
+    const CommandRegistry& commands = frame->Commands();
+    EXPECT_EQ(commands.Ids().size(), CommandTexts().size()); // no id twice in the table
+    QMap<QString, uint32_t> owners;
+    for (uint32_t id : commands.Ids()) {
+        const Command* command = commands.Find(id);
+        ASSERT_NE(command, nullptr) << id;
+        EXPECT_TRUE(static_cast<bool>(command->run)) << id << " does nothing";
+        EXPECT_EQ(frame->Action(id)->data().toUInt(), id);
+        for (const QString& key : command->keys) {
+            EXPECT_FALSE(QKeySequence(key, QKeySequence::PortableText).isEmpty())
+                << key.toStdString();
+            EXPECT_FALSE(owners.contains(key))
+                << key.toStdString() << " on " << owners.value(key) << " and " << id;
+            owners.insert(key, id);
+        }
+        // A key the menu text shows is the command's own, or its twin's (the detail items).
+        const QString shown = command->text.section(QLatin1Char('\t'), 1, 1);
+        if (!shown.isEmpty() && !command->keys.isEmpty()) {
+            EXPECT_EQ(command->keys.first(), shown) << id;
+        }
+    }
+    for (uint32_t id : ToolbarCommands()) {
+        EXPECT_TRUE(id == 0 || commands.Find(id)) << id;
+    }
+    EXPECT_FALSE(frame->OnCommand(12345));
+    EXPECT_EQ(frame->GetCommandState(12345), CommandState{});
+    CommandRegistry registry;
+    EXPECT_FALSE(registry.Bind(12345, [] {}));
+    EXPECT_FALSE(registry.Run(12345));
+    EXPECT_TRUE(registry.Run(57600)); // known but not bound: nothing happens
 }
 
 TEST_F(MainFrameCommands, StatusBarShowsThePromptOfTheItemUnderTheMouse) {

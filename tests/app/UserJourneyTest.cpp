@@ -15,7 +15,6 @@
 #include "views/view3d/C3DView.h"
 #include "views/view3d/PushPullEditor.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -98,9 +97,6 @@ protected:
         doc = std::make_unique<CVisomorfDoc>(programSettings.initialModelDetail());
         frame = std::make_unique<CMainFrame>(*doc, ProgramViews(programSettings));
         redraw = std::make_unique<IdleRedraw3D>(*doc);
-        idle = QObject::connect(QAbstractEventDispatcher::instance(),
-                                &QAbstractEventDispatcher::aboutToBlock, frame.get(),
-                                [this] { frame->UpdateCommandUI(); });
         ASSERT_TRUE(frame->Files().New());
         frame->resize(1280, 860);
         frame->show();
@@ -117,7 +113,6 @@ protected:
         doc->choosePhotoFile = [this](int photo) { return photoPaths[photo]; };
     }
     void TearDown() override {
-        QObject::disconnect(idle);
         redraw.reset();
         frame.reset();
         doc.reset();
@@ -254,7 +249,6 @@ protected:
     std::unique_ptr<CVisomorfDoc> doc;
     std::unique_ptr<CMainFrame> frame;
     std::unique_ptr<IdleRedraw3D> redraw;
-    QMetaObject::Connection idle;
     QString photoPaths[kPhotoCount];
     QString savePath, openPath;
     QStringList asked;
