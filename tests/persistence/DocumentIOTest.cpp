@@ -101,7 +101,7 @@ TEST_F(DocumentIO, OpeningKeepsTheDisplayStateAndGivesBlankTexturesToViewsWithou
     EXPECT_EQ(other.modelDetail, High);
     EXPECT_TRUE(other.wireframe);
     EXPECT_EQ(other.pointsLevel, 4);
-    EXPECT_TRUE(other.history.empty());
+    EXPECT_TRUE(other.History().Empty());
     ASSERT_TRUE(other.textures[Side]);
     EXPECT_EQ(other.textures[Side]->Width(), 600u);
     EXPECT_EQ(other.textures[Side]->Row(10)[0], 64); // the blank grey
