@@ -1,6 +1,6 @@
 // A new document from the embedded generic head: placement, fitted boxes, refinement counts,
 // sharpening, and what survives File > New.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
 

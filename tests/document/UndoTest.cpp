@@ -1,5 +1,5 @@
 // Snapshots, the history's browsing rules and the blend refresh on restore.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>

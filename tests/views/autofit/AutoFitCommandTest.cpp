@@ -1,6 +1,6 @@
 #include "views/autofit/AutoFitCommand.h"
 
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "views/FailureReport.h"
 
 #include <QApplication>
