@@ -109,8 +109,7 @@ void BM_AutoFitBothPhotos(benchmark::State& state) {
         p.doc->ApplySnapshot(start);
         // The fit keeps an aligned copy of the side photo; the next round starts from the photo.
         p.doc->photos[Side] = p.side;
-        p.doc->history.clear();
-        p.doc->historyPosition = -1;
+        p.doc->History().Clear();
         state.ResumeTiming();
     }
 }

@@ -1,8 +1,6 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
 #include "app/CVisomorfApp.h"
-#include "autofit/CommandLineFit.h"
 #include "autofit/FaceLandmarks.h"
-#include "cli/AutoFitStep.h"
 #include "cli/CommandLine.h"
 #include "app/Settings.h"
 
@@ -47,7 +45,6 @@ int RunWithoutWindows(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(VISOMORF_VERSION);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    vm::SetDocumentAutoFitter(vm::AutoFitForCommandLine);
     const vm::Settings settings;
     const ModelPreload preload(app.arguments().contains(QStringLiteral("--auto-fit")));
     return vm::RunCommandLine(app.arguments().mid(1), settings.initialModelDetail(), out, err);

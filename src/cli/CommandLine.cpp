@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "cli/AutoFitStep.h"
+#include "autofit/CommandLineFit.h"
 #include "cli/DocumentInfo.h"
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
@@ -213,7 +213,7 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
         // which is worth a note and no more.
         err << "visomorf: note: --auto-fit-optional has no photo to fit; nothing was fitted\n";
         err.flush();
-    } else if (options.autoFit && !RunAutoFitStep(doc, options.autoFitOptional, err)) {
+    } else if (options.autoFit && !AutoFitForCommandLine(doc, options.autoFitOptional, err)) {
         return 1;
     }
     try {

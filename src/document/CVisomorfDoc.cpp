@@ -47,8 +47,7 @@ void CVisomorfDoc::DeleteContents() {
         features[p].clear();
         textures[p].reset();
     }
-    history.clear();
-    historyPosition = -1;
+    m_history.Clear();
     displacements.clear();
     editableMesh.reset();
     displayedMesh.reset();

@@ -142,6 +142,9 @@ public:
     void Redo();
     bool CanUndo() const;
     bool CanRedo() const;
+    // The steps recorded and where the document is in them.
+    const UndoHistory& History() const { return m_history; }
+    UndoHistory& History() { return m_history; }
 
     // ---- Photos and textures ----
     void CreateDevice();
@@ -173,9 +176,6 @@ public:
     // empty until the first push/pull. Kept here rather than in the 3D view so that undo, redo
     // and a new or opened document keep it in step with the vertices it describes.
     std::vector<Vec3> displacements;
-    std::vector<UndoSnapshot> history;
-    UndoSnapshot pendingSnapshot;
-    int historyPosition = -1; // index into history, -1: the live state is the newest
     int32_t wholeObjectFeature = 0;
     bool showBox = true;
     bool showFeatures = false;
@@ -225,6 +225,7 @@ private:
     bool m_modified = false;
     QString m_pathName;
     std::vector<CDocumentView*> m_views;
+    UndoHistory m_history;
     // Fast refinement: the stages flattened once, the displayed mesh's storage reused.
     RefinementPlan m_plan1, m_plan2;
     MeshRefiner m_refiner;

@@ -81,12 +81,7 @@ void CVisomorfDoc::ReplacePhoto(int photo, const QImage& image, const QByteArray
 // Loading a photo is no step of the history: every recorded state takes the new photo, so that
 // undoing a fit made before the load cannot bring back the photo the load replaced.
 void CVisomorfDoc::KeepPhotoInHistory(int photo) {
-    for (UndoSnapshot& snapshot : history) {
-        snapshot.photos[photo] = photos[photo];
-        snapshot.photoJpegBytes[photo] = photoJpegBytes[photo];
-    }
-    pendingSnapshot.photos[photo] = photos[photo];
-    pendingSnapshot.photoJpegBytes[photo] = photoJpegBytes[photo];
+    m_history.KeepPhoto(photo, photos[photo], photoJpegBytes[photo]);
 }
 
 // The vertices keep their place in photo pixels; only the normalisation by the photo's size

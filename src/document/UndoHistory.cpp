@@ -1,165 +1,63 @@
-// Undo and redo: whole snapshots of what photo drags change.
-#include "document/CVisomorfDoc.h"
-#include "platform/core/Exceptions.h"
-#include "texture/PhotoTexture.h"
+#include "document/UndoHistory.h"
 
-#include <algorithm>
+#include "platform/core/Exceptions.h"
 
 namespace vm {
 
-void CVisomorfDoc::CaptureState(UndoSnapshot& snapshot) const {
-    for (int p = 0; p < kPhotoCount; ++p) {
-        snapshot.boxes[p] = box[p];
-        snapshot.pointPositions[p] = pointPositions[p];
-    }
-    const size_t count = editableMesh ? editableMesh->vertices.size() : 0;
-    snapshot.vertices.resize(count * kFloatsPerSnapshotVertex);
-    float* out = snapshot.vertices.data();
-    for (size_t i = 0; i < count; ++i) {
-        const HeadVertex& v = editableMesh->vertices[i];
-        *out++ = v.position.x;
-        *out++ = v.position.y;
-        *out++ = v.position.z;
-        *out++ = v.frontUV.x;
-        *out++ = v.frontUV.y;
-        *out++ = v.sideUV.x;
-        *out++ = v.sideUV.y;
-    }
-    snapshot.blendZone = blendZone;
-    snapshot.blendZoneWidth = blendZoneWidth;
-    snapshot.displacements = displacements;
-    for (int p = 0; p < kPhotoCount; ++p) {
-        snapshot.photos[p] = photos[p];
-        snapshot.photoJpegBytes[p] = photoJpegBytes[p];
-    }
+bool UndoHistory::CanUndo() const {
+    return !m_steps.empty() && m_position != 0;
 }
 
-void CVisomorfDoc::ApplySnapshot(const UndoSnapshot& snapshot) {
-    const size_t count = editableMesh ? editableMesh->vertices.size() : 0;
-    for (int p = 0; p < kPhotoCount; ++p) {
-        if (snapshot.pointPositions[p].size() < points[p].size() ||
-            pointPositions[p].size() < points[p].size()) {
-            throw InvalidArgumentException();
-        }
-    }
-    if (snapshot.vertices.size() < count * kFloatsPerSnapshotVertex) {
-        throw InvalidArgumentException();
-    }
-    for (int p = 0; p < kPhotoCount; ++p) {
-        box[p] = snapshot.boxes[p];
-        std::copy_n(snapshot.pointPositions[p].begin(), points[p].size(),
-                    pointPositions[p].begin());
-    }
-    const float* in = snapshot.vertices.data();
-    for (size_t i = 0; i < count; ++i) {
-        HeadVertex& v = editableMesh->vertices[i];
-        v.position = {in[0], in[1], in[2]};
-        v.frontUV = {in[3], in[4]};
-        v.sideUV = {in[5], in[6]};
-        in += kFloatsPerSnapshotVertex;
-    }
-    blendZone = snapshot.blendZone;
-    blendZoneWidth = snapshot.blendZoneWidth;
-    displacements = snapshot.displacements;
+bool UndoHistory::CanRedo() const {
+    return m_position >= 0 && static_cast<size_t>(m_position) + 1 < m_steps.size();
 }
 
-namespace {
-
-bool SameZone(const std::vector<Vec2>& a, const std::vector<Vec2>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const Vec2& p, const Vec2& q) { return p.x == q.x && p.y == q.y; });
+const UndoSnapshot& UndoHistory::CancelPoint() const {
+    return m_position >= 0 ? m_steps[static_cast<size_t>(m_position)] : m_editStart;
 }
 
-} // namespace
-
-// Puts back the photos a step replaced (an aligned side photo); true when the side photo
-// changed. A snapshot without a photo never held one that a step replaced: loading a photo
-// rewrites the history's photos, so undo never takes back a load.
-bool CVisomorfDoc::RestorePhotos(const UndoSnapshot& snapshot) {
-    bool sideChanges = false;
-    for (int p = 0; p < kPhotoCount; ++p) {
-        const QImage& image = snapshot.photos[p];
-        if (image.isNull() || image.cacheKey() == photos[p].cacheKey()) {
-            continue;
-        }
-        if (!device) {
-            throw GeneralFailureException();
-        }
-        textures[p] = CreatePhotoTexture(*device, image);
-        photos[p] = image;
-        photoJpegBytes[p] = snapshot.photoJpegBytes[p];
-        sideChanges |= p == Side;
-    }
-    return sideChanges;
-}
-
-// Restores a snapshot; when that moves the blend zone, the side texture's blend follows, so
-// the 3D view never shows a blend other than the zone on the photo.
-void CVisomorfDoc::RestoreState(const UndoSnapshot& snapshot) {
-    const bool zoneMoves =
-        snapshot.blendZoneWidth != blendZoneWidth || !SameZone(snapshot.blendZone, blendZone);
-    const bool sidePhotoChanges = RestorePhotos(snapshot);
-    ApplySnapshot(snapshot);
-    if (zoneMoves || sidePhotoChanges) {
-        UpdateBlendZone();
-    }
-}
-
-void CVisomorfDoc::SaveSnapshot() {
-    if (historyPosition < 0) {
-        CaptureState(pendingSnapshot);
-    }
-}
-
-void CVisomorfDoc::CommitChange() {
-    if (historyPosition >= 0) {
-        history.resize(static_cast<size_t>(historyPosition) + 1);
-        historyPosition = -1;
+void UndoHistory::Commit() {
+    if (m_position >= 0) {
+        m_steps.resize(static_cast<size_t>(m_position) + 1);
+        m_position = -1;
     } else {
-        history.push_back(pendingSnapshot);
+        m_steps.push_back(m_editStart);
     }
 }
 
-void CVisomorfDoc::RestoreSnapshot() {
-    RestoreState(historyPosition >= 0 ? history[historyPosition] : pendingSnapshot);
-}
-
-bool CVisomorfDoc::CanUndo() const {
-    return !history.empty() && historyPosition != 0;
-}
-
-bool CVisomorfDoc::CanRedo() const {
-    return historyPosition >= 0 && static_cast<size_t>(historyPosition) + 1 < history.size();
-}
-
-void CVisomorfDoc::Undo() {
-    if (historyPosition < 0) {
-        if (history.empty()) {
-            throw GeneralFailureException();
-        }
-        historyPosition = static_cast<int>(history.size()) - 1;
-        UndoSnapshot live;
-        CaptureState(live);
-        history.push_back(std::move(live));
+const UndoSnapshot& UndoHistory::StepBack(UndoSnapshot live) {
+    if (!CanUndo()) {
+        throw GeneralFailureException();
+    }
+    if (m_position < 0) {
+        m_position = static_cast<int>(m_steps.size()) - 1;
+        m_steps.push_back(std::move(live));
     } else {
-        if (historyPosition == 0) {
-            throw GeneralFailureException();
-        }
-        --historyPosition;
+        --m_position;
     }
-    RestoreState(history[historyPosition]);
-    RebuildDisplayMesh();
-    UpdateAllViews();
+    return m_steps[static_cast<size_t>(m_position)];
 }
 
-void CVisomorfDoc::Redo() {
+const UndoSnapshot& UndoHistory::StepForward() {
     if (!CanRedo()) {
         throw GeneralFailureException();
     }
-    ++historyPosition;
-    RestoreState(history[historyPosition]);
-    RebuildDisplayMesh();
-    UpdateAllViews();
+    ++m_position;
+    return m_steps[static_cast<size_t>(m_position)];
+}
+
+void UndoHistory::Clear() {
+    m_steps.clear();
+    m_position = -1;
+}
+
+void UndoHistory::KeepPhoto(int photo, const QImage& image, const QByteArray& jpegBytes) {
+    for (UndoSnapshot& snapshot : m_steps) {
+        snapshot.photos[photo] = image;
+        snapshot.photoJpegBytes[photo] = jpegBytes;
+    }
+    m_editStart.photos[photo] = image;
+    m_editStart.photoJpegBytes[photo] = jpegBytes;
 }
 
 } // namespace vm

@@ -5,11 +5,11 @@
 #include "app/CVisomorfApp.h"
 #include "app/HelpPaths.h"
 #include "app/IdleRedraw3D.h"
+#include "support/ProgramRun.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -69,32 +69,21 @@ TEST(Startup, ManyRedrawRequestsBeforeIdleCostOneRepaint) {
     EXPECT_EQ(view3D.paints, 1); // no request, no repaint
 }
 
-struct Outcome {
-    int status = -1;
-    QString out, err;
-};
+using test::ProgramRun;
 
 // The real program, with a short splash, ending as soon as its window is up; its user settings
 // (recent files) go to a scratch folder.
-Outcome Visomorf(const QStringList& arguments, int splashMs = 0) {
+ProgramRun Visomorf(const QStringList& arguments, int splashMs = 0) {
     QTemporaryDir config;
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", config.path());
-    environment.insert("VISOMORF_EXIT_WHEN_READY", "1");
-    environment.insert("VISOMORF_SPLASH_MS", QString::number(splashMs));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VISOMORF_EXE), arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    test::RunOptions options;
+    options.environment.insert("XDG_CONFIG_HOME", config.path());
+    options.environment.insert("VISOMORF_EXIT_WHEN_READY", "1");
+    options.environment.insert("VISOMORF_SPLASH_MS", QString::number(splashMs));
+    options.timeoutMs = 60000;
+    return test::Visomorf(arguments, options);
 }
 
-int ReadyMs(const Outcome& run) {
+int ReadyMs(const ProgramRun& run) {
     return run.out.section(' ', 1, 1).toInt();
 }
 
@@ -106,7 +95,7 @@ TEST(Program, StartsWithANewOrAGivenDocumentAndRefusesStrayArguments) {
     ASSERT_TRUE(save.waitForFinished(60000));
     ASSERT_EQ(save.exitCode(), 0);
 
-    Outcome run = Visomorf({}, 700);
+    ProgramRun run = Visomorf({}, 700);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("ready")) << run.out.toStdString();
     EXPECT_GE(ReadyMs(run), 700); // the splash's minimum time

@@ -302,7 +302,7 @@ TEST_F(UserJourney, FromNewDocumentToSavedOpenedAndExportedModel) {
     }
     states.push_back(State());
     ASSERT_EQ(states.size(), 8u);
-    EXPECT_EQ(doc->history.size(), 7u);
+    EXPECT_EQ(doc->History().Size(), 7u);
     EXPECT_TRUE(UndoEnabled());
 
     // ---- Undo all and redo all, by both keys of each; every step lands exactly ----

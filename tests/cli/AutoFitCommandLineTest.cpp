@@ -1,33 +1,24 @@
 // --auto-fit and --auto-fit-optional, run through the program as a script would.
+#include "support/ProgramRun.h"
+
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace vm {
 namespace {
 
-struct ProgramRun {
-    int status = -1;
-    QString out, err;
-};
+using test::ProgramRun;
 
 ProgramRun Visomorf(const QStringList& arguments, const QString& landmarkModel = {}) {
-    QProcess process;
+    test::RunOptions options;
     if (!landmarkModel.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VISOMORF_LANDMARK_MODEL"), landmarkModel);
-        process.setProcessEnvironment(environment);
+        options.environment.insert(QStringLiteral("VISOMORF_LANDMARK_MODEL"), landmarkModel);
     }
-    process.start(QStringLiteral(VISOMORF_EXE), arguments);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return test::Visomorf(arguments, options);
 }
 
 const QString kPortrait = QStringLiteral(VISOMORF_SOURCE_DIR "/tests/autofit/data/astronaut.jpg");

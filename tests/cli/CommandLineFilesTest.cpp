@@ -1,11 +1,12 @@
 // The command line's refusals of outputs and arguments, its exit statuses, and its messages for
 // files that fail.
 #include "support/SmallDisk.h"
+#include "support/Files.h"
+#include "support/ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,24 +14,9 @@
 namespace vm {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out, err;
-};
-
-Outcome Visomorf(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(VISOMORF_EXE), arguments);
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::ProgramRun;
+using test::ReadAll;
+using test::Visomorf;
 
 QString Photo(const QString& path) {
     QImage image(60, 80, QImage::Format_RGB32);
@@ -61,7 +47,7 @@ TEST(CommandLineFiles, OutputsThatAreInputsOrSpecialFilesExitWithTwoAndWriteNoth
         {{"--save", "/dev/null"}, "device"},
     };
     for (const auto& [arguments, message] : cases) {
-        const Outcome run = Visomorf(arguments);
+        const ProgramRun run = Visomorf(arguments);
         EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(message) && run.err.contains("Nothing was written"))
             << run.err.toStdString();
@@ -88,13 +74,13 @@ TEST(CommandLineFiles, UnusableArgumentsExitWithTwoAsTheHelpSays) {
          "Choose one of --auto-fit and --auto-fit-optional"},
     };
     for (const auto& [arguments, message] : cases) {
-        const Outcome run = Visomorf(arguments);
+        const ProgramRun run = Visomorf(arguments);
         EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
     }
     EXPECT_TRUE(Entries(dir).isEmpty());
     // An optional fit never fails the command: without a photo it is a note, and the save goes on.
-    const Outcome optional = Visomorf({"--save", out, "--auto-fit-optional"});
+    const ProgramRun optional = Visomorf({"--save", out, "--auto-fit-optional"});
     EXPECT_EQ(optional.status, 0);
     EXPECT_TRUE(optional.err.startsWith("visomorf: note: ")) << optional.err.toStdString();
     EXPECT_TRUE(QFile::exists(out));
@@ -107,7 +93,7 @@ TEST(CommandLineFiles, FailuresNameEachFileOnceWithTheSystemsReason) {
     ASSERT_TRUE(cut.open(QIODevice::WriteOnly) && cut.write(png.left(png.size() / 2)) > 0);
     cut.close();
     for (const char* name : {"cut.png", "gone.png"}) {
-        const Outcome run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", dir.filePath(name)});
+        const ProgramRun run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", dir.filePath(name)});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.count(name), 1) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("cannot load the front photo " + dir.filePath(name) + ": "))
@@ -121,7 +107,7 @@ TEST(CommandLineFiles, FailuresNameEachFileOnceWithTheSystemsReason) {
     ASSERT_EQ(Visomorf({"--save", out}).status, 0);
     const QByteArray previous = ReadAll(out);
     ASSERT_TRUE(disk.FillLeaving(8 * 1024));
-    const Outcome full = Visomorf({"--save", out, "--front", Photo(dir.filePath("p.png"))});
+    const ProgramRun full = Visomorf({"--save", out, "--front", Photo(dir.filePath("p.png"))});
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "visomorf: " + out + ": Error writing file: No space left on device\n");
     EXPECT_EQ(ReadAll(out), previous);

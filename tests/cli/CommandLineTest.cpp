@@ -1,40 +1,23 @@
 #include "cli/CommandLine.h"
 
 #include "document/HeadResources.h"
+#include "support/Files.h"
+#include "support/ProgramRun.h"
 
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace vm {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QByteArray out, err;
-};
-
-Outcome Visomorf(const QStringList& arguments, const QString& workingDir = {}) {
-    QProcess process;
-    process.setProgram(QStringLiteral(VISOMORF_EXE));
-    process.setArguments(arguments);
-    if (!workingDir.isEmpty())
-        process.setWorkingDirectory(workingDir);
-    process.start();
-    EXPECT_TRUE(process.waitForFinished(120000));
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::ProgramRun;
+using test::ReadAll;
+using test::Visomorf;
 
 QString Picture(const QString& path, int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
@@ -90,19 +73,19 @@ TEST(ParseCommandLine, RefusesWhatMakesNoSense) {
 }
 
 TEST(CommandLine, HelpListsEveryCommandAndBadArgumentsExitWithTwo) {
-    const Outcome help = Visomorf({"--help"});
+    const ProgramRun help = Visomorf({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--export", "--save", "--info", "--detail", "--texture-size",
                              "--quality", "--front", "--side"})
         EXPECT_TRUE(help.out.contains(word)) << word;
-    const Outcome bad = Visomorf({"--export", "x.obj", "--quality", "500"});
+    const ProgramRun bad = Visomorf({"--export", "x.obj", "--quality", "500"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.contains("--quality")) << bad.err.toStdString();
 }
 
 TEST(CommandLine, ExportsANewDocumentWithTheDialogDefaults) {
     QTemporaryDir dir;
-    const Outcome run = Visomorf({"--export", dir.filePath("face.obj")});
+    const ProgramRun run = Visomorf({"--export", dir.filePath("face.obj")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QByteArray obj = ReadAll(dir.filePath("face.obj"));
     EXPECT_TRUE(obj.startsWith("mtllib face.mtl\r\n"));
@@ -119,7 +102,7 @@ TEST(CommandLine, SaveOpenSaveIsByteIdenticalAndExportUsesTheDocument) {
     QTemporaryDir dir;
     const QString front = Picture(dir.filePath("front.jpg"), 480, 640);
     const QString side = Picture(dir.filePath("side.png"), 300, 400);
-    Outcome run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", front, "--side", side});
+    ProgramRun run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", front, "--side", side});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QByteArray a = ReadAll(dir.filePath("a.vmf"));
     EXPECT_EQ(a.mid(2, 3172), ReadResource(kFeatureSetResource));
@@ -130,7 +113,7 @@ TEST(CommandLine, SaveOpenSaveIsByteIdenticalAndExportUsesTheDocument) {
 
     run = Visomorf({"--info", dir.filePath("a.vmf")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_FALSE(QJsonDocument::fromJson(run.out).isNull()) << run.out.toStdString();
+    EXPECT_FALSE(QJsonDocument::fromJson(run.out.toUtf8()).isNull()) << run.out.toStdString();
 
     run = Visomorf({"--export", dir.filePath("out/../high.obj"), "--detail", "high",
                     "--texture-size", "64", "--quality", "0", dir.filePath("a.vmf")});
@@ -159,7 +142,7 @@ TEST(CommandLine, FailuresSayWhatWentWrongAndExitWithOne) {
         {{"--save", dir.filePath("a.vmf"), "--front", dir.filePath("none.jpg")}, "front photo"},
     };
     for (const Case& c : cases) {
-        const Outcome run = Visomorf(c.arguments);
+        const ProgramRun run = Visomorf(c.arguments);
         EXPECT_EQ(run.status, 1) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
     }
@@ -168,7 +151,9 @@ TEST(CommandLine, FailuresSayWhatWentWrongAndExitWithOne) {
 
 TEST(CommandLine, AnObjWithoutFolderKeepsItsCompanionsBesideIt) {
     QTemporaryDir dir;
-    const Outcome run = Visomorf({"--export", "bare.obj", "--texture-size", "64"}, dir.path());
+    test::RunOptions inDir;
+    inDir.workingDir = dir.path();
+    const ProgramRun run = Visomorf({"--export", "bare.obj", "--texture-size", "64"}, inDir);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     for (const char* name : {"bare.obj", "bare.mtl", "bare.jpg"})
         EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name;

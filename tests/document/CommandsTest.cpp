@@ -1,5 +1,5 @@
 // The document's commands, their menu states and the view registry.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>

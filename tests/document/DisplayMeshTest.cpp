@@ -1,5 +1,5 @@
 // The flattened refinement against the rule-by-rule stage, and the displayed mesh's rebuilds.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "document/RefinementPlan.h"
 #include "document/SeamedDisk.h"
 #include "document/Subdivision.h"

@@ -1,5 +1,5 @@
 // Point moves, box maps and box fitting on the hand-made strip document.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>

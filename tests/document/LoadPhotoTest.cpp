@@ -1,6 +1,6 @@
 // Loading a photo into the document: rescaled coordinates, the blend zone, and failures that
 // leave the document as it was.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
 
 #include <QImage>

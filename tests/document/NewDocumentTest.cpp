@@ -1,6 +1,6 @@
 // A new document from the embedded generic head: placement, fitted boxes, refinement counts,
 // sharpening, and what survives File > New.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
 
@@ -161,7 +161,7 @@ TEST_F(NewDocumentTest, SwitchesSurviveFileNewAndLeftSideMirrorsSidePoints) {
     EXPECT_TRUE(doc.wireframe);
     EXPECT_EQ(doc.modelDetail, Medium);
     EXPECT_EQ(doc.displayedMesh->VertexCount(), 1861u);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
     // Mirrored about the side box: the box is the same, each x reflected within it.
     ExpectBox(doc.box[Side], {50, 95.96f, 550, 704.04f}, 0.01f);
     const Box& b = doc.box[Side];

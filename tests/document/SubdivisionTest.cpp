@@ -1,6 +1,6 @@
 #include "document/Subdivision.h"
 
-#include "document/LoopOracle.h"
+#include "support/LoopOracle.h"
 #include "document/SeamedDisk.h"
 #include "subdivgen/SubdivisionTableBuilder.h"
 #include "platform/core/Exceptions.h"

@@ -1,5 +1,5 @@
 // Snapshots, the history's browsing rules and the blend refresh on restore.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>
@@ -42,8 +42,8 @@ TEST_F(UndoTest, UndoAfterOneDragKeepsBothStatesForRedo) {
     EXPECT_FALSE(doc.CanRedo());
 
     doc.Undo();
-    EXPECT_EQ(doc.history.size(), 2u);
-    EXPECT_EQ(doc.historyPosition, 0);
+    EXPECT_EQ(doc.History().Size(), 2u);
+    EXPECT_EQ(doc.History().Position(), 0);
     EXPECT_EQ(PointX(), 0.0f);
     EXPECT_EQ(VertexX(), 0.0f);
     EXPECT_FALSE(doc.CanUndo());
@@ -60,8 +60,8 @@ TEST_F(UndoTest, DragAfterUndoDiscardsTheRedoBranch) {
     Drag(5);
     doc.Undo();
     Drag(3);
-    EXPECT_EQ(doc.historyPosition, -1);
-    EXPECT_EQ(doc.history.size(), 1u);
+    EXPECT_EQ(doc.History().Position(), -1);
+    EXPECT_EQ(doc.History().Size(), 1u);
     EXPECT_EQ(PointX(), 3.0f);
     doc.Undo();
     EXPECT_EQ(PointX(), 0.0f);
@@ -77,7 +77,7 @@ TEST_F(UndoTest, PressWithoutMoveRestoresAndRecordsNothing) {
     doc.RestoreSnapshot();
     EXPECT_EQ(PointX(), 5.0f);
     EXPECT_EQ(doc.pointPositions[Front][0].y, 0.0f);
-    EXPECT_EQ(doc.history.size(), 1u);
+    EXPECT_EQ(doc.History().Size(), 1u);
 
     // While browsing, the current entry is what a cancelled drag returns to.
     doc.Undo();
@@ -139,8 +139,8 @@ TEST_F(UndoTest, EmptyingTheDocumentClearsTheHistory) {
     Drag(5);
     doc.Undo();
     doc.DeleteContents();
-    EXPECT_TRUE(doc.history.empty());
-    EXPECT_EQ(doc.historyPosition, -1);
+    EXPECT_TRUE(doc.History().Empty());
+    EXPECT_EQ(doc.History().Position(), -1);
     EXPECT_FALSE(doc.GetCommandState(CommandId::Undo).enabled);
     EXPECT_FALSE(doc.GetCommandState(CommandId::Redo).enabled);
 }

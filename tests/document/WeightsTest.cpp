@@ -1,6 +1,6 @@
 // Vertex weights (inverse fourth power of the distance) and the drag weights of points,
 // hidden-point chains and features.
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #include "export/ExportModel.h"
 #include "export/GltfWriter.h"
 #include "platform/core/Exceptions.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -17,11 +18,7 @@
 namespace vm {
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
+using test::ReadAll;
 
 uint32_t U32At(const QByteArray& bytes, qsizetype offset) {
     return qFromLittleEndian<uint32_t>(bytes.constData() + offset);

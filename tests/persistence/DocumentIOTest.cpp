@@ -5,6 +5,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/mesh/MeshServices.h"
 #include "platform/raster/SoftwareDevice.h"
+#include "support/Files.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -16,17 +17,8 @@
 namespace vm {
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using test::ReadAll;
+using test::WriteAll;
 
 QString SavePicture(const QString& path, int w, int h, const char* format) {
     QImage image(w, h, QImage::Format_RGB32);
@@ -101,7 +93,7 @@ TEST_F(DocumentIO, OpeningKeepsTheDisplayStateAndGivesBlankTexturesToViewsWithou
     EXPECT_EQ(other.modelDetail, High);
     EXPECT_TRUE(other.wireframe);
     EXPECT_EQ(other.pointsLevel, 4);
-    EXPECT_TRUE(other.history.empty());
+    EXPECT_TRUE(other.History().Empty());
     ASSERT_TRUE(other.textures[Side]);
     EXPECT_EQ(other.textures[Side]->Width(), 600u);
     EXPECT_EQ(other.textures[Side]->Row(10)[0], 64); // the blank grey

@@ -2,6 +2,7 @@
 #include "persistence/RecoveryCopy.h"
 
 #include "document/CVisomorfDoc.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,8 @@
 
 namespace vm {
 namespace {
+
+using test::WriteAll;
 
 using Action = RecoverySchedule::Action;
 constexpr qint64 kI = RecoverySchedule::kIntervalMs;
@@ -53,12 +56,6 @@ TEST(RecoveryCopy, PhotoEncodedOnceHoldsWhatASaveWrites) {
     doc.LoadPhoto(Side, dir.filePath("side.png")); // a new photo is encoded anew
     doc.photos[Side].setPixel(0, 0, qRgb(255, 0, 0));
     EXPECT_EQ(SerialiseDocument(doc, &cache), SerialiseDocument(doc));
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(bytes);
 }
 
 // A copy and the lock of a process that has ended, the copy written at time.

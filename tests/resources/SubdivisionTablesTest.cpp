@@ -1,5 +1,5 @@
 #include "document/HeadResources.h"
-#include "document/LoopOracle.h"
+#include "support/LoopOracle.h"
 #include "document/Subdivision.h"
 
 #include <gtest/gtest.h>

@@ -5,9 +5,11 @@
 #include "texture/PhotoTexture.h"
 
 #include <QImage>
+#include <QOpenGLPixelTransferOptions>
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 namespace vm {
 
@@ -60,6 +62,29 @@ void main() {
 }
 )";
 
+// Linear filtering without mipmaps, repeating, as the software pipeline samples.
+std::unique_ptr<QOpenGLTexture> MakeStageTexture() {
+    auto texture = std::make_unique<QOpenGLTexture>(QOpenGLTexture::Target2D);
+    texture->create();
+    texture->setMinMagFilters(QOpenGLTexture::Linear, QOpenGLTexture::Linear);
+    texture->setWrapMode(QOpenGLTexture::Repeat);
+    texture->setMipMaxLevel(0);
+    return texture;
+}
+
+// Rows of texel words with the texture's pitch; row 0 of the texture goes first, so texture
+// coordinate v = 0 is its top row as it is for the software pipeline.
+QOpenGLPixelTransferOptions RowsOfWords(size_t pitch) {
+    QOpenGLPixelTransferOptions options;
+    options.setAlignment(4);
+    options.setRowLength(static_cast<int>(pitch / 4));
+    return options;
+}
+
+// ARGB words are the bytes blue, green, red, alpha.
+constexpr auto kTexelFormat = QOpenGLTexture::BGRA;
+constexpr auto kTexelType = QOpenGLTexture::UInt32_RGBA8_Rev;
+
 } // namespace
 
 SceneRendererGL::~SceneRendererGL() = default;
@@ -72,12 +97,24 @@ bool SceneRendererGL::Initialize() {
     if (!BuildProgram()) {
         return false;
     }
-    glGenVertexArrays(1, &m_vao);
-    glGenBuffers(1, &m_vbo);
-    glGenBuffers(1, &m_ebo);
-    glBindVertexArray(m_vao);
-    glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_ebo);
+    m_vao.create();
+    m_vertexBuffer.create();
+    m_indexBuffer.create();
+    m_vertexBuffer.setUsagePattern(QOpenGLBuffer::DynamicDraw);
+    m_indexBuffer.setUsagePattern(QOpenGLBuffer::DynamicDraw);
+    m_vao.bind();
+    m_vertexBuffer.bind();
+    m_indexBuffer.bind(); // the index buffer's binding belongs to the vertex array
+    DescribeVertexLayout();
+    m_vao.release();
+    for (StageTexture& stage : m_stages) {
+        stage.gl = MakeStageTexture();
+    }
+    m_initialized = true;
+    return true;
+}
+
+void SceneRendererGL::DescribeVertexLayout() {
     const auto stride = static_cast<GLsizei>(sizeof(HeadVertex));
     auto offset = [](size_t bytes) { return reinterpret_cast<const void*>(bytes); };
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, offset(offsetof(HeadVertex, position)));
@@ -90,64 +127,31 @@ bool SceneRendererGL::Initialize() {
     for (GLuint a = 0; a < 5; ++a) {
         glEnableVertexAttribArray(a);
     }
-    glBindVertexArray(0);
-    for (StageTexture& stage : m_stages) {
-        glGenTextures(1, &stage.id);
-        glBindTexture(GL_TEXTURE_2D, stage.id);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    }
-    m_initialized = true;
-    return true;
 }
 
 bool SceneRendererGL::BuildProgram() {
-    auto compile = [this](GLenum type, const char* source) -> GLuint {
-        const GLuint shader = glCreateShader(type);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        GLint ok = 0;
-        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-        if (!ok) {
-            char log[512] = {};
-            glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    m_program = std::make_unique<QOpenGLShaderProgram>();
+    for (const auto& [type, source] : {std::pair{QOpenGLShader::Vertex, kVertexShader},
+                                       std::pair{QOpenGLShader::Fragment, kFragmentShader}}) {
+        if (!m_program->addShaderFromSourceCode(type, source)) {
             m_error = QStringLiteral("The 3D view's shader does not compile: %1")
-                          .arg(QString::fromLatin1(log));
-            glDeleteShader(shader);
-            return 0;
+                          .arg(m_program->log());
+            return false;
         }
-        return shader;
-    };
-    const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexShader);
-    const GLuint fragment = vertex ? compile(GL_FRAGMENT_SHADER, kFragmentShader) : 0;
-    if (!fragment) {
-        glDeleteShader(vertex);
-        return false;
     }
-    m_program = glCreateProgram();
-    glAttachShader(m_program, vertex);
-    glAttachShader(m_program, fragment);
-    glLinkProgram(m_program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = 0;
-    glGetProgramiv(m_program, GL_LINK_STATUS, &linked);
-    if (!linked) {
+    if (!m_program->link()) {
         m_error = QStringLiteral("The 3D view's shaders do not link.");
         return false;
     }
-    m_uWorld = glGetUniformLocation(m_program, "world");
-    m_uViewProjection = glGetUniformLocation(m_program, "viewProjection");
-    m_uLighting = glGetUniformLocation(m_program, "lighting");
-    m_uWireframe = glGetUniformLocation(m_program, "wireframe");
-    glUseProgram(m_program);
-    glUniform1i(glGetUniformLocation(m_program, "front"), 0);
-    glUniform1i(glGetUniformLocation(m_program, "side"), 1);
-    glUniform1f(glGetUniformLocation(m_program, "ambient"), kAmbientLevel);
-    glUseProgram(0);
+    m_uWorld = m_program->uniformLocation("world");
+    m_uViewProjection = m_program->uniformLocation("viewProjection");
+    m_uLighting = m_program->uniformLocation("lighting");
+    m_uWireframe = m_program->uniformLocation("wireframe");
+    m_program->bind();
+    m_program->setUniformValue("front", GLint{0});
+    m_program->setUniformValue("side", GLint{1});
+    m_program->setUniformValue("ambient", GLfloat{kAmbientLevel});
+    m_program->release();
     return true;
 }
 
@@ -162,13 +166,12 @@ void SceneRendererGL::Release() {
         return;
     }
     for (StageTexture& stage : m_stages) {
-        glDeleteTextures(1, &stage.id);
         stage = {};
     }
-    glDeleteBuffers(1, &m_vbo);
-    glDeleteBuffers(1, &m_ebo);
-    glDeleteVertexArrays(1, &m_vao);
-    glDeleteProgram(m_program);
+    m_vertexBuffer.destroy();
+    m_indexBuffer.destroy();
+    m_vao.destroy();
+    m_program.reset();
     m_vertices.clear();
     m_indices.clear();
     m_initialized = false;
@@ -187,14 +190,13 @@ void SceneRendererGL::UpdateMesh(const Mesh& mesh) {
     }
     m_vertices = mesh.vertices;
     m_indices = mesh.indices;
-    glBindVertexArray(m_vao);
-    glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m_vertices.size() * sizeof(HeadVertex)),
-                 m_vertices.data(), GL_DYNAMIC_DRAW);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
-                 static_cast<GLsizeiptr>(m_indices.size() * sizeof(uint32_t)), m_indices.data(),
-                 GL_DYNAMIC_DRAW);
-    glBindVertexArray(0);
+    m_vao.bind();
+    m_vertexBuffer.bind();
+    m_vertexBuffer.allocate(m_vertices.data(),
+                            static_cast<int>(m_vertices.size() * sizeof(HeadVertex)));
+    m_indexBuffer.bind();
+    m_indexBuffer.allocate(m_indices.data(), static_cast<int>(m_indices.size() * sizeof(uint32_t)));
+    m_vao.release();
     ++m_meshUploads;
 }
 
@@ -209,8 +211,7 @@ void SceneRendererGL::UpdateTexture(int stageIndex, const std::shared_ptr<Textur
     const std::vector<RowSpan>* changed =
         texture == stage.source ? texture->ChangedSince(stage.revision) : nullptr;
     if (changed && texture->Format() == TextureFormat::A8R8G8B8) {
-        glBindTexture(GL_TEXTURE_2D, stage.id);
-        UploadChangedRows(*texture, *changed);
+        UploadChangedRows(*stage.gl, *texture, *changed);
     } else {
         UploadTexels(stage, *texture);
     }
@@ -230,25 +231,25 @@ void SceneRendererGL::UploadTexels(StageTexture& stage, const Texture& texture) 
         texels = widened.constBits();
         pitch = static_cast<size_t>(widened.bytesPerLine());
     }
-    glBindTexture(GL_TEXTURE_2D, stage.id);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(pitch / 4));
-    // Row 0 of the texture goes first, so texture coordinate v = 0 is its top row as it is for
-    // the software pipeline.
-    if (width == stage.width && height == stage.height) {
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-                        texels);
-    } else {
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA,
-                     GL_UNSIGNED_INT_8_8_8_8_REV, texels);
-        stage.width = width;
-        stage.height = height;
+    if (width != stage.gl->width() || height != stage.gl->height() ||
+        !stage.gl->isStorageAllocated()) {
+        stage.gl = MakeStageTexture();
+        stage.gl->setSize(width, height);
+        stage.gl->setFormat(QOpenGLTexture::RGBA8_UNorm);
+        stage.gl->setMipLevels(1);
+        stage.gl->allocateStorage(kTexelFormat, kTexelType);
     }
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    const QOpenGLPixelTransferOptions rows = RowsOfWords(pitch);
+    stage.gl->setData(0, 0, 0, width, height, 1, kTexelFormat, kTexelType, texels, &rows);
 }
 
-void SceneRendererGL::UploadChangedRows(const Texture& texture, const std::vector<RowSpan>& rows) {
+// A drag of the blend zone sends dozens of bands a step: they go straight to the bound texture,
+// since QOpenGLTexture::setData saves and restores the binding and the pixel store per call,
+// which costs about a twentieth of the step.
+void SceneRendererGL::UploadChangedRows(QOpenGLTexture& target, const Texture& texture,
+                                        const std::vector<RowSpan>& rows) {
     constexpr uint32_t kBand = 32;
+    target.bind();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(texture.Pitch() / 4));
     for (uint32_t top = 0; top < rows.size(); top += kBand) {
@@ -291,16 +292,15 @@ void SceneRendererGL::Draw(const SceneDrawState& state) {
     glDisable(GL_CULL_FACE);
     glDisable(GL_BLEND);
     glPolygonMode(GL_FRONT_AND_BACK, state.wireframe ? GL_LINE : GL_FILL);
-    glUseProgram(m_program);
-    glUniformMatrix4fv(m_uWorld, 1, GL_FALSE, &state.world.m[0][0]);
-    glUniformMatrix4fv(m_uViewProjection, 1, GL_FALSE, &state.viewProjectionGL.m[0][0]);
-    glUniform1i(m_uLighting, state.lighting && !state.wireframe ? 1 : 0);
-    glUniform1i(m_uWireframe, state.wireframe ? 1 : 0);
-    for (int s = 0; s < 2; ++s) {
-        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(s));
-        glBindTexture(GL_TEXTURE_2D, m_stages[s].id);
+    m_program->bind();
+    m_program->setUniformValue(m_uWorld, state.world.m);
+    m_program->setUniformValue(m_uViewProjection, state.viewProjectionGL.m);
+    m_program->setUniformValue(m_uLighting, GLint{state.lighting && !state.wireframe ? 1 : 0});
+    m_program->setUniformValue(m_uWireframe, GLint{state.wireframe ? 1 : 0});
+    for (unsigned s = 0; s < 2; ++s) {
+        m_stages[s].gl->bind(s);
     }
-    glBindVertexArray(m_vao);
+    m_vao.bind();
     const auto count = static_cast<GLsizei>(m_indices.size());
     if (state.wireframe) {
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
@@ -317,10 +317,10 @@ void SceneRendererGL::Draw(const SceneDrawState& state) {
         glDisable(GL_CULL_FACE);
         glFrontFace(GL_CCW);
     }
-    glBindVertexArray(0);
+    m_vao.release();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glActiveTexture(GL_TEXTURE0);
-    glUseProgram(0);
+    m_program->release();
 }
 
 } // namespace vm

@@ -6,7 +6,12 @@
 #include "platform/raster/SoftwareDevice.h"
 #include "platform/core/VMath.h"
 
+#include <QOpenGLBuffer>
 #include <QOpenGLFunctions_3_3_Core>
+#include <QOpenGLPixelTransferOptions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLTexture>
+#include <QOpenGLVertexArrayObject>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -53,18 +58,23 @@ public:
 
 private:
     struct StageTexture {
-        unsigned id = 0;
+        // Remade when the size changes: storage, once allocated, keeps its size.
+        std::unique_ptr<QOpenGLTexture> gl;
         std::shared_ptr<Texture> source; // kept so that a new texture cannot reuse its address
         uint64_t revision = 0;
-        int width = 0, height = 0;
     };
     bool BuildProgram();
+    void DescribeVertexLayout();
     void UploadTexels(StageTexture& stage, const Texture& texture);
     // Sends only the changed spans, gathered into bands of rows (few calls, few bytes).
-    void UploadChangedRows(const Texture& texture, const std::vector<RowSpan>& rows);
+    void UploadChangedRows(QOpenGLTexture& target, const Texture& texture,
+                           const std::vector<RowSpan>& rows);
 
     QString m_error;
-    unsigned m_program = 0, m_vao = 0, m_vbo = 0, m_ebo = 0;
+    std::unique_ptr<QOpenGLShaderProgram> m_program;
+    QOpenGLVertexArrayObject m_vao;
+    QOpenGLBuffer m_vertexBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer m_indexBuffer{QOpenGLBuffer::IndexBuffer};
     int m_uWorld = -1, m_uViewProjection = -1, m_uLighting = -1, m_uWireframe = -1;
     StageTexture m_stages[2];
     std::vector<HeadVertex> m_vertices; // what the buffers hold

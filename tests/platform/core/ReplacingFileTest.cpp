@@ -1,6 +1,7 @@
 #include "platform/core/ReplacingFile.h"
 
 #include "platform/core/Exceptions.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,10 +12,7 @@
 namespace vm {
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using test::ReadAll;
 
 mode_t ModeOf(const QString& path) {
     struct stat status {};

@@ -1,6 +1,6 @@
 #include "views/autofit/AutoFitCommand.h"
 
-#include "document/DocumentFixture.h"
+#include "support/DocumentFixture.h"
 #include "views/FailureReport.h"
 
 #include <QApplication>
@@ -59,9 +59,9 @@ TEST(RunAutoFitCommand, AppliesWhatFitsReportsWhatDoesNotAndPutsTheCursorBack) {
 
     // While a view drags, the command does nothing.
     view.dragging = true;
-    const size_t history = doc.history.size();
+    const size_t history = doc.History().Size();
     RunAutoFitCommand(doc, nullptr);
-    EXPECT_EQ(doc.history.size(), history);
+    EXPECT_EQ(doc.History().Size(), history);
     EXPECT_EQ(failures.texts.size(), 2);
     view.dragging = false;
     doc.RemoveView(&view);

@@ -18,7 +18,7 @@ TEST_F(PhotoViewEditing, PointDragMovesThePointAndCommitsOneStep) {
     const int point = GrabbablePoint(*view, Front);
     ASSERT_GE(point, 0);
     const Vec2 before = doc.pointPositions[Front][point];
-    const size_t steps = doc.history.size();
+    const size_t steps = doc.History().Size();
     const QPoint from = At(*view, before);
 
     Press(*view, from);
@@ -33,7 +33,7 @@ TEST_F(PhotoViewEditing, PointDragMovesThePointAndCommitsOneStep) {
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_NEAR(doc.pointPositions[Front][point].x, before.x + 12 / s, 1e-3);
     EXPECT_NEAR(doc.pointPositions[Front][point].y, before.y + 6 / s, 1e-3);
-    EXPECT_EQ(doc.history.size(), steps + 1);
+    EXPECT_EQ(doc.History().Size(), steps + 1);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_TRUE(doc.GetCommandState(CommandId::Undo).enabled);
 }
@@ -49,7 +49,7 @@ TEST_F(PhotoViewEditing, ClickWithoutMovementIsNotAnEdit) {
     Move(*front, at);
     Release(*front, at);
     EXPECT_TRUE(State() == before);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
     EXPECT_FALSE(doc.IsModified());
 
     auto side = Show<CSideView>();
@@ -58,7 +58,7 @@ TEST_F(PhotoViewEditing, ClickWithoutMovementIsNotAnEdit) {
     EXPECT_TRUE(side->IsDragging());
     Release(*side, vertex);
     EXPECT_TRUE(State() == before);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
     EXPECT_FALSE(doc.IsModified());
 }
 
@@ -84,7 +84,7 @@ TEST_F(PhotoViewEditing, FeatureDragMovesItsPointsAndThoseOfItsChildren) {
     Drag(*view, grab, {10, 0});
     EXPECT_GT(doc.pointPositions[Front][ownPoint].x, own.x + 1);
     EXPECT_GT(doc.pointPositions[Front][childPoint].x, childBefore.x + 1);
-    EXPECT_EQ(doc.history.size(), 1u);
+    EXPECT_EQ(doc.History().Size(), 1u);
 }
 
 TEST_F(PhotoViewEditing, WholeObjectOutlineMovesTheBoxWithEverything) {
@@ -150,7 +150,7 @@ TEST_F(PhotoViewEditing, EscapeRightButtonAndLostCaptureRestoreEverything) {
     EXPECT_FALSE(front->IsDragging());
     EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_TRUE(State() == before);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
     EXPECT_FALSE(doc.IsModified());
 }
 
@@ -171,7 +171,7 @@ TEST_F(PhotoViewEditing, DocumentChangeDuringDragCancelsIt) {
     Move(*front, at + QPoint(30, 30));
     Release(*front, at + QPoint(30, 30));
     EXPECT_TRUE(State() == before);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
 }
 
 TEST_F(PhotoViewEditing, BlendEdgeDragWidensAndEscapeRestores) {
@@ -191,7 +191,7 @@ TEST_F(PhotoViewEditing, BlendEdgeDragWidensAndEscapeRestores) {
 
     Drag(*side, edge, {10, 3});
     EXPECT_NEAR(doc.blendZoneWidth, w + 10 / side->Viewport().Scale(), 1e-3);
-    EXPECT_EQ(doc.history.size(), 1u);
+    EXPECT_EQ(doc.History().Size(), 1u);
     EXPECT_TRUE(doc.IsModified());
     // The width is part of the step: undo brings the old band back.
     doc.OnCommand(CommandId::Undo);
@@ -281,7 +281,7 @@ TEST_F(PhotoViewEditing, ViewsAttachAndDetachAndTwoSideViewsShareTheData) {
         EXPECT_EQ(second->windowTitle(), QStringLiteral("Side View"));
         const QPoint vertex = At(*second, doc.blendZone[1]);
         Drag(*second, vertex, {0, 12});
-        EXPECT_EQ(doc.history.size(), 1u);
+        EXPECT_EQ(doc.History().Size(), 1u);
     }
     EXPECT_EQ(doc.Views().size(), 2u);
     EXPECT_EQ(front->windowTitle(), QStringLiteral("Front View"));
