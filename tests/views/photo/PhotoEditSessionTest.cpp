@@ -51,14 +51,14 @@ TEST_F(PhotoEditSessionTest, EndCommitsOneUndoStepOnlyWhenAStepChangedTheModel) 
     EXPECT_FALSE(session.End());
     EXPECT_FALSE(session.Active());
     EXPECT_TRUE(State() == before);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(other.updates, 0);
 
     // Two steps make one entry; the other views hear of it, the owner does not.
     TwoSteps(session, Front, {OverlayTarget::BoxPart, kBoxEdge});
     EXPECT_TRUE(session.End());
-    EXPECT_EQ(doc.history.size(), 1u);
+    EXPECT_EQ(doc.History().Size(), 1u);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(other.updates, 1);
     EXPECT_EQ(owner.updates, 0);
@@ -101,7 +101,7 @@ TEST_F(PhotoEditSessionTest, CancelRestoresEveryKindOfDragExactly) {
         EXPECT_FALSE(State() == before);
         EXPECT_TRUE(session.Cancel());
         EXPECT_TRUE(State() == before);
-        EXPECT_TRUE(doc.history.empty());
+        EXPECT_TRUE(doc.History().Empty());
         EXPECT_FALSE(doc.IsModified());
         EXPECT_EQ(other.updates, 1);
     }
@@ -113,7 +113,7 @@ TEST_F(PhotoEditSessionTest, CancelRestoresEveryKindOfDragExactly) {
         TwoSteps(session, Side, {OverlayTarget::Point, 0});
     }
     EXPECT_TRUE(State() == before);
-    EXPECT_TRUE(doc.history.empty());
+    EXPECT_TRUE(doc.History().Empty());
     EXPECT_EQ(other.updates, 0);
 }
 
