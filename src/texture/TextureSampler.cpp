@@ -98,8 +98,7 @@ uint32_t TextureSampler::TruncatedAnywhere(float u, float v) const {
     }
     const float x = u * m_view.width - 0.5f, y = v * m_view.height - 0.5f;
     const float x0 = std::floor(x), y0 = std::floor(y);
-    return Filter(Weight(x - x0), Weight(y - y0), Wrap(x0, m_view.width),
-                  Wrap(y0, m_view.height));
+    return Filter(Weight(x - x0), Weight(y - y0), Wrap(x0, m_view.width), Wrap(y0, m_view.height));
 }
 
 // Texel (ix0, iy0) and its right, lower and diagonal neighbours, weighed by fx / 256 and

@@ -54,24 +54,6 @@ struct AtlasPass {
     }
 };
 
-// Whether the eight pixels from written on are all written.
-bool AllWritten(const uint8_t* written) {
-    uint64_t eight;
-    std::memcpy(&eight, written, 8);
-    return eight == 0x0101010101010101u;
-}
-
-// The first pixel at or after x that no triangle has written yet, or end.
-int SkipWritten(const uint8_t* written, int x, int end) {
-    while (x + 8 <= end && AllWritten(written + x)) {
-        x += 8;
-    }
-    while (x < end && written[x]) {
-        ++x;
-    }
-    return x;
-}
-
 // Which 8 x 8 tiles of a band are written all over: an enlarged triangle whose box lies in such
 // tiles only has nothing left to draw, which inside the head is nearly every one.
 class WrittenTiles {
@@ -125,7 +107,8 @@ class AtlasBake {
 public:
     AtlasBake(const Mesh& mesh, const TextureSampler& front, const TextureSampler& side,
               QImage& image, float dilationFactor, const ShadeKernels& kernels)
-        : m_mesh(mesh), m_target{front, side, image.bits(), static_cast<size_t>(image.bytesPerLine())},
+        : m_mesh(mesh), m_target{front, side, image.bits(),
+                                 static_cast<size_t>(image.bytesPerLine())},
           m_kernels(kernels), m_width(image.width()), m_height(image.height()),
           m_written(static_cast<size_t>(m_width) * static_cast<size_t>(m_height)) {
         const auto width = static_cast<uint32_t>(m_width), height = static_cast<uint32_t>(m_height);
@@ -137,7 +120,7 @@ public:
         if (dilationFactor != 1.0f) {
             m_passes.emplace_back(mesh, DilatedAtlasPositions(mesh, dilationFactor), width, height);
         }
-        m_eightLanes = kernels.runOfEight && EightLanesReach(front) && EightLanesReach(side);
+        m_eightLanes = kernels.eightLanes && EightLanesReach(front) && EightLanesReach(side);
     }
 
     int Height() const { return m_height; }
@@ -156,9 +139,7 @@ public:
     }
 
 private:
-    uint8_t* Written(int y) {
-        return m_written.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width);
-    }
+    uint8_t* Written(int y) { return m_flags.Row(y); }
 
     void WhitenUnwritten(int y) {
         const uint8_t* written = Written(y);
@@ -213,51 +194,7 @@ private:
         }
         triangle.ahead[0] = PhotoStepAhead(triangle, FrontU, m_target.front);
         triangle.ahead[1] = PhotoStepAhead(triangle, SideU, m_target.side);
-        PixelGroup pending;
-        setup.ForEachSpan(rowBegin, rowEnd, [&](int y, int xBegin, int xEnd) {
-            DrawSpan(triangle, y, xBegin, xEnd, pending);
-        });
-        if (pending.count > 0) {
-            m_kernels.group(m_target, triangle, pending);
-        }
-    }
-
-    // Shades the pixels of the span nothing has written yet: eight or four side by side at
-    // once, the odd ones together with those of the triangle's next spans.
-    void DrawSpan(const AtlasTriangle& t, int y, int xBegin, int xEnd, PixelGroup& pending) {
-        uint8_t* const written = Written(y);
-        int x = SkipWritten(written, xBegin, xEnd);
-        while (x < xEnd) {
-            uint64_t eight = 1;
-            if (m_eightLanes && x + 8 <= xEnd) {
-                std::memcpy(&eight, written + x, 8);
-            }
-            uint32_t four = 1;
-            if (x + 4 <= xEnd) {
-                std::memcpy(&four, written + x, 4);
-            }
-            if (eight == 0) {
-                std::memset(written + x, 1, 8);
-                m_kernels.runOfEight(m_target, t, x, y);
-                x += 8;
-            } else if (four == 0) {
-                std::memset(written + x, 1, 4);
-                m_kernels.runOfFour(m_target, t, x, y);
-                x += 4;
-            } else {
-                written[x] = 1;
-                pending.x[pending.count] = x;
-                pending.y[pending.count] = y;
-                if (++pending.count == 4) {
-                    m_kernels.group(m_target, t, pending);
-                    pending.count = 0;
-                }
-                ++x;
-            }
-            if (x < xEnd && written[x]) {
-                x = SkipWritten(written, x, xEnd);
-            }
-        }
+        m_kernels.shadeTriangle(m_target, triangle, setup, m_flags, rowBegin, rowEnd, m_eightLanes);
     }
 
     const Mesh& m_mesh;
@@ -266,7 +203,8 @@ private:
     const int m_width, m_height;
     PixelBuffer m_written;           // 1 where a triangle has drawn
     std::vector<AtlasPass> m_passes; // exact first
-    bool m_eightLanes = false;       // the kernels' runOfEight may be used
+    const WrittenFlags m_flags{m_written.data(), m_width};
+    bool m_eightLanes = false; // the kernels' eight-pixel shading may be used
 };
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "export/bake/ShadeKernels.h"
 
 #if defined(__SSE2__) && defined(__GNUC__) && defined(__x86_64__)
+#include "export/bake/Sse2Lanes.h"
+
 #include <immintrin.h>
 
 #define VM_AVX2 __attribute__((target("avx2")))
@@ -16,7 +18,7 @@ struct WidePlace {
     __m256i x0, x1, y0, y1, fx, fy;
 };
 
-VM_AVX2 __m256 At(const AtlasTriangle& t, int k, __m256 cx, __m256 cy) {
+VM_AVX2 inline __m256 At(const AtlasTriangle& t, int k, __m256 cx, __m256 cy) {
     return _mm256_add_ps(
         _mm256_add_ps(_mm256_set1_ps(t.at0[k]), _mm256_mul_ps(cx, _mm256_set1_ps(t.perX[k]))),
         _mm256_mul_ps(cy, _mm256_set1_ps(t.perY[k])));
@@ -24,13 +26,13 @@ VM_AVX2 __m256 At(const AtlasTriangle& t, int k, __m256 cx, __m256 cy) {
 
 // floor(position) wrapped into [0, size), its neighbour and the weight, for eight positions
 // whose floors lie from -1 to size - 1; false for any other.
-VM_AVX2 bool NearWide(__m256 position, uint32_t size, __m256i& first, __m256i& second,
-                      __m256i& weight) {
+VM_AVX2 inline bool NearWide(__m256 position, uint32_t size, __m256i& first, __m256i& second,
+                             __m256i& weight) {
     __m256i floor = _mm256_cvttps_epi32(position);
-    floor = _mm256_add_epi32(floor, _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(floor),
-                                                                      position, _CMP_GT_OQ)));
-    weight = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(position, _mm256_cvtepi32_ps(floor)),
-                                               _mm256_set1_ps(256.0f)));
+    floor = _mm256_add_epi32(
+        floor, _mm256_castps_si256(_mm256_cmp_ps(_mm256_cvtepi32_ps(floor), position, _CMP_GT_OQ)));
+    weight = _mm256_cvttps_epi32(
+        _mm256_mul_ps(_mm256_sub_ps(position, _mm256_cvtepi32_ps(floor)), _mm256_set1_ps(256.0f)));
     const __m256i limit = _mm256_set1_epi32(static_cast<int32_t>(size));
     const __m256i inside = _mm256_and_si256(_mm256_cmpgt_epi32(floor, _mm256_set1_epi32(-2)),
                                             _mm256_cmpgt_epi32(limit, floor));
@@ -44,7 +46,7 @@ VM_AVX2 bool NearWide(__m256 position, uint32_t size, __m256i& first, __m256i& s
     return true;
 }
 
-VM_AVX2 bool LocateWide(const TextureSampler& photo, __m256 u, __m256 v, WidePlace& place) {
+VM_AVX2 inline bool LocateWide(const TextureSampler& photo, __m256 u, __m256 v, WidePlace& place) {
     if (!photo.Bound()) {
         return true;
     }
@@ -58,7 +60,7 @@ VM_AVX2 bool LocateWide(const TextureSampler& photo, __m256 u, __m256 v, WidePla
 }
 
 // The sampler's truncating lerp for eight texels, 16-bit halves of each word as lanes.
-VM_AVX2 __m256i LerpWide(__m256i a, __m256i b, __m256i f) {
+VM_AVX2 inline __m256i LerpWide(__m256i a, __m256i b, __m256i f) {
     const __m256i f2 = _mm256_or_si256(f, _mm256_slli_epi32(f, 16));
     const __m256i g2 = _mm256_sub_epi16(_mm256_set1_epi16(256), f2);
     const __m256i low = _mm256_set1_epi32(0x00FF00FF);
@@ -66,15 +68,16 @@ VM_AVX2 __m256i LerpWide(__m256i a, __m256i b, __m256i f) {
         _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(a, low), g2),
                                            _mm256_mullo_epi16(_mm256_and_si256(b, low), f2)),
                           8);
-    const __m256i ag = _mm256_andnot_si256(
-        low, _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(a, 8), g2),
-                              _mm256_mullo_epi16(_mm256_srli_epi16(b, 8), f2)));
+    const __m256i ag =
+        _mm256_andnot_si256(low, _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(a, 8), g2),
+                                                  _mm256_mullo_epi16(_mm256_srli_epi16(b, 8), f2)));
     return _mm256_or_si256(rb, ag);
 }
 
 // The eight filtered samples, the texels gathered by byte offset, with the same prefetch of
 // the rows further down as the four-lane kernel.
-VM_AVX2 __m256i FetchWide(const TextureSampler& photo, const WidePlace& place, int64_t ahead) {
+VM_AVX2 inline __m256i FetchWide(const TextureSampler& photo, const WidePlace& place,
+                                 int64_t ahead) {
     if (!photo.Bound()) {
         return _mm256_setzero_si256();
     }
@@ -107,19 +110,18 @@ VM_AVX2 __m256i FetchWide(const TextureSampler& photo, const WidePlace& place, i
     return LerpWide(top, bottom, place.fy);
 }
 
-VM_AVX2 __m256 ChannelWide(__m256i argb, __m128i shift) {
-    return _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(argb, shift), _mm256_set1_epi32(0xFF)));
+VM_AVX2 inline __m256 ChannelWide(__m256i argb, __m128i shift) {
+    return _mm256_cvtepi32_ps(
+        _mm256_and_si256(_mm256_srl_epi32(argb, shift), _mm256_set1_epi32(0xFF)));
 }
 
 void RunsOfFour(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
-    const ShadeKernels& four = *Sse2Kernels();
-    four.runOfFour(target, t, x, y);
-    four.runOfFour(target, t, x + 4, y);
+    sse2::Lanes::RunOfEight(target, t, x, y);
 }
 
 // The four-lane kernel's operations with eight lanes, so the same colours; where a photo place
 // lies far outside, the four-lane kernel decides.
-VM_AVX2 void RunOfEight(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
+VM_AVX2 void ShadeEight(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
     const __m256 cx =
         _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(
                           _mm256_set1_epi32(x), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7))),
@@ -160,18 +162,25 @@ VM_AVX2 void RunOfEight(const ShadeTarget& target, const AtlasTriangle& t, int x
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(target.Row(y) + x), colours);
 }
 
+// Eight lanes where the run is eight pixels long, the four-lane steps elsewhere.
+struct Lanes {
+    static void RunOfEight(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
+        ShadeEight(target, t, x, y);
+    }
+    static void RunOfFour(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
+        sse2::Lanes::RunOfFour(target, t, x, y);
+    }
+    static void Group(const ShadeTarget& target, const AtlasTriangle& t, PixelGroup& group) {
+        sse2::Lanes::Group(target, t, group);
+    }
+};
+
 } // namespace
 
 const ShadeKernels* Avx2Kernels() {
-    static const ShadeKernels* const kernels = []() -> const ShadeKernels* {
-        if (!__builtin_cpu_supports("avx2")) {
-            return nullptr;
-        }
-        static const ShadeKernels wide{"avx2", Sse2Kernels()->runOfFour, RunOfEight,
-                                       Sse2Kernels()->group};
-        return &wide;
-    }();
-    return kernels;
+    static const ShadeKernels kernels{"avx2", true, WalkTriangle<Lanes>};
+    static const bool runs = __builtin_cpu_supports("avx2");
+    return runs ? &kernels : nullptr;
 }
 
 } // namespace vm::bake

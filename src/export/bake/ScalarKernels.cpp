@@ -5,23 +5,28 @@ namespace vm::bake {
 
 namespace {
 
-void RunOfFour(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
-    uint32_t* const row = target.Row(y);
-    for (int i = x; i < x + 4; ++i) {
-        row[i] = ShadePixel(target, t, i, y);
+struct ScalarLanes {
+    static void RunOfEight(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
+        RunOfFour(target, t, x, y);
+        RunOfFour(target, t, x + 4, y);
     }
-}
-
-void Group(const ShadeTarget& target, const AtlasTriangle& t, PixelGroup& group) {
-    for (int i = 0; i < group.count; ++i) {
-        target.Row(group.y[i])[group.x[i]] = ShadePixel(target, t, group.x[i], group.y[i]);
+    static void RunOfFour(const ShadeTarget& target, const AtlasTriangle& t, int x, int y) {
+        uint32_t* const row = target.Row(y);
+        for (int i = x; i < x + 4; ++i) {
+            row[i] = ShadePixel(target, t, i, y);
+        }
     }
-}
+    static void Group(const ShadeTarget& target, const AtlasTriangle& t, PixelGroup& group) {
+        for (int i = 0; i < group.count; ++i) {
+            target.Row(group.y[i])[group.x[i]] = ShadePixel(target, t, group.x[i], group.y[i]);
+        }
+    }
+};
 
 } // namespace
 
 const ShadeKernels& ScalarKernels() {
-    static const ShadeKernels kernels{"scalar", RunOfFour, nullptr, Group};
+    static const ShadeKernels kernels{"scalar", false, WalkTriangle<ScalarLanes>};
     return kernels;
 }
 
