@@ -7,7 +7,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-image-formats-plugins
-  zlib1g-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
+  zlib1g-dev libturbojpeg0-dev libtbb-dev libgtest-dev libgmock-dev libbenchmark-dev libosd-dev
   assimp-utils xvfb xauth libx11-dev shared-mime-info xdotool man-db
   libdlib-dev libdlib-data libopencv-dev clang-format-16
 )

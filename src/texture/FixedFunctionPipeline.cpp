@@ -1,9 +1,8 @@
 #include "texture/FixedFunctionPipeline.h"
 
 #include "platform/raster/SoftwareDevice.h"
-#include "texture/PhotoTexture.h"
+#include "texture/TextureSampler.h"
 
-#include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -23,30 +22,10 @@ uint32_t ToByte(float value) {
     return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
 }
 
-// A texture as 32-bit ARGB texels; other formats are widened into an image kept alive here.
-class SampledTexture {
-public:
-    explicit SampledTexture(const Texture* texture) {
-        if (!texture) {
-            return;
-        }
-        if (texture->Format() == TextureFormat::A8R8G8B8) {
-            m_view = {texture->Bits(), texture->Pitch(), texture->Width(), texture->Height()};
-            return;
-        }
-        m_image = TextureToImage(*texture).convertToFormat(QImage::Format_ARGB32);
-        m_view = {m_image.constBits(), static_cast<size_t>(m_image.bytesPerLine()),
-                  static_cast<uint32_t>(m_image.width()), static_cast<uint32_t>(m_image.height())};
-    }
-    // A missing texture reads as opaque white with no alpha, as an unset stage passes colour on.
-    uint32_t Sample(float u, float v) const {
-        return m_view.bits ? SampleBilinear(m_view, u, v) : 0x00FFFFFFu;
-    }
-
-private:
-    QImage m_image;
-    TextureView m_view;
-};
+// A missing texture reads as opaque white with no alpha, as an unset stage passes colour on.
+uint32_t StageTexel(const TextureSampler& texture, float u, float v) {
+    return texture.Bound() ? texture.SampleRounded(u, v) : 0x00FFFFFFu;
+}
 
 std::vector<RasterVertex> TransformVertices(const Mesh& mesh, const FixedFunctionScene& scene,
                                             int width, int height) {
@@ -121,11 +100,12 @@ void DrawFixedFunction(RenderTarget& target, const Mesh& mesh, const FixedFuncti
         }
         return;
     }
-    const SampledTexture front(scene.front), side(scene.side);
+    const TextureSampler front(scene.front), side(scene.side);
     auto shade = [&](const float* varying) {
         const ColourRGBA colour{varying[kColour], varying[kColour + 1], varying[kColour + 2], 1};
-        return CombineTextureStages(front.Sample(varying[kFrontUV], varying[kFrontUV + 1]),
-                                    side.Sample(varying[kSideUV], varying[kSideUV + 1]), colour);
+        return CombineTextureStages(StageTexel(front, varying[kFrontUV], varying[kFrontUV + 1]),
+                                    StageTexel(side, varying[kSideUV], varying[kSideUV + 1]),
+                                    colour);
     };
     for (size_t f = 0; f < faces; ++f) {
         DrawTriangle(target, state, vertices[mesh.indices[3 * f]],

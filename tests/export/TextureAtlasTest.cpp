@@ -2,16 +2,21 @@
 
 #include "document/CVisomorfDoc.h"
 #include "export/ExportMesh.h"
+#include "export/bake/AtlasBake.h"
+#include "export/bake/ParallelBands.h"
 #include "platform/raster/Rasterizer.h"
 #include "platform/raster/SoftwareDevice.h"
 
 #include <QColor>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
+#include <stdexcept>
+#include <tuple>
 
 namespace vm {
 namespace {
@@ -368,6 +373,50 @@ TEST_F(AtlasOfTheHead, BakesThePhotoUprightAndUnmirrored) {
     ASSERT_GT(counts[0][0] * counts[0][1] * counts[1][0] * counts[1][1], 0);
     EXPECT_LT(rows[0] / counts[0][0] + 20, rows[1] / counts[0][1]) << "photo top baked low";
     EXPECT_LT(columns[0] / counts[1][0] + 20, columns[1] / counts[1][1]) << "photo mirrored";
+}
+
+// Each instruction set's kernels on their own, the ones the processor would not pick included:
+// a fault in a kernel the test machine does not choose must show as well.
+TEST_F(AtlasOfTheHead, EveryInstructionSetBakesThePlainDrawing) {
+    Mesh mesh = ExportMeshAt(High);
+    for (size_t v = 0; v < mesh.vertices.size(); v += 3) {
+        mesh.vertices[v].diffuse = 0xFF000000u | static_cast<uint32_t>(v * 2654435761u >> 8);
+    }
+    mesh.vertices[7].sideUV = {-5.5f, 9.25f};
+    mesh.vertices[11].frontUV.y = 2.0e10f;
+    mesh.vertices[13].sideUV.x = std::numeric_limits<float>::quiet_NaN();
+    std::vector<const bake::ShadeKernels*> kernels = {&bake::ScalarKernels(), bake::Sse2Kernels(),
+                                                      bake::Avx2Kernels()};
+    kernels.erase(std::remove(kernels.begin(), kernels.end(), nullptr), kernels.end());
+    EXPECT_NE(std::find(kernels.begin(), kernels.end(), &bake::ChosenKernels()), kernels.end());
+    const TextureSampler front(photos.front.get()), side(photos.side.get());
+    for (auto [width, height, factor] : {std::tuple{256, 256, 1.8f}, std::tuple{203, 61, 1.0f}}) {
+        const QImage drawn =
+            plain::Atlas(mesh, photos.front.get(), photos.side.get(), width, height, factor);
+        for (const bake::ShadeKernels* set : kernels) {
+            QImage baked =
+                NewAtlasCanvas(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+            bake::BakeAtlas(mesh, front, side, baked, factor, *set);
+            EXPECT_EQ(CountDifferences(baked, drawn), 0)
+                << set->name << ", " << width << " x " << height;
+        }
+    }
+}
+
+TEST(ForEachBand, RunsEveryBandOnceAndHandsAFailureToTheCaller) {
+    std::vector<std::atomic<int>> runs(1000);
+    bake::ForEachBand(1000, [&](int band) { ++runs[static_cast<size_t>(band)]; });
+    EXPECT_TRUE(std::all_of(runs.begin(), runs.end(), [](const auto& n) { return n == 1; }));
+    try {
+        bake::ForEachBand(1000, [](int band) {
+            if (band == 617) {
+                throw std::runtime_error("band 617");
+            }
+        });
+        ADD_FAILURE() << "the failure was lost";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "band 617");
+    }
 }
 
 TEST(DilatedAtlasPositions, CornersMoveFromTheCentroidAndTheLastTriangleWins) {
