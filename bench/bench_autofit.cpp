@@ -57,9 +57,10 @@ void BM_FrontDetectFace(benchmark::State& state) {
 
 void BM_FrontFit(benchmark::State& state) {
     Photos& p = Shared();
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(
             FitFrontPhoto(p.front, p.doc->pointPositions[Front], FaceLandmarker::Instance()));
+    }
 }
 
 void BM_SideTraceProfile(benchmark::State& state) {
@@ -73,9 +74,10 @@ void BM_SideTraceProfile(benchmark::State& state) {
 // Includes the check that the side photo shows no face from the front.
 void BM_SideFit(benchmark::State& state) {
     Photos& p = Shared();
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(
             FitSidePhoto(p.side, p.doc->pointPositions[Side], false, FaceLandmarker::Instance()));
+    }
 }
 
 void BM_ApplyBothFits(benchmark::State& state) {
@@ -103,8 +105,9 @@ void BM_AutoFitBothPhotos(benchmark::State& state) {
     p.doc->CaptureState(start);
     for (auto _ : state) {
         const DocumentFitReport report = AutoFitDocument(*p.doc, false);
-        if (!report.applied)
+        if (!report.applied) {
             state.SkipWithError("the fit failed");
+        }
         state.PauseTiming();
         p.doc->ApplySnapshot(start);
         // The fit keeps an aligned copy of the side photo; the next round starts from the photo.

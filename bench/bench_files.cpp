@@ -70,24 +70,26 @@ Setup& Shared() {
 
 void BM_QtDecodeTwoJpegs(benchmark::State& state) {
     Setup& s = Shared();
-    for (auto _ : state)
+    for (auto _ : state) {
         for (const QString& photo : s.photos) {
             QImage image = QImageReader(photo).read();
             benchmark::DoNotOptimize(image.constBits());
         }
+    }
 }
 
 void BM_OpenDocumentWithTwoPhotos(benchmark::State& state) {
     Setup& s = Shared();
     vm::CVisomorfDoc doc;
     doc.OnNewDocument();
-    for (auto _ : state)
+    for (auto _ : state) {
         vm::OpenDocument(doc, s.document);
+    }
 }
 
 void BM_QtReadAndWriteTwoJpegs(benchmark::State& state) {
     Setup& s = Shared();
-    for (auto _ : state)
+    for (auto _ : state) {
         for (int p = 0; p < 2; ++p) {
             QFile in(s.photos[p]);
             in.open(QIODevice::ReadOnly);
@@ -96,12 +98,14 @@ void BM_QtReadAndWriteTwoJpegs(benchmark::State& state) {
             out.open(QIODevice::WriteOnly);
             out.write(bytes);
         }
+    }
 }
 
 void BM_SaveDocumentWithTwoPhotos(benchmark::State& state) {
     Setup& s = Shared();
-    for (auto _ : state)
+    for (auto _ : state) {
         vm::SaveDocument(*s.doc, s.dir.filePath("saved.vmf"));
+    }
 }
 
 // The same file written through a plain QFile: what the save costs without the flush to disk
@@ -129,8 +133,9 @@ void BM_ExportHigh2048Quality80(benchmark::State& state) {
     vm::ExportOptions options;
     options.width = options.height = 2048;
     options.quality = 80;
-    for (auto _ : state)
+    for (auto _ : state) {
         vm::ExportDocument(*s.doc, s.dir.filePath("head.obj"), vm::High, options);
+    }
 }
 
 // The same export as one binary glTF file: the bake and the encode are shared with the OBJ
@@ -140,8 +145,9 @@ void BM_ExportGlbHigh2048Quality80(benchmark::State& state) {
     vm::ExportOptions options;
     options.width = options.height = 2048;
     options.quality = 80;
-    for (auto _ : state)
+    for (auto _ : state) {
         vm::ExportDocument(*s.doc, s.dir.filePath("head.glb"), vm::High, options);
+    }
 }
 
 // The bake on its own, the mesh and the canvas made beforehand as the export makes them.
@@ -174,10 +180,7 @@ BENCHMARK(BM_QtEncodeJpeg2048)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_ExportHigh2048Quality80)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_ExportGlbHigh2048Quality80)->Unit(benchmark::kMillisecond)->MinTime(2);
 // Process time: the CPU column is the work of every thread of the bake.
-BENCHMARK(BM_BakeAtlasHigh2048)
-    ->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()
-    ->MinTime(2);
+BENCHMARK(BM_BakeAtlasHigh2048)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
 
 } // namespace
 

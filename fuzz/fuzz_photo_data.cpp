@@ -15,8 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray kept = vm::StripJpegMetadata(bytes);
     if (!kept.isEmpty()) {
         if (kept.size() > bytes.size() || !kept.startsWith("\xFF\xD8") ||
-            !kept.endsWith("\xFF\xD9") || vm::StripJpegMetadata(kept) != kept)
+            !kept.endsWith("\xFF\xD9") || vm::StripJpegMetadata(kept) != kept) {
             std::abort();
+        }
     }
     (void)vm::PngIsComplete(bytes);
     (void)vm::GifIsComplete(bytes);

@@ -30,8 +30,8 @@ QString CrashRecovery::DefaultFolder() {
 
 CrashRecovery::CrashRecovery(CVisomorfDoc& doc, const QString& folder, QObject* parent,
                              qint64 intervalMs)
-    : QObject(parent), m_doc(doc), m_store(folder.isEmpty() ? DefaultFolder() : folder, ProcessId()),
-      m_schedule(intervalMs) {
+    : QObject(parent), m_doc(doc),
+      m_store(folder.isEmpty() ? DefaultFolder() : folder, ProcessId()), m_schedule(intervalMs) {
     m_worker.setMaxThreadCount(1);
     m_clock.start();
     // Without a usable folder the program works as before, only without copies.

@@ -1,8 +1,8 @@
 // Visomorf: turns a front and a side photograph into a textured 3D head.
 #include "app/CVisomorfApp.h"
+#include "app/Settings.h"
 #include "autofit/FaceLandmarks.h"
 #include "cli/CommandLine.h"
-#include "app/Settings.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -17,17 +17,19 @@ namespace {
 class ModelPreload {
 public:
     explicit ModelPreload(bool wanted) {
-        if (wanted)
+        if (wanted) {
             m_thread = std::thread([] {
                 try {
                     vm::FaceLandmarker::Instance();
                 } catch (const std::exception&) {
                 }
             });
+        }
     }
     ~ModelPreload() {
-        if (m_thread.joinable())
+        if (m_thread.joinable()) {
             m_thread.join();
+        }
     }
     ModelPreload(const ModelPreload&) = delete;
     ModelPreload& operator=(const ModelPreload&) = delete;

@@ -47,8 +47,9 @@ std::vector<FaceSample> FaceSamples(const CVisomorfDoc& doc, float turn,
     const float facing = signedTotal >= 0 ? 1.0f : -1.0f;
     for (size_t f = 0, t = 0; f + 2 < mesh.indices.size(); f += 3, ++t) {
         const float front = facing * frontAreas[t];
-        if (front <= 0)
+        if (front <= 0) {
             continue;
+        }
         const HeadVertex* v[3] = {&mesh.vertices[mesh.indices[f]],
                                   &mesh.vertices[mesh.indices[f + 1]],
                                   &mesh.vertices[mesh.indices[f + 2]]};
@@ -58,8 +59,9 @@ std::vector<FaceSample> FaceSamples(const CVisomorfDoc& doc, float turn,
         FaceSample s;
         s.x = (v[0]->sideUV.x + v[1]->sideUV.x + v[2]->sideUV.x) / 3 * width;
         s.y = (v[0]->sideUV.y + v[1]->sideUV.y + v[2]->sideUV.y) / 3 * height;
-        if (doc.leftSide)
+        if (doc.leftSide) {
             s.x = width - s.x;
+        }
         const Vec2 onFront{(v[0]->frontUV.x + v[1]->frontUV.x + v[2]->frontUV.x) / 3 *
                                static_cast<float>(frontSize.width()),
                            (v[0]->frontUV.y + v[1]->frontUV.y + v[2]->frontUV.y) / 3 *
@@ -74,16 +76,17 @@ std::vector<FaceSample> FaceSamples(const CVisomorfDoc& doc, float turn,
 // The x that best parts the samples the front photo shows (to its right) from the others.
 // Nothing when the row holds no face.
 std::optional<float> PartingX(std::vector<FaceSample> row) {
-    if (row.size() < 3)
+    if (row.size() < 3) {
         return std::nullopt;
-    std::sort(row.begin(), row.end(), [](const FaceSample& a, const FaceSample& b) {
-        return a.x < b.x;
-    });
+    }
+    std::sort(row.begin(), row.end(),
+              [](const FaceSample& a, const FaceSample& b) { return a.x < b.x; });
     // Misplaced samples with the line just left of sample i: the front's samples left of it
     // and the side's samples right of it.
     int sideRight = 0;
-    for (const FaceSample& s : row)
+    for (const FaceSample& s : row) {
         sideRight += !s.frontShows;
+    }
     int frontLeft = 0, best = sideRight, bestIndex = 0;
     for (size_t i = 0; i < row.size(); ++i) {
         frontLeft += row[i].frontShows;
@@ -93,10 +96,12 @@ std::optional<float> PartingX(std::vector<FaceSample> row) {
             bestIndex = static_cast<int>(i) + 1;
         }
     }
-    if (bestIndex == 0)
+    if (bestIndex == 0) {
         return row.front().x;
-    if (bestIndex == static_cast<int>(row.size()))
+    }
+    if (bestIndex == static_cast<int>(row.size())) {
         return row.back().x;
+    }
     return 0.5f * (row[size_t(bestIndex) - 1].x + row[size_t(bestIndex)].x);
 }
 
@@ -104,8 +109,9 @@ std::optional<float> PartingX(std::vector<FaceSample> row) {
 
 void PlaceBlendZone(CVisomorfDoc& doc, float turn,
                     const std::function<bool(const Vec2&)>& frontShowsHead) {
-    if (doc.photos[Side].isNull() || !doc.editableMesh || doc.blendZone.size() < 2)
+    if (doc.photos[Side].isNull() || !doc.editableMesh || doc.blendZone.size() < 2) {
         return;
+    }
     const std::vector<FaceSample> samples = FaceSamples(doc, turn, frontShowsHead);
     const Box box = doc.box[Side];
     const size_t n = doc.blendZone.size();
@@ -114,33 +120,43 @@ void PlaceBlendZone(CVisomorfDoc& doc, float turn,
     for (size_t k = 0; k < n; ++k) {
         const float y = box.top + step * static_cast<float>(k);
         std::vector<FaceSample> row;
-        for (const FaceSample& s : samples)
-            if (std::abs(s.y - y) <= 0.75f * step)
+        for (const FaceSample& s : samples) {
+            if (std::abs(s.y - y) <= 0.75f * step) {
                 row.push_back(s);
+            }
+        }
         xs[k] = PartingX(row);
     }
     // Rows without face take the nearest row's place.
     std::optional<float> last;
-    for (size_t k = 0; k < n; ++k)
-        if (xs[k])
+    for (size_t k = 0; k < n; ++k) {
+        if (xs[k]) {
             last = xs[k];
-    if (!last)
+        }
+    }
+    if (!last) {
         return;
-    for (size_t k = n; k-- > 0;)
-        if (xs[k])
+    }
+    for (size_t k = n; k-- > 0;) {
+        if (xs[k]) {
             last = xs[k];
-        else
+        } else {
             xs[k] = last;
-    for (size_t k = 0; k < n; ++k)
-        if (xs[k])
+        }
+    }
+    for (size_t k = 0; k < n; ++k) {
+        if (xs[k]) {
             last = xs[k];
-        else
+        } else {
             xs[k] = last;
+        }
+    }
     // The zone is kept as for a right-facing photo; the texture mirrors it for a left side.
     doc.blendZoneWidth = kRampOfHeadHeight * box.Height();
     const float onFrontSide = 0.5f * doc.blendZoneWidth;
-    for (size_t k = 0; k < n; ++k)
+    for (size_t k = 0; k < n; ++k) {
         doc.blendZone[k] = {*xs[k] + onFrontSide, box.top + step * static_cast<float>(k)};
+    }
     doc.UpdateBlendZone();
 }
 

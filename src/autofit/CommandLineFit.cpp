@@ -28,15 +28,17 @@ bool AutoFitForCommandLine(CVisomorfDoc& doc, bool optional, QTextStream& err) {
     const char* const names[2] = {"front", "side"};
     for (int p = 0; p < kPhotoCount; ++p) {
         const PhotoFit& fit = report.photos[p];
-        if (!report.attempted[p])
+        if (!report.attempted[p]) {
             continue;
+        }
         if (!fit.fitted) {
             err << "visomorf: cannot fit the " << names[p] << " photo: " << fit.failure
                 << (optional ? " (left as it was)\n" : "\n");
             failed = true;
         }
-        for (const QString& note : fit.notes)
+        for (const QString& note : fit.notes) {
             err << "visomorf: note: " << note << "\n";
+        }
     }
     return done(optional || !failed);
 }

@@ -1,7 +1,6 @@
 #include "autofit/DocumentFit.h"
 
 #include "autofit/BlendPlacement.h"
-
 #include "autofit/FaceDepth.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
@@ -26,8 +25,9 @@ constexpr float kBlendTurn = 1.4f; // 80 degrees
 
 void ApplyBox(CVisomorfDoc& doc, int photo, const Box& box) {
     if (box.Width() >= kSmallestBox && box.Height() >= kSmallestBox && doc.box[photo].Width() > 0 &&
-        doc.box[photo].Height() > 0)
+        doc.box[photo].Height() > 0) {
         doc.SetBox(photo, box.left, box.top, box.right, box.bottom);
+    }
 }
 
 // Whether the profile in the photo looks the other way than the document's side photo must.
@@ -57,8 +57,9 @@ SideAlignment AlignToFront(const CVisomorfDoc& doc, const PhotoFit& front,
     const QSize sideSize = doc.photos[Side].size();
     const int frontHeight = doc.photos[Front].height();
     if (const std::optional<SideAlignment> a = EstimateSideAlignment(
-            SharedHeights(profile, front.landmarks), sideSize, frontHeight, mirror))
+            SharedHeights(profile, front.landmarks), sideSize, frontHeight, mirror)) {
         return *a;
+    }
     sideReport.notes << QStringLiteral(
         "the profile's nose, lips and chin did not match the front photo's; the side photo was "
         "left at its own size");
@@ -76,8 +77,9 @@ ProfileReading ForMirroredPhoto(ProfileReading profile) {
 // sitting: about 1.1 times the nasion's height above the chin on an adult head. 0 without a
 // front fit.
 float NoseDrop(const PhotoFit& front) {
-    if (!front.fitted || front.landmarks.size() < 68)
+    if (!front.fitted || front.landmarks.size() < 68) {
         return 0;
+    }
     return 1.1f * (front.landmarks[8].y - front.landmarks[27].y);
 }
 
@@ -96,8 +98,9 @@ void FitSideAlone(CVisomorfDoc& doc, const ProfileReading& profile, PhotoFit& re
 } // namespace
 
 void ApplyPhotoFit(CVisomorfDoc& doc, int photo, const PhotoFit& fit) {
-    if (!fit.fitted || fit.targets.size() != doc.pointPositions[photo].size())
+    if (!fit.fitted || fit.targets.size() != doc.pointPositions[photo].size()) {
         throw std::invalid_argument("the fit does not match the document's feature points");
+    }
     // The box first: its affine map carries points, depth or size and texture coordinates at
     // once; the points' own moves are then small corrections.
     ApplyBox(doc, photo, fit.box);
@@ -112,12 +115,13 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
         QString reason;
     };
     std::future<Tracing> tracing;
-    if (!doc.photos[Side].isNull())
+    if (!doc.photos[Side].isNull()) {
         tracing = std::async(std::launch::async, [photo = doc.photos[Side]] {
             Tracing t;
             t.silhouette = TraceProfile(photo, t.reason);
             return t;
         });
+    }
     const FaceLandmarker& landmarker = FaceLandmarker::Instance();
     PhotoFit& front = report.photos[Front];
     PhotoFit& side = report.photos[Side];
@@ -139,19 +143,22 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
                                     reason, drop);
         side = profile ? PhotoFit() : PhotoFit::Failed(reason);
         side.fitted = profile.has_value();
-        if (profile && profile->guessed)
+        if (profile && profile->guessed) {
             side.notes << QStringLiteral(
                 "the side photo's outline shows no clear nose, lips and chin; they were placed "
                 "at the front photo's proportions");
+        }
     }
     const bool anyFailed =
         (report.attempted[Front] && !front.fitted) || (report.attempted[Side] && !profile);
-    if ((!front.fitted && !profile) || (anyFailed && !applyPartial))
+    if ((!front.fitted && !profile) || (anyFailed && !applyPartial)) {
         return report;
+    }
     doc.SaveSnapshot();
     std::vector<Vec3> reference;
-    for (const HeadVertex& v : doc.editableMesh->vertices)
+    for (const HeadVertex& v : doc.editableMesh->vertices) {
         reference.push_back(v.position);
+    }
     try {
         SideAlignment alignment;
         const std::optional<ProfileReading> asPhotographed = profile;
@@ -164,11 +171,13 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
                     "photo; the photo was mirrored");
                 profile = ForMirroredPhoto(*profile);
             }
-            if (!ChangesNothing(alignment))
+            if (!ChangesNothing(alignment)) {
                 ApplySideAlignment(doc, alignment);
+            }
         }
-        if (front.fitted)
+        if (front.fitted) {
             ApplyBox(doc, Front, front.box);
+        }
         if (front.fitted && profile) {
             if (!FitBothPhotos(doc, front.targets,
                                AlignProfile(*asPhotographed, alignment.transform))) {
@@ -179,25 +188,30 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
                 QString reason;
                 const std::optional<ProfileReading> held =
                     ReadProfile(doc.photos[Side], landmarker, reason);
-                if (held)
+                if (held) {
                     FitSideAlone(doc, *held, side);
-                else
+                } else {
                     side = PhotoFit::Failed(reason);
+                }
             }
-        } else if (front.fitted)
+        } else if (front.fitted) {
             MovePointsTo(doc, Front, front.targets);
-        else
+        } else {
             FitSideAlone(doc, *profile, side);
-        if (front.fitted)
+        }
+        if (front.fitted) {
             BendFaceBack(doc, kFaceCurve);
-        if (UnfoldTriangles(doc, reference) < 0)
+        }
+        if (UnfoldTriangles(doc, reference) < 0) {
             (front.fitted ? front : side).notes
                 << QStringLiteral("some of the head's triangles stay folded; drag the "
                                   "points near them apart");
-        if (side.fitted)
+        }
+        if (side.fitted) {
             PlaceBlendZone(doc, kBlendTurn,
                            front.fitted ? FrontHeadMask(doc.photos[Front], front.landmarks)
                                         : std::function<bool(const Vec2&)>());
+        }
     } catch (...) {
         doc.RestoreSnapshot();
         doc.RebuildDisplayMesh();
@@ -205,11 +219,12 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
     }
     // Where the points ended: the unfolding and the side's heights move them past the photos'
     // own targets.
-    for (int p = 0; p < kPhotoCount; ++p)
+    for (int p = 0; p < kPhotoCount; ++p) {
         if (report.photos[p].fitted) {
             report.photos[p].targets = doc.pointPositions[p];
             report.photos[p].box = doc.box[p];
         }
+    }
     doc.CommitChange();
     doc.SetModifiedFlag(true);
     doc.RebuildDisplayMesh();
@@ -218,8 +233,9 @@ DocumentFitReport AutoFitDocument(CVisomorfDoc& doc, bool applyPartial) {
 }
 
 SideMatch MatchSidePhotoToFront(CVisomorfDoc& doc) {
-    if (doc.photos[Front].isNull() || doc.photos[Side].isNull())
+    if (doc.photos[Front].isNull() || doc.photos[Side].isNull()) {
         throw std::invalid_argument("both photos are needed");
+    }
     SideMatch match;
     SideAlignment alignment = AlignmentFromBoxes(
         doc.box[Front], doc.box[Side], doc.photos[Side].size(), doc.photos[Front].height(), false);
@@ -232,13 +248,14 @@ SideMatch MatchSidePhotoToFront(CVisomorfDoc& doc) {
             front.fitted ? ReadProfile(doc.photos[Side], landmarker, reason) : std::nullopt;
         // Only a profile that looks the document's way: mirroring the photo under the points a
         // person placed by hand would leave them on the wrong side of the face.
-        if (profile && !NeedsMirror(doc, *profile))
+        if (profile && !NeedsMirror(doc, *profile)) {
             if (const std::optional<SideAlignment> a = EstimateSideAlignment(
                     SharedHeights(*profile, front.landmarks), doc.photos[Side].size(),
                     doc.photos[Front].height(), false)) {
                 alignment = *a;
                 match.byLandmarks = true;
             }
+        }
     } catch (const std::runtime_error&) {
         // Without the landmark model the boxes still tell the heights.
     }

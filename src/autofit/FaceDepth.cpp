@@ -38,15 +38,17 @@ double SideUVPerDepth(const Mesh& mesh) {
 } // namespace
 
 void BendFaceBack(CVisomorfDoc& doc, float curve) {
-    if (!doc.editableMesh || doc.editableMesh->vertices.empty() || !(curve > 0))
+    if (!doc.editableMesh || doc.editableMesh->vertices.empty() || !(curve > 0)) {
         return;
+    }
     Mesh& mesh = *doc.editableMesh;
     const Extent e = MeshExtent(mesh);
     const float half = 0.5f * (e.maxX - e.minX), middleX = 0.5f * (e.minX + e.maxX);
     // The face looks towards -z; the ears stand about halfway between the nose and the back.
     const float earZ = 0.5f * (e.minZ + e.maxZ), faceDepth = earZ - e.minZ;
-    if (!(half > 0) || !(faceDepth > 0))
+    if (!(half > 0) || !(faceDepth > 0)) {
         return;
+    }
     const double uvPerDepth = SideUVPerDepth(mesh);
     for (HeadVertex& v : mesh.vertices) {
         const float across = std::min(1.0f, std::abs(v.position.x - middleX) / half);

@@ -25,8 +25,9 @@ struct FaceLandmarker::Models {
 
 QString FaceLandmarker::ModelPath() {
     const QByteArray overridden = qgetenv("VISOMORF_LANDMARK_MODEL");
-    if (!overridden.isEmpty())
+    if (!overridden.isEmpty()) {
         return QString::fromLocal8Bit(overridden);
+    }
     return QStringLiteral("/usr/share/dlib/shape_predictor_68_face_landmarks.dat");
 }
 
@@ -35,18 +36,20 @@ const FaceLandmarker& FaceLandmarker::Instance() {
     static std::unique_ptr<FaceLandmarker> instance;
     static std::mutex guard;
     const std::lock_guard<std::mutex> lock(guard);
-    if (!instance)
+    if (!instance) {
         instance = std::make_unique<FaceLandmarker>(ModelPath());
+    }
     return *instance;
 }
 
 FaceLandmarker::FaceLandmarker(const QString& modelPath) {
-    if (!QFileInfo(modelPath).isFile())
+    if (!QFileInfo(modelPath).isFile()) {
         throw std::runtime_error(
             QStringLiteral("the face landmark model %1 is missing (install the package "
                            "libdlib-data)")
                 .arg(modelPath)
                 .toStdString());
+    }
     m_models = std::make_unique<Models>();
     try {
         dlib::deserialize(modelPath.toStdString()) >> m_models->predictor;
@@ -60,8 +63,9 @@ FaceLandmarker::FaceLandmarker(const QString& modelPath) {
 FaceLandmarker::~FaceLandmarker() = default;
 
 std::vector<DetectedFace> FaceLandmarker::Detect(const GreyImage& grey) const {
-    if (grey.bits == nullptr || grey.width <= 0 || grey.height <= 0)
+    if (grey.bits == nullptr || grey.width <= 0 || grey.height <= 0) {
         return {};
+    }
     const cv::Mat pixels(grey.height, grey.width, CV_8UC1, const_cast<uint8_t*>(grey.bits),
                          grey.stride);
     const dlib::cv_image<unsigned char> image(pixels);
@@ -73,7 +77,8 @@ std::vector<DetectedFace> FaceLandmarker::Detect(const GreyImage& grey) const {
         const dlib::full_object_detection shape = m_models->predictor(image, r);
         DetectedFace face;
         face.box = {static_cast<float>(r.left()), static_cast<float>(r.top()),
-                    static_cast<float>(r.left() + r.width()), static_cast<float>(r.top() + r.height())};
+                    static_cast<float>(r.left() + r.width()),
+                    static_cast<float>(r.top() + r.height())};
         face.score = detection.detection_confidence;
         for (int i = 0; i < kLandmarkCount; ++i) {
             const dlib::point p = shape.part(static_cast<unsigned long>(i));

@@ -6,9 +6,9 @@
 
 #include <QString>
 #include <array>
-#include <memory>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vm {

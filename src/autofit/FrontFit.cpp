@@ -1,7 +1,7 @@
 #include "autofit/FrontFit.h"
 
-#include "autofit/detail/DetectionImage.h"
 #include "autofit/SmoothWarp.h"
+#include "autofit/detail/DetectionImage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,8 +98,9 @@ Vec2 NearestOnContour(const DetectedFace& face, int first, int last, const Vec2&
                             ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length, 0.0f, 1.0f)
                             : 0.0f;
         const Vec2 q{a.x + t * dx, a.y + t * dy};
-        if (Distance(q, p) < Distance(best, p))
+        if (Distance(q, p) < Distance(best, p)) {
             best = q;
+        }
     }
     return best;
 }
@@ -123,23 +124,26 @@ std::optional<DetectedFace> FindLargestFace(const QImage& photo, const FaceLandm
             DetectedFace face = faces.front();
             const auto s = static_cast<float>(1.0 / scale);
             face.box = Translated(face.box, scale);
-            for (Vec2& p : face.landmarks)
+            for (Vec2& p : face.landmarks) {
                 p = {(p.x + 0.5f) * s - 0.5f, (p.y + 0.5f) * s - 0.5f};
+            }
             return face;
         }
-        if (scale >= 1.0 || !thorough)
+        if (scale >= 1.0 || !thorough) {
             break; // the photo was searched at full size already
+        }
     }
     return std::nullopt;
 }
 
 PhotoFit FitFrontLandmarks(const DetectedFace& face, const std::vector<Vec2>& current) {
-    if (current.size() != kGenericFrontPointCount)
+    if (current.size() != kGenericFrontPointCount) {
         return PhotoFit::Failed(
             QStringLiteral("the document's front feature points are not the generic head's "
                            "(%1 points instead of %2)")
                 .arg(current.size())
                 .arg(kGenericFrontPointCount));
+    }
     std::vector<Vec2> sources, targets;
     for (const LandmarkAnchor& anchor : kAnchors) {
         sources.push_back(current[static_cast<size_t>(anchor.point)]);
@@ -151,16 +155,18 @@ PhotoFit FitFrontLandmarks(const DetectedFace& face, const std::vector<Vec2>& cu
     const SmoothWarp first(sources, targets, radius);
     // Second pass: the lower face's outline points move onto the jaw contour.
     const std::pair<const int*, int> sides[] = {{kLeftOutline, 0}, {kRightOutline, 16}};
-    for (const auto& [points, contourStart] : sides)
+    for (const auto& [points, contourStart] : sides) {
         for (int k = 0; k < 3; ++k) {
             const Vec2 source = current[static_cast<size_t>(points[k])];
             sources.push_back(source);
             targets.push_back(NearestOnContour(face, contourStart, 8, first.Map(source)));
         }
+    }
     const SmoothWarp warp(sources, targets, radius);
     PhotoFit fit;
-    for (const Vec2& p : current)
+    for (const Vec2& p : current) {
         fit.targets.push_back(warp.Map(p));
+    }
     fit.box = BoundingBox(fit.targets);
     fit.landmarks.assign(face.landmarks.begin(), face.landmarks.end());
     fit.confidence = static_cast<float>(std::clamp(face.score / 2.0, 0.05, 1.0));
@@ -170,26 +176,31 @@ PhotoFit FitFrontLandmarks(const DetectedFace& face, const std::vector<Vec2>& cu
 
 PhotoFit FitFrontPhoto(const QImage& photo, const std::vector<Vec2>& current,
                        const FaceLandmarker& landmarker) {
-    if (photo.isNull())
+    if (photo.isNull()) {
         return PhotoFit::Failed(QStringLiteral("there is no front photo"));
-    if (std::min(photo.width(), photo.height()) < kSmallestPhoto)
+    }
+    if (std::min(photo.width(), photo.height()) < kSmallestPhoto) {
         return PhotoFit::Failed(
             QStringLiteral("the front photo is too small (%1 x %2 pixels) to find a face in")
                 .arg(photo.width())
                 .arg(photo.height()));
+    }
     int faceCount = 0;
     const std::optional<DetectedFace> face = FindLargestFace(photo, landmarker, faceCount);
-    if (!face)
+    if (!face) {
         return PhotoFit::Failed(QStringLiteral("no face found in the front photo"));
-    if (face->box.Width() < kSmallestFace)
+    }
+    if (face->box.Width() < kSmallestFace) {
         return PhotoFit::Failed(QStringLiteral("the face in the front photo is too small (%1 "
                                                "pixels wide; at least %2 are needed)")
                                     .arg(std::lround(face->box.Width()))
                                     .arg(kSmallestFace));
+    }
     PhotoFit fit = FitFrontLandmarks(*face, current);
-    if (fit.fitted && faceCount > 1)
+    if (fit.fitted && faceCount > 1) {
         fit.notes << QStringLiteral("%1 faces found in the front photo; the largest was used")
                          .arg(faceCount);
+    }
     return fit;
 }
 

@@ -6,8 +6,9 @@
 namespace vm {
 
 Box BoundingBox(const std::vector<Vec2>& positions) {
-    if (positions.empty())
+    if (positions.empty()) {
         throw std::invalid_argument("no positions to bound");
+    }
     Box box{positions[0].x, positions[0].y, positions[0].x, positions[0].y};
     for (const Vec2& p : positions) {
         box.left = std::min(box.left, p.x);

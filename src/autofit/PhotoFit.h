@@ -27,7 +27,6 @@ struct PhotoFit {
     }
 };
 
-
 // Bounding rectangle of positions (photo pixels); at least one is required.
 Box BoundingBox(const std::vector<Vec2>& positions);
 

@@ -19,12 +19,13 @@ void CompleteAlignment(SideAlignment& a, QSize photo, int frontHeight) {
     const double c = a.scale * std::cos(a.roll), s = a.scale * std::sin(a.roll);
     // The turned photo's corners decide how wide the canvas must be.
     double minX = 1e300, maxX = -1e300;
-    for (double x : {0.0, photo.width() - 1.0})
+    for (double x : {0.0, photo.width() - 1.0}) {
         for (double y : {0.0, photo.height() - 1.0}) {
             const double turned = c * x - s * y;
             minX = std::min(minX, turned);
             maxX = std::max(maxX, turned);
         }
+    }
     // Unless asked for another shift across, the canvas holds the whole turned photo.
     const double shiftX = a.shiftX.value_or(-minX);
     a.size = QSize(std::max(1, static_cast<int>(std::ceil(maxX + shiftX)) + 1), frontHeight);
@@ -42,8 +43,9 @@ void CompleteAlignment(SideAlignment& a, QSize photo, int frontHeight) {
 
 std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>& pairs,
                                                    QSize photo, int frontHeight, bool mirror) {
-    if (pairs.size() < 2 || photo.isEmpty() || frontHeight <= 0)
+    if (pairs.size() < 2 || photo.isEmpty() || frontHeight <= 0) {
         return std::nullopt;
+    }
     const bool pinned = std::any_of(pairs.begin(), pairs.end(),
                                     [](const HeightPair& p) { return p.alignedX.has_value(); });
     // Unknowns: s sin(roll), s cos(roll), the vertical shift and, when pinned, the shift across.
@@ -51,8 +53,9 @@ std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>
     std::vector<double> rows, values;
     auto addRow = [&](std::initializer_list<double> row, double value, double weight) {
         const double w = std::sqrt(weight);
-        for (double r : row)
+        for (double r : row) {
             rows.push_back(w * r);
+        }
         values.push_back(w * value);
     };
     double sumW = 0, meanX = 0, minY = 1e300, maxY = -1e300;
@@ -62,8 +65,9 @@ std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>
         minY = std::min(minY, static_cast<double>(p.frontY));
         maxY = std::max(maxY, static_cast<double>(p.frontY));
     }
-    if (!(sumW > 0) || !(maxY - minY > 1))
+    if (!(sumW > 0) || !(maxY - minY > 1)) {
         return std::nullopt;
+    }
     meanX /= sumW;
     double spreadX = 0;
     for (const HeightPair& p : pairs) {
@@ -71,22 +75,25 @@ std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>
         spreadX += p.weight * (x - meanX) * (x - meanX);
         if (pinned) {
             addRow({x, y, 1, 0}, p.frontY, p.weight);
-            if (p.alignedX)
+            if (p.alignedX) {
                 addRow({-y, x, 0, 1}, *p.alignedX, p.weight);
+            }
         } else {
             addRow({x, y, 1}, p.frontY, p.weight);
         }
     }
     // Heights alone see the roll only through the places' spread across (the nose stands out a
     // little from the lips and the brow): half of what they suggest is taken.
-    if (!pinned)
+    if (!pinned) {
         addRow({1, 0, 0}, 0, spreadX > 0 ? spreadX : sumW);
+    }
     const int count = static_cast<int>(values.size());
     const cv::Mat a(count, unknowns, CV_64F, rows.data());
     const cv::Mat b(count, 1, CV_64F, values.data());
     cv::Mat solution;
-    if (!cv::solve(a, b, solution, cv::DECOMP_SVD))
+    if (!cv::solve(a, b, solution, cv::DECOMP_SVD)) {
         return std::nullopt;
+    }
     const double sinPart = solution.at<double>(0), cosPart = solution.at<double>(1);
     SideAlignment alignment;
     alignment.mirror = mirror;
@@ -94,8 +101,9 @@ std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>
     alignment.roll = std::atan2(sinPart, cosPart);
     alignment.shiftY = solution.at<double>(2);
     if (!(alignment.scale >= kSmallestScale && alignment.scale <= kLargestScale) ||
-        std::abs(alignment.roll) > kLargestRoll)
+        std::abs(alignment.roll) > kLargestRoll) {
         return std::nullopt;
+    }
     // Places that disagree by more than a tenth of their span are misread, not aligned.
     double worst = 0;
     for (const HeightPair& p : pairs) {
@@ -103,10 +111,12 @@ std::optional<SideAlignment> EstimateSideAlignment(const std::vector<HeightPair>
         worst = std::max(worst,
                          std::abs(sinPart * x + cosPart * p.side.y + alignment.shiftY - p.frontY));
     }
-    if (worst > 0.1 * (maxY - minY) + 2)
+    if (worst > 0.1 * (maxY - minY) + 2) {
         return std::nullopt;
-    if (pinned)
+    }
+    if (pinned) {
         alignment.shiftX = solution.at<double>(3);
+    }
     CompleteAlignment(alignment, photo, frontHeight);
     return alignment;
 }
@@ -147,8 +157,9 @@ PhotoTransform PointTransform(const SideAlignment& a) {
     PhotoTransform t = a.transform;
     if (a.mirror) {
         const double last = a.size.width() - 1;
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3; ++c) {
             t.m[0][c] = -t.m[0][c];
+        }
         t.m[0][2] += last;
     }
     return t;

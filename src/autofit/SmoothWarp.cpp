@@ -21,15 +21,18 @@ void FitSimilarity(const std::vector<Vec2>& sources, const std::vector<Vec2>& ta
     for (int i = 0; i < n; ++i) {
         const double x = sources[i].x, y = sources[i].y;
         const double rows[2][4] = {{x, -y, 1, 0}, {y, x, 0, 1}};
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 4; ++c) {
                 a.at<double>(2 * i + r, c) = rows[r][c];
+            }
+        }
         b.at<double>(2 * i) = targets[i].x;
         b.at<double>(2 * i + 1) = targets[i].y;
     }
     cv::Mat m;
-    if (!cv::solve(a, b, m, cv::DECOMP_SVD))
+    if (!cv::solve(a, b, m, cv::DECOMP_SVD)) {
         throw std::invalid_argument("the warp's anchors are degenerate");
+    }
     const double scaleCos = m.at<double>(0), scaleSin = m.at<double>(1);
     affine[0][0] = scaleCos;
     affine[0][1] = -scaleSin;
@@ -51,8 +54,9 @@ void FitAxisScales(const std::vector<Vec2>& sources, const std::vector<Vec2>& ta
             b.at<double>(i) = axis == 0 ? targets[i].x : targets[i].y;
         }
         cv::Mat m;
-        if (!cv::solve(a, b, m, cv::DECOMP_SVD))
+        if (!cv::solve(a, b, m, cv::DECOMP_SVD)) {
             throw std::invalid_argument("the warp's anchors are degenerate");
+        }
         affine[axis][0] = axis == 0 ? m.at<double>(0) : 0;
         affine[axis][1] = axis == 1 ? m.at<double>(0) : 0;
         affine[axis][2] = m.at<double>(1);
@@ -64,17 +68,20 @@ void FitAxisScales(const std::vector<Vec2>& sources, const std::vector<Vec2>& ta
 SmoothWarp::SmoothWarp(const std::vector<Vec2>& sources, const std::vector<Vec2>& targets,
                        float radius, FarField farField)
     : m_sources(sources), m_twoRadiusSquared(2.0 * radius * radius) {
-    if (sources.size() != targets.size() || sources.size() < 3 || radius <= 0)
+    if (sources.size() != targets.size() || sources.size() < 3 || radius <= 0) {
         throw std::invalid_argument("a warp needs three or more anchors and a positive radius");
-    if (farField == FarField::Similarity)
+    }
+    if (farField == FarField::Similarity) {
         FitSimilarity(sources, targets, m_affine);
-    else
+    } else {
         FitAxisScales(sources, targets, m_affine);
+    }
     const int n = static_cast<int>(sources.size());
     cv::Mat kernel(n, n, CV_64F), residualX(n, 1, CV_64F), residualY(n, 1, CV_64F);
     for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j)
+        for (int j = 0; j < n; ++j) {
             kernel.at<double>(i, j) = Kernel(sources[i], sources[j]);
+        }
         // A little stiffness keeps two anchors that nearly coincide from fighting with huge
         // opposite bumps whose leftovers would reach across the whole head.
         kernel.at<double>(i, i) += kStiffness;

@@ -38,8 +38,9 @@ bool SetAction(CommandLineOptions& options, Action action, QString& error) {
 bool ParseNumber(const QString& text, uint32_t low, uint32_t high, uint32_t& value) {
     bool ok = false;
     const uint32_t parsed = text.toUInt(&ok);
-    if (!ok || parsed < low || parsed > high)
+    if (!ok || parsed < low || parsed > high) {
         return false;
+    }
     value = parsed;
     return true;
 }
@@ -51,8 +52,8 @@ bool ApplyValue(CommandLineOptions& options, const QString& name, const QString&
             try {
                 ExportFormatOf(value);
             } catch (const FileException& unknown) {
-                error = QStringLiteral("--export cannot write \"%1\": %2")
-                            .arg(value, unknown.Reason());
+                error =
+                    QStringLiteral("--export cannot write \"%1\": %2").arg(value, unknown.Reason());
                 return false;
             }
         }
@@ -66,21 +67,24 @@ bool ApplyValue(CommandLineOptions& options, const QString& name, const QString&
     if (name == "--detail") {
         const QStringList levels = {"low", "medium", "high"};
         options.detail = static_cast<int32_t>(levels.indexOf(value.toLower()));
-        if (options.detail >= 0)
+        if (options.detail >= 0) {
             return true;
+        }
         error = QStringLiteral("--detail takes low, medium or high, not \"%1\".").arg(value);
         return false;
     }
     if (name == "--texture-size") {
         if (ParseNumber(value, 64, 2048, options.textureSize) &&
-            (options.textureSize & (options.textureSize - 1)) == 0)
+            (options.textureSize & (options.textureSize - 1)) == 0) {
             return true;
+        }
         error = QStringLiteral("--texture-size takes 64, 128, 256, 512, 1024 or 2048, not \"%1\".")
                     .arg(value);
         return false;
     }
-    if (ParseNumber(value, 0, 100, options.quality))
+    if (ParseNumber(value, 0, 100, options.quality)) {
         return true;
+    }
     error = QStringLiteral("--quality takes a number from 0 to 100, not \"%1\".").arg(value);
     return false;
 }
@@ -93,11 +97,12 @@ bool CheckCombination(const CommandLineOptions& options, const QCommandLineParse
         return false;
     }
     const bool exporting = options.action == Action::Export;
-    for (const char* exportOnly : {"detail", "texture-size", "quality"})
+    for (const char* exportOnly : {"detail", "texture-size", "quality"}) {
         if (!exporting && parser.isSet(QLatin1String(exportOnly))) {
             error = QStringLiteral("--%1 belongs to --export.").arg(QLatin1String(exportOnly));
             return false;
         }
+    }
     const bool takesPhotos = exporting || options.action == Action::Save;
     if (!takesPhotos && (!options.photos[0].isEmpty() || !options.photos[1].isEmpty())) {
         error = QStringLiteral("--front and --side belong to --export and --save.");
@@ -119,8 +124,9 @@ int Fail(QTextStream& err, const QString& message) {
 
 QString Describe(const std::exception& failure) {
     // A file failure names its file once, where the caller puts it.
-    if (const auto* file = dynamic_cast<const FileException*>(&failure))
+    if (const auto* file = dynamic_cast<const FileException*>(&failure)) {
         return file->Summary();
+    }
     return FailureText(failure).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 }
 
@@ -150,8 +156,9 @@ bool PrepareDocument(CVisomorfDoc& doc, const CommandLineOptions& options, QText
     }
     const char* const names[2] = {"front", "side"};
     for (int p = 0; p < 2; ++p) {
-        if (options.photos[p].isEmpty())
+        if (options.photos[p].isEmpty()) {
             continue;
+        }
         try {
             doc.LoadPhoto(p, options.photos[p]);
         } catch (const std::exception& failure) {
@@ -165,10 +172,12 @@ bool PrepareDocument(CVisomorfDoc& doc, const CommandLineOptions& options, QText
 
 // The files the action writes; empty for actions that write nothing.
 QStringList OutputsOf(const CommandLineOptions& options) {
-    if (options.action == Action::Export)
+    if (options.action == Action::Export) {
         return ExportOutputs(options.output);
-    if (options.action == Action::Save)
+    }
+    if (options.action == Action::Save) {
         return {options.output};
+    }
     return {};
 }
 
@@ -195,19 +204,23 @@ bool CheckOutputs(const CommandLineOptions& options, QTextStream& err) {
 }
 
 bool HasPhoto(const CVisomorfDoc& doc) {
-    for (int p = 0; p < kPhotoCount; ++p)
-        if (!doc.photos[p].isNull())
+    for (int p = 0; p < kPhotoCount; ++p) {
+        if (!doc.photos[p].isNull()) {
             return true;
+        }
+    }
     return false;
 }
 
 int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTextStream& out,
                   QTextStream& err) {
-    if (!CheckOutputs(options, err))
+    if (!CheckOutputs(options, err)) {
         return 2;
+    }
     CVisomorfDoc doc(initialModelDetail);
-    if (!PrepareDocument(doc, options, err))
+    if (!PrepareDocument(doc, options, err)) {
         return 1;
+    }
     if (options.autoFit && options.autoFitOptional && !HasPhoto(doc)) {
         // The optional fit never fails the command: without a photo there is nothing to fit,
         // which is worth a note and no more.
@@ -236,8 +249,9 @@ int RunOnDocument(const CommandLineOptions& options, int initialModelDetail, QTe
         }
     } catch (const std::exception& failure) {
         QString target = options.action == Action::Info ? options.document : options.output;
-        if (target.isEmpty())
+        if (target.isEmpty()) {
             target = QStringLiteral("the new document");
+        }
         return Fail(err,
                     QStringLiteral("%1: %2").arg(FailedFile(failure, target), Describe(failure)));
     }
@@ -303,8 +317,7 @@ bool ParseCommandLine(const QStringList& arguments, CommandLineOptions& options,
     const QStringList given = parser.optionNames();
     for (const QString& name : given) {
         if (given.count(name) > 1) {
-            error = QStringLiteral("%1 is given more than once.")
-                        .arg(OptionText(arguments, name));
+            error = QStringLiteral("%1 is given more than once.").arg(OptionText(arguments, name));
             return false;
         }
     }

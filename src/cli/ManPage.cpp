@@ -20,16 +20,19 @@ struct Section {
 
 qsizetype Indent(const QString& line) {
     qsizetype n = 0;
-    while (n < line.size() && line[n] == QLatin1Char(' '))
+    while (n < line.size() && line[n] == QLatin1Char(' ')) {
         ++n;
+    }
     return n;
 }
 
 void Append(QString& text, const QString& more) {
-    if (more.isEmpty())
+    if (more.isEmpty()) {
         return;
-    if (!text.isEmpty())
+    }
+    if (!text.isEmpty()) {
         text += QLatin1Char(' ');
+    }
     text += more;
 }
 
@@ -55,16 +58,17 @@ QString StyledTerm(const QString& term) {
     QStringList styled;
     for (qsizetype i = 0; i < words.size(); ++i) {
         const bool bold = i == 0 || words[i].startsWith(QLatin1Char('-'));
-        styled << (bold ? QStringLiteral("\\fB") : QStringLiteral("\\fI")) +
-                      RoffEscape(words[i]) + QStringLiteral("\\fR");
+        styled << (bold ? QStringLiteral("\\fB") : QStringLiteral("\\fI")) + RoffEscape(words[i]) +
+                      QStringLiteral("\\fR");
     }
     return styled.join(QLatin1Char(' '));
 }
 
 // A line of output text; a leading full stop or apostrophe would be read as a request.
 QString TextLine(const QString& styled) {
-    if (styled.startsWith(QLatin1Char('.')) || styled.startsWith(QLatin1Char('\'')))
+    if (styled.startsWith(QLatin1Char('.')) || styled.startsWith(QLatin1Char('\''))) {
         return QStringLiteral("\\&") + styled;
+    }
     return styled;
 }
 
@@ -77,8 +81,9 @@ std::vector<Section> ReadHelp(const QString& help) {
     qsizetype synopsisIndent = 0;
     qsizetype entryIndent = -1; // of the entry being read, or -1 outside entries
     for (QString line : help.split(QLatin1Char('\n'))) {
-        while (line.endsWith(QLatin1Char(' ')) || line.endsWith(QLatin1Char('\r')))
+        while (line.endsWith(QLatin1Char(' ')) || line.endsWith(QLatin1Char('\r'))) {
             line.chop(1);
+        }
         const qsizetype indent = Indent(line);
         if (line.isEmpty()) {
             inSynopsis = inParagraph = false;
@@ -142,12 +147,13 @@ QString RoffEscape(const QString& text) {
     QString result;
     result.reserve(text.size() + text.size() / 8);
     for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
+        if (c == QLatin1Char('\\')) {
             result += QStringLiteral("\\e");
-        else if (c == QLatin1Char('-'))
+        } else if (c == QLatin1Char('-')) {
             result += QStringLiteral("\\-");
-        else
+        } else {
             result += c;
+        }
     }
     return result;
 }
@@ -156,8 +162,9 @@ QString ManPageFromHelp(const ManPageSource& source) {
     std::vector<Section> sections = ReadHelp(source.help);
     for (const auto& [title, entries] : source.extraSections) {
         Section section{title.toUpper(), {}, {}};
-        for (const auto& [term, text] : entries)
+        for (const auto& [term, text] : entries) {
             section.items.push_back({true, term, text});
+        }
         sections.push_back(section);
     }
     auto quoted = [](const QString& text) {
@@ -165,21 +172,25 @@ QString ManPageFromHelp(const ManPageSource& source) {
                QLatin1Char('"');
     };
     // Not hyphenated: the page is full of names and placeholders like DOCUMENT.vmf.
-    QString page = QStringLiteral(".TH VISOMORF 1 %1 %2 \"User Commands\"\n.nh\n")
-                       .arg(quoted(source.date), quoted(QStringLiteral("Visomorf ") + source.version));
+    QString page =
+        QStringLiteral(".TH VISOMORF 1 %1 %2 \"User Commands\"\n.nh\n")
+            .arg(quoted(source.date), quoted(QStringLiteral("Visomorf ") + source.version));
     page += QStringLiteral(".SH NAME\nvisomorf \\- %1\n").arg(RoffEscape(source.summary));
     for (const Section& section : sections) {
-        const bool empty = std::all_of(section.items.begin(), section.items.end(),
-                                       [](const Item& item) { return item.entry ? false : item.text.isEmpty(); });
-        if (section.synopsis.isEmpty() && empty)
+        const bool empty =
+            std::all_of(section.items.begin(), section.items.end(),
+                        [](const Item& item) { return item.entry ? false : item.text.isEmpty(); });
+        if (section.synopsis.isEmpty() && empty) {
             continue;
+        }
         page += QStringLiteral(".SH ") + quoted(section.title) + QLatin1Char('\n');
         if (!section.synopsis.isEmpty()) {
             page += QStringLiteral(".nf\n");
             for (const QString& line : section.synopsis) {
                 QString styled = Styled(line);
-                if (line.startsWith(QLatin1String("visomorf")))
+                if (line.startsWith(QLatin1String("visomorf"))) {
                     styled = QStringLiteral("\\fBvisomorf\\fR") + styled.mid(8);
+                }
                 page += TextLine(styled) + QLatin1Char('\n');
             }
             page += QStringLiteral(".fi\n");
@@ -187,12 +198,15 @@ QString ManPageFromHelp(const ManPageSource& source) {
         bool first = section.synopsis.isEmpty();
         for (const Item& item : section.items) {
             if (item.entry) {
-                page += QStringLiteral(".TP\n") + TextLine(StyledTerm(item.term)) + QLatin1Char('\n');
-                if (!item.text.isEmpty())
+                page +=
+                    QStringLiteral(".TP\n") + TextLine(StyledTerm(item.term)) + QLatin1Char('\n');
+                if (!item.text.isEmpty()) {
                     page += TextLine(Styled(item.text)) + QLatin1Char('\n');
+                }
             } else if (!item.text.isEmpty()) {
-                if (!first)
+                if (!first) {
                     page += QStringLiteral(".PP\n");
+                }
                 page += TextLine(Styled(item.text)) + QLatin1Char('\n');
             }
             first = false;

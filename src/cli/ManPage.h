@@ -9,10 +9,10 @@
 namespace vm {
 
 struct ManPageSource {
-    QString help;     // the text "visomorf --help" prints
-    QString version;  // e.g. "1.0"
-    QString date;     // the release date shown in the page footer, e.g. "2026-12-10"
-    QString summary;  // the NAME line after "visomorf - "
+    QString help;    // the text "visomorf --help" prints
+    QString version; // e.g. "1.0"
+    QString date;    // the release date shown in the page footer, e.g. "2026-12-10"
+    QString summary; // the NAME line after "visomorf - "
     // Sections after the ones taken from the help, each a title and its entries (term, text).
     std::vector<std::pair<QString, std::vector<std::pair<QString, QString>>>> extraSections;
 };

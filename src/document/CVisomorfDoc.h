@@ -8,10 +8,10 @@
 #include "document/RefinementPlan.h"
 #include "document/SubdivisionStage.h"
 #include "document/UndoHistory.h"
+#include "platform/core/VMath.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/mesh/MeshServices.h"
 #include "platform/raster/SoftwareDevice.h"
-#include "platform/core/VMath.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -8,9 +8,9 @@ namespace vm {
 
 #pragma pack(push, 1)
 struct NeighbourLink {
-    uint16_t vertex = 0;  // input vertex index
+    uint16_t vertex = 0; // input vertex index
     uint16_t zero = 0;
-    uint32_t next = 0;    // next cell of the same list; 0 ends the list (cell 0 is never used)
+    uint32_t next = 0; // next cell of the same list; 0 ends the list (cell 0 is never used)
 };
 static_assert(sizeof(NeighbourLink) == 8);
 

@@ -33,8 +33,9 @@ VertexWeights::const_iterator VertexWeights::find(uint32_t vertex) const {
 
 float VertexWeights::at(uint32_t vertex) const {
     const auto place = find(vertex);
-    if (place == end())
+    if (place == end()) {
         throw std::out_of_range("vertex has no weight");
+    }
     return place->second;
 }
 

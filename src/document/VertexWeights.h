@@ -17,8 +17,9 @@ public:
 
     VertexWeights() = default;
     VertexWeights(std::initializer_list<value_type> entries) {
-        for (const auto& [vertex, weight] : entries)
+        for (const auto& [vertex, weight] : entries) {
             Set(vertex, weight);
+        }
     }
 
     // Sets the weight of a vertex, replacing an earlier one. Cheap when vertices come in order.

@@ -25,9 +25,11 @@ constexpr std::array<std::array<Weights, 3>, 4> kChildCorners{{
 // Weights in the parent of a point given by weights in child `child` of that parent.
 Weights ToParent(const Weights& inChild, uint32_t child) {
     Weights out{0, 0, 0};
-    for (int c = 0; c < 3; ++c)
-        for (int k = 0; k < 3; ++k)
+    for (int c = 0; c < 3; ++c) {
+        for (int k = 0; k < 3; ++k) {
             out[k] += inChild[c] * kChildCorners[child][c][k];
+        }
+    }
     return out;
 }
 
@@ -39,13 +41,15 @@ bool Degenerate(uint32_t a, uint32_t b, uint32_t c) {
 // their vertex indices so that a point on an edge gets the same bits from both of its faces.
 Vec2 InterpolateModelUV(const Mesh& base, uint32_t baseFace, const Weights& weights) {
     std::array<std::pair<uint32_t, float>, 3> terms{};
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
         terms[k] = {base.indices[baseFace * 3 + k], weights[k]};
+    }
     std::sort(terms.begin(), terms.end());
     Vec2 uv{0, 0};
     for (const auto& [vertex, weight] : terms) {
-        if (weight == 0)
+        if (weight == 0) {
             continue;
+        }
         uv.x += weight * base.vertices[vertex].modelUV.x;
         uv.y += weight * base.vertices[vertex].modelUV.y;
     }
@@ -61,11 +65,14 @@ bool SameUV(const Vec2& a, const Vec2& b) {
 int RefinementLevel(const Mesh& displayed, const Mesh& base) {
     const uint64_t baseFaces = base.FaceCount();
     const uint64_t faces = displayed.FaceCount();
-    if (baseFaces == 0)
+    if (baseFaces == 0) {
         return -1;
-    for (int level = 0, factor = 1; level <= 2; ++level, factor *= 4)
-        if (faces == baseFaces * static_cast<uint64_t>(factor))
+    }
+    for (int level = 0, factor = 1; level <= 2; ++level, factor *= 4) {
+        if (faces == baseFaces * static_cast<uint64_t>(factor)) {
             return level;
+        }
+    }
     return -1;
 }
 
@@ -81,8 +88,9 @@ std::array<float, 3> RefinedCornerWeights(uint32_t face, int corner, int level) 
 
 Mesh BuildExportMesh(const Mesh& displayed, const Mesh& base) {
     const int level = RefinementLevel(displayed, base);
-    if (level < 0)
+    if (level < 0) {
         throw GeneralFailureException();
+    }
     Mesh out;
     out.vertices = displayed.vertices;
     out.options = MESH_SYSTEMMEM;
@@ -90,13 +98,15 @@ Mesh BuildExportMesh(const Mesh& displayed, const Mesh& base) {
     const uint32_t groupSize = 1u << (2 * level);
     for (uint32_t f = 0; f < displayed.FaceCount(); ++f) {
         const uint32_t* corners = &displayed.indices[f * 3];
-        if (Degenerate(corners[0], corners[1], corners[2]))
+        if (Degenerate(corners[0], corners[1], corners[2])) {
             continue;
+        }
         const uint32_t baseFace = f / groupSize;
         for (int c = 0; c < 3; ++c) {
             const uint32_t vertex = corners[c];
-            if (vertex >= displayed.vertices.size())
+            if (vertex >= displayed.vertices.size()) {
                 throw InvalidArgumentException();
+            }
             const Vec2 uv = InterpolateModelUV(base, baseFace, RefinedCornerWeights(f, c, level));
             if (!assigned[vertex]) {
                 out.vertices[vertex].modelUV = uv;
@@ -115,8 +125,9 @@ Mesh BuildExportMesh(const Mesh& displayed, const Mesh& base) {
     }
     out.attributes.assign(out.indices.size() / 3, 0);
     WeldVertices(out);
-    if (out.vertices.size() > 0xFFFF)
+    if (out.vertices.size() > 0xFFFF) {
         throw CDXException(hr::kInvalidCall);
+    }
     return out;
 }
 

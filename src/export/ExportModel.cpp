@@ -59,12 +59,14 @@ void ExportObj(const QString& objPath, const Mesh& mesh, const CVisomorfDoc& doc
     try {
         jpeg = EncodeJpeg(atlas, static_cast<int>(options.quality), names.jpegPath);
     } catch (...) {
-        if (text.valid())
+        if (text.valid()) {
             text.wait();
+        }
         throw;
     }
-    if (text.valid())
+    if (text.valid()) {
         text.get();
+    }
     // The texture first and the OBJ last: each file replaces its previous version whole, and
     // until the OBJ is replaced, the previous OBJ with the files it names is a complete set.
     WriteJpegFile(jpeg, names.jpegPath);
@@ -85,12 +87,14 @@ void ExportGltf(const QString& path, ExportFormat format, const Mesh& mesh, cons
             format == ExportFormat::GltfBinary ? path : MakeExportNames(path).jpegPath;
         jpeg = EncodeJpeg(atlas, static_cast<int>(options.quality), imagePath);
     } catch (...) {
-        if (built.valid())
+        if (built.valid()) {
             built.wait();
+        }
         throw;
     }
-    if (built.valid())
+    if (built.valid()) {
         built.get();
+    }
     WriteGltf(path, format, geometry, jpeg);
 }
 
@@ -98,8 +102,9 @@ void ExportGltf(const QString& path, ExportFormat format, const Mesh& mesh, cons
 
 QStringList ExportOutputs(const QString& path) {
     const ExportFormat format = ExportFormatOf(path);
-    if (format == ExportFormat::GltfBinary)
+    if (format == ExportFormat::GltfBinary) {
         return {path};
+    }
     const ExportNames names = MakeExportNames(path);
     return {path, format == ExportFormat::Obj ? names.mtlPath : names.binPath, names.jpegPath};
 }
@@ -114,16 +119,18 @@ void RequireExportTargets(const QString& path) {
 }
 
 void ExportModel(const QString& path, const CVisomorfDoc& doc, const ExportOptions& options) {
-    if (!doc.displayedMesh || !doc.editableMesh)
+    if (!doc.displayedMesh || !doc.editableMesh) {
         throw GeneralFailureException();
+    }
     const ExportFormat format = ExportFormatOf(path);
     RequireExportTargets(path);
     std::future<QImage> canvas = StartAtlasCanvas(options);
     const Mesh mesh = BuildExportMesh(*doc.displayedMesh, *doc.editableMesh);
-    if (format == ExportFormat::Obj)
+    if (format == ExportFormat::Obj) {
         ExportObj(path, mesh, doc, options, canvas);
-    else
+    } else {
         ExportGltf(path, format, mesh, doc, options, canvas);
+    }
 }
 
 namespace {
@@ -133,8 +140,9 @@ class DetailRestorer {
 public:
     explicit DetailRestorer(CVisomorfDoc& doc) : m_doc(doc), m_saved(doc.modelDetail) {}
     ~DetailRestorer() {
-        if (m_doc.modelDetail == m_saved)
+        if (m_doc.modelDetail == m_saved) {
             return;
+        }
         m_doc.modelDetail = m_saved;
         try {
             m_doc.RebuildDisplayMesh();

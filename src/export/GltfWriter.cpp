@@ -56,8 +56,9 @@ void AppendVec3(QByteArray& out, const Vec3& v) {
 }
 
 void PadTo4(QByteArray& out, char fill) {
-    while (out.size() % 4 != 0)
+    while (out.size() % 4 != 0) {
         out.append(fill);
+    }
 }
 
 QJsonArray Array3(const Vec3& v) {
@@ -66,8 +67,9 @@ QJsonArray Array3(const Vec3& v) {
 
 QJsonObject BufferView(qsizetype offset, qsizetype length, int target) {
     QJsonObject view{{"buffer", 0}, {"byteOffset", double(offset)}, {"byteLength", double(length)}};
-    if (target != 0)
+    if (target != 0) {
         view.insert("target", target);
+    }
     return view;
 }
 
@@ -86,12 +88,15 @@ QString RelativeUri(const QString& fileName) {
 } // namespace
 
 ExportFormat ExportFormatOf(const QString& path) {
-    if (path.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive))
+    if (path.endsWith(QLatin1String(".glb"), Qt::CaseInsensitive)) {
         return ExportFormat::GltfBinary;
-    if (path.endsWith(QLatin1String(".gltf"), Qt::CaseInsensitive))
+    }
+    if (path.endsWith(QLatin1String(".gltf"), Qt::CaseInsensitive)) {
         return ExportFormat::GltfText;
-    if (path.endsWith(QLatin1String(".obj"), Qt::CaseInsensitive))
+    }
+    if (path.endsWith(QLatin1String(".obj"), Qt::CaseInsensitive)) {
         return ExportFormat::Obj;
+    }
     throw FileException(QString::fromLatin1(kUnknownExportTypeText), path,
                         QString::fromLatin1(kKnownExportTypesText));
 }
@@ -104,8 +109,9 @@ float GltfMetresPerUnit(const Mesh& mesh) {
         high = std::max(high, v.position.y);
     }
     const float height = high - low;
-    if (!(height > 0) || !std::isfinite(height))
+    if (!(height > 0) || !std::isfinite(height)) {
         throw GeneralFailureException();
+    }
     return kGltfHeadHeightMetres / height;
 }
 
@@ -117,15 +123,18 @@ Vec3 GltfNormal(const Vec3& modelNormal) {
     const Vec3 n{modelNormal.x, modelNormal.y, -modelNormal.z};
     const float length = Length(n);
     // glTF readers expect unit normals; a vertex without a usable one faces the viewer.
-    if (!(length > 0) || !std::isfinite(length))
+    if (!(length > 0) || !std::isfinite(length)) {
         return Vec3{0, 0, 1};
+    }
     return n * (1.0f / length);
 }
 
 GltfGeometry BuildGltfGeometry(const Mesh& mesh) {
-    if (mesh.vertices.size() > 65535 || std::any_of(mesh.indices.begin(), mesh.indices.end(),
-                                                    [](uint32_t index) { return index > 0xFFFF; }))
+    if (mesh.vertices.size() > 65535 ||
+        std::any_of(mesh.indices.begin(), mesh.indices.end(),
+                    [](uint32_t index) { return index > 0xFFFF; })) {
         throw CDXException(hr::kInvalidCall);
+    }
     GltfGeometry geometry;
     geometry.vertexCount = mesh.VertexCount();
     geometry.indexCount = static_cast<uint32_t>(mesh.indices.size());
@@ -145,8 +154,9 @@ GltfGeometry BuildGltfGeometry(const Mesh& mesh) {
                                 std::max(geometry.maxPosition.z, p.z)};
         AppendVec3(out, p);
     }
-    for (const HeadVertex& v : mesh.vertices)
+    for (const HeadVertex& v : mesh.vertices) {
         AppendVec3(out, GltfNormal(v.normal));
+    }
     for (const HeadVertex& v : mesh.vertices) {
         AppendFloat(out, v.modelUV.x);
         AppendFloat(out, 1.0f - v.modelUV.y);
@@ -187,8 +197,9 @@ QJsonObject GltfJson(const GltfGeometry& geometry, qsizetype jpegSize, const Glt
     } else {
         image = QJsonObject{{"uri", uris.image}, {"mimeType", "image/jpeg"}};
     }
-    if (!uris.buffer.isEmpty())
+    if (!uris.buffer.isEmpty()) {
         buffer.insert("uri", uris.buffer);
+    }
 
     const QJsonObject primitive{
         {"attributes", QJsonObject{{"POSITION", 0}, {"NORMAL", 1}, {"TEXCOORD_0", 2}}},
@@ -230,8 +241,9 @@ QByteArray GlbFile(const QJsonObject& json, const QByteArray& binary) {
     QByteArray binChunk = binary;
     PadTo4(binChunk, '\0');
     const qsizetype total = 12 + 8 + jsonChunk.size() + 8 + binChunk.size();
-    if (total > qsizetype(std::numeric_limits<uint32_t>::max()))
+    if (total > qsizetype(std::numeric_limits<uint32_t>::max())) {
         throw MemoryException();
+    }
     QByteArray out;
     out.reserve(total);
     AppendU32(out, kGlbMagic);

@@ -9,8 +9,8 @@
 // mirror also reverses each triangle's turn, so every triangle (a, b, c) is written (a, c, b)
 // to stay counter-clockwise seen from outside, as glTF's front faces are. Texture v runs
 // downwards in glTF: v' = 1 - v.
-#include "platform/mesh/Mesh.h"
 #include "platform/core/VMath.h"
+#include "platform/mesh/Mesh.h"
 
 #include <QByteArray>
 #include <QJsonObject>

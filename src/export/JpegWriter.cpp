@@ -19,14 +19,16 @@ constexpr const char* kSaveFailure = "Error saving texture:";
 } // namespace
 
 QByteArray EncodeJpeg(const QImage& image, int quality, const QString& path) {
-    if (!HasJpegEncoder())
+    if (!HasJpegEncoder()) {
         throw MessageException(QString::fromLatin1(kJpegCodecMessage));
+    }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));
     writer.setQuality(quality);
-    if (image.isNull() || !writer.write(image))
+    if (image.isNull() || !writer.write(image)) {
         throw FileException(QString::fromLatin1(kSaveFailure), path);
+    }
     return buffer.data();
 }
 

@@ -45,8 +45,9 @@ char* WriteG(char* out, float value) {
                               std::chars_format::general, 6)
                     .ptr;
     char* const e = std::find(out, end, 'e');
-    if (e == end)
+    if (e == end) {
         return end;
+    }
     // The exponent is "e", a sign and at least two digits; widen it to three.
     const ptrdiff_t digits = end - (e + 2);
     if (digits < 3) {
@@ -73,8 +74,9 @@ QByteArray FormatG(float value) {
 namespace {
 
 void AppendLine(QByteArray& out, std::initializer_list<QByteArrayView> parts) {
-    for (const QByteArrayView& part : parts)
+    for (const QByteArrayView& part : parts) {
         out.append(part);
+    }
     out.append("\r\n");
 }
 
@@ -122,8 +124,10 @@ QByteArray ObjText(const Mesh& mesh, const QString& mtlName) {
 
 QByteArray MtlText(const QString& jpegName) {
     QByteArray out;
-    for (const char* line : {"newmtl head", "Ka 0 0 0", "Kd 1 1 1", "Ks 0 0 0", "illum 2", "Ns 8"})
+    for (const char* line :
+         {"newmtl head", "Ka 0 0 0", "Kd 1 1 1", "Ks 0 0 0", "illum 2", "Ns 8"}) {
         AppendLine(out, {line});
+    }
     AppendLine(out, {"map_Kd ", QFile::encodeName(jpegName)});
     return out;
 }

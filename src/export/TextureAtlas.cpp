@@ -10,8 +10,9 @@
 namespace vm {
 
 float DilationFactor(int32_t modelDetail, bool dilate) {
-    if (!dilate)
+    if (!dilate) {
         return 1.0f;
+    }
     switch (modelDetail) {
     case 0:
         return 1.2f;
@@ -26,8 +27,9 @@ float DilationFactor(int32_t modelDetail, bool dilate) {
 
 std::vector<Vec2> DilatedAtlasPositions(const Mesh& mesh, float factor) {
     std::vector<Vec2> positions(mesh.vertices.size());
-    for (size_t v = 0; v < mesh.vertices.size(); ++v)
+    for (size_t v = 0; v < mesh.vertices.size(); ++v) {
         positions[v] = mesh.vertices[v].modelUV;
+    }
     for (uint32_t f = 0; f < mesh.FaceCount(); ++f) {
         const uint32_t a = mesh.indices[f * 3], b = mesh.indices[f * 3 + 1],
                        c = mesh.indices[f * 3 + 2];
@@ -58,8 +60,9 @@ QImage NewAtlasImage(uint32_t width, uint32_t height) {
 } // namespace
 
 QImage NewAtlasCanvas(uint32_t width, uint32_t height) {
-    if (!ValidAtlasSize(width, height))
+    if (!ValidAtlasSize(width, height)) {
         return {};
+    }
     QImage canvas = NewAtlasImage(width, height);
     canvas.fill(0xFFFFFFFFu); // puts every page in place
     return canvas;
@@ -67,19 +70,22 @@ QImage NewAtlasCanvas(uint32_t width, uint32_t height) {
 
 QImage RenderTextureAtlas(const Mesh& mesh, const Texture* front, const Texture* side,
                           uint32_t width, uint32_t height, float dilationFactor, QImage canvas) {
-    if (!ValidAtlasSize(width, height))
+    if (!ValidAtlasSize(width, height)) {
         throw CDXException(hr::kInvalidCall);
-    for (uint32_t index : mesh.indices)
-        if (index >= mesh.vertices.size())
+    }
+    for (uint32_t index : mesh.indices) {
+        if (index >= mesh.vertices.size()) {
             throw InvalidArgumentException();
+        }
+    }
     const bool fits = canvas.format() == QImage::Format_RGB32 &&
                       canvas.size() == QSize(static_cast<int>(width), static_cast<int>(height));
     QImage image = fits ? std::move(canvas) : NewAtlasImage(width, height);
-    if (image.isNull())
+    if (image.isNull()) {
         throw CDXException(hr::kOutOfMemory);
+    }
     const TextureSampler frontSampler(front), sideSampler(side);
-    bake::BakeAtlas(mesh, frontSampler, sideSampler, image, dilationFactor,
-                    bake::ChosenKernels());
+    bake::BakeAtlas(mesh, frontSampler, sideSampler, image, dilationFactor, bake::ChosenKernels());
     return image;
 }
 

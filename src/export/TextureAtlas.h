@@ -1,8 +1,8 @@
 #pragma once
 // The export's texture: every triangle drawn at its place in the generic head's texture layout
 // (modelUV), coloured from both photos exactly as the 3D view blends them.
-#include "platform/mesh/Mesh.h"
 #include "platform/core/VMath.h"
+#include "platform/mesh/Mesh.h"
 
 #include <QImage>
 #include <cstdint>

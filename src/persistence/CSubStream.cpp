@@ -11,8 +11,9 @@ CSubStream::CSubStream(QIODevice& underlying, quint64 length)
       m_length(length) {}
 
 CSubStream::~CSubStream() {
-    if (isOpen())
+    if (isOpen()) {
         close();
+    }
 }
 
 bool CSubStream::open(OpenMode mode) {
@@ -22,21 +23,24 @@ bool CSubStream::open(OpenMode mode) {
 }
 
 qint64 CSubStream::size() const {
-    if (HasEnd())
+    if (HasEnd()) {
         return static_cast<qint64>(m_length);
+    }
     return std::max<qint64>(0, m_underlying.size() - static_cast<qint64>(m_base));
 }
 
 quint64 CSubStream::UnderlyingPos() const {
     const qint64 pos = m_underlying.pos();
-    if (pos < 0)
+    if (pos < 0) {
         throw ResultException(hr::kFail);
+    }
     return static_cast<quint64>(pos);
 }
 
 quint64 CSubStream::MoveUnderlying(quint64 absolute) {
-    if (!m_underlying.seek(static_cast<qint64>(absolute)))
+    if (!m_underlying.seek(static_cast<qint64>(absolute))) {
         throw ResultException(hr::kFail);
+    }
     const quint64 relative = absolute - m_base;
     QIODevice::seek(static_cast<qint64>(relative));
     return relative;
@@ -48,15 +52,17 @@ quint64 CSubStream::Seek(qint64 offset, Origin origin) {
     case Origin::Begin:
         if (offset > 0) {
             target = m_base + static_cast<quint64>(offset);
-            if (HasEnd())
+            if (HasEnd()) {
                 target = std::min(target, End());
+            }
         }
         break;
     case Origin::Current: {
         const qint64 moved = static_cast<qint64>(UnderlyingPos()) + offset;
         target = moved < static_cast<qint64>(m_base) ? m_base : static_cast<quint64>(moved);
-        if (HasEnd())
+        if (HasEnd()) {
             target = std::min(target, End());
+        }
         break;
     }
     case Origin::End:
@@ -95,14 +101,16 @@ qint64 CSubStream::readData(char* data, qint64 maxSize) {
         } catch (const VisomorfException&) {
             return -1;
         }
-        if (pos >= End())
+        if (pos >= End()) {
             return 0;
+        }
         allowed =
             static_cast<qint64>(std::min<quint64>(static_cast<quint64>(maxSize), End() - pos));
     }
     const qint64 got = m_underlying.read(data, allowed);
-    if (got < 0)
+    if (got < 0) {
         return -1;
+    }
     return got;
 }
 
@@ -116,8 +124,9 @@ qint64 CSubStream::writeData(const char* data, qint64 maxSize) {
         }
     }
     const qint64 written = m_underlying.write(data, maxSize);
-    if (written > 0 && HasEnd() && start + static_cast<quint64>(written) > End())
+    if (written > 0 && HasEnd() && start + static_cast<quint64>(written) > End()) {
         m_length = start + static_cast<quint64>(written) - m_base;
+    }
     return written;
 }
 

@@ -4,8 +4,8 @@
 // JPEG), the blend zone and the left-side flag.
 #include "document/DocumentTypes.h"
 #include "document/FeatureSet.h"
-#include "platform/mesh/Mesh.h"
 #include "platform/core/VMath.h"
+#include "platform/mesh/Mesh.h"
 #include "texture/PhotoTexture.h"
 
 #include <QByteArray>

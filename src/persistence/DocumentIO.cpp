@@ -2,8 +2,8 @@
 
 #include "document/CVisomorfDoc.h"
 #include "platform/core/Exceptions.h"
-#include "platform/mesh/MeshServices.h"
 #include "platform/core/ReplacingFile.h"
+#include "platform/mesh/MeshServices.h"
 #include "platform/raster/SoftwareDevice.h"
 #include "texture/BlendZone.h"
 
@@ -71,16 +71,18 @@ void RebuildDerived(CVisomorfDoc& doc) {
 
 DocumentContent ReadFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         throw MessageException(file.errorString());
+    }
     return ReadDocument(file);
 }
 
 } // namespace
 
 DocumentContent GatherDocumentContent(const CVisomorfDoc& doc) {
-    if (!doc.editableMesh)
+    if (!doc.editableMesh) {
         throw GeneralFailureException();
+    }
     DocumentContent content;
     for (int p = 0; p < kPhotoCount; ++p) {
         content.featureSet.points[p] = doc.points[p];
@@ -100,8 +102,9 @@ DocumentContent GatherDocumentContent(const CVisomorfDoc& doc) {
 }
 
 DocumentSource SourceOf(const CVisomorfDoc& doc) {
-    if (!doc.editableMesh)
+    if (!doc.editableMesh) {
         throw GeneralFailureException();
+    }
     return {doc.points,
             doc.features,
             *doc.editableMesh,
@@ -125,8 +128,9 @@ void SaveDocument(const CVisomorfDoc& doc, const QString& path) {
         // A write of the file itself failed: the system's reason, with the file's name, rather
         // than whatever the layer above made of it.
         const QString reason = file.WriteFailure();
-        if (!reason.isEmpty())
+        if (!reason.isEmpty()) {
             throw FileException(QString::fromLatin1(kWritingText), path, reason);
+        }
         throw;
     }
     file.Commit();
@@ -155,12 +159,15 @@ void OpenDocument(CVisomorfDoc& doc, const QString& path) {
 namespace {
 
 bool Report(CVisomorfDoc& doc, const std::exception& failure, const QString& path) {
-    if (const auto* own = dynamic_cast<const VisomorfException*>(&failure); own && own->IsSilent())
+    if (const auto* own = dynamic_cast<const VisomorfException*>(&failure);
+        own && own->IsSilent()) {
         return false;
+    }
     // A file failure names its file already.
     const bool named = dynamic_cast<const FileException*>(&failure) != nullptr;
-    if (doc.reportFailure)
+    if (doc.reportFailure) {
         doc.reportFailure(named ? FailureText(failure) : WithPath(FailureText(failure), path));
+    }
     return false;
 }
 
@@ -177,8 +184,9 @@ bool OnOpenDocument(CVisomorfDoc& doc, const QString& path) {
 
 bool OnSaveDocument(CVisomorfDoc& doc, const QString& path) {
     // The model of a drag in progress is half-way; the file would keep what Escape undoes.
-    if (doc.IsDragInProgress())
+    if (doc.IsDragInProgress()) {
         return false;
+    }
     try {
         SaveDocument(doc, path);
     } catch (const std::exception& failure) {

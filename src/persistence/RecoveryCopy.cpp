@@ -50,9 +50,10 @@ const QByteArray& PhotoJpegCache::Encoded(int photo, const QImage& image) {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, QByteArrayLiteral("jpeg"));
-        if (!writer.write(image))
+        if (!writer.write(image)) {
             throw MessageException(
                 QStringLiteral("Error saving photo: %1").arg(writer.errorString()));
+        }
         m_bytes[slot] = buffer.data();
         m_keys[slot] = image.cacheKey();
     }

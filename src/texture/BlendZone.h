@@ -1,7 +1,7 @@
 #pragma once
 // The side texture's alpha channel: the weight of the side photo against the front photo.
-#include "platform/raster/SoftwareDevice.h"
 #include "platform/core/VMath.h"
+#include "platform/raster/SoftwareDevice.h"
 
 #include <QSizeF>
 #include <vector>

@@ -2,9 +2,9 @@
 // The head as the 3D view shows it, drawn without a graphics card: the classic fixed-function
 // picture of one directional light, vertex colours as material and two texture stages. The
 // OpenGL view's shaders reproduce exactly these rules, and its tests compare against this.
+#include "platform/core/VMath.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/raster/Rasterizer.h"
-#include "platform/core/VMath.h"
 
 #include <cstdint>
 

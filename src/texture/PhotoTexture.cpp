@@ -262,8 +262,9 @@ QImage PreparedTarget(QImageReader& reader) {
 QLoggingCategory::CategoryFilter g_previousCategoryFilter = nullptr;
 
 void QuietDecoderNotes(QLoggingCategory* category) {
-    if (g_previousCategoryFilter)
+    if (g_previousCategoryFilter) {
         g_previousCategoryFilter(category);
+    }
     const QByteArrayView name(category->categoryName());
     if (name.startsWith("qt.gui.imageio") || name.startsWith("qt.gui.icc")) {
         category->setEnabled(QtDebugMsg, false);
@@ -298,23 +299,25 @@ bool DecodeBytes(const QByteArray& bytes, const QByteArray& formatHint, Photo& p
     if (turn != QImageIOHandler::TransformationNone && JpegIsComplete(bytes)) {
         // Turning the compressed data needs no decode of its own.
         const QByteArray turned = TurnJpegLossless(bytes, turn, TurnedSize(reader.size(), turn));
-        if (!turned.isEmpty())
+        if (!turned.isEmpty()) {
             return DecodeBytes(turned, QByteArrayLiteral("jpeg"), photo, error);
+        }
     }
     // The kept data holds only what the picture needs (JpegMetadata.h), and the photo is what
     // that data decodes to.
     QByteArray kept;
     if (isJpeg && turn == QImageIOHandler::TransformationNone) {
         kept = StripJpegMetadata(bytes);
-        if (!kept.isEmpty() && kept.size() != bytes.size())
+        if (!kept.isEmpty() && kept.size() != bytes.size()) {
             return DecodeBytes(kept, QByteArrayLiteral("jpeg"), photo, error);
+        }
     }
     QImage image = PreparedTarget(reader);
     if (!reader.read(&image)) {
         error = reader.errorString();
         return false;
     }
-    const char* const cutShort = isJpeg && !JpegIsComplete(bytes)             ? "JPEG"
+    const char* const cutShort = isJpeg && !JpegIsComplete(bytes)           ? "JPEG"
                                  : format == "png" && !PngIsComplete(bytes) ? "PNG"
                                  : format == "gif" && !GifIsComplete(bytes) ? "GIF"
                                                                             : nullptr;

@@ -19,8 +19,9 @@ TEST(AboutBox, ShowsTheVersionTheCommandLinePrints) {
 
     CAboutDlg about;
     QStringList texts;
-    for (const QLabel* label : about.findChildren<QLabel*>())
+    for (const QLabel* label : about.findChildren<QLabel*>()) {
         texts << label->text();
+    }
     const QString shown = texts.join(QLatin1Char('\n'));
     EXPECT_TRUE(shown.contains(QStringLiteral("version ") + version + QStringLiteral("<br>")))
         << shown.toStdString();

@@ -61,7 +61,8 @@ bool Shown(const QString& pattern) {
 // Presses keys (a path is typed) in the window titled pattern until done() holds. On a busy
 // machine keys can reach a new window before it takes them: then nothing happened, and they
 // are pressed again.
-bool PressUntil(const QString& pattern, const QStringList& keys, const std::function<bool()>& done) {
+bool PressUntil(const QString& pattern, const QStringList& keys,
+                const std::function<bool()>& done) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         const QString window = WaitForWindow(pattern);
         QThread::msleep(300);
@@ -110,8 +111,8 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
     // Second run: the question, answered Yes with the Return key; the restored work is
     // untitled and modified (the title's mark).
     second.start(QStringLiteral(VISOMORF_EXE), {});
-    ASSERT_TRUE(PressUntil("^Visomorf$", {"Return"},
-                           [] { return Shown("^Untitled\\* - Visomorf$"); }));
+    ASSERT_TRUE(
+        PressUntil("^Visomorf$", {"Return"}, [] { return Shown("^Untitled\\* - Visomorf$"); }));
     // The crashed run's copy became this run's copy, with the photo in it.
     ASSERT_TRUE(WaitFor([&] {
         const QStringList copies = Copies(folder);
@@ -123,8 +124,8 @@ TEST(RecoveryOfTheProgram, WorkSurvivesKillNineAndIsOfferedAtTheNextStart) {
 
     // Saved under a name typed without extension: the copy goes at once. Then File > Exit
     // asks nothing, and the clean end leaves no lock either.
-    ASSERT_TRUE(PressUntil("^Untitled\\* - Visomorf$", {"ctrl+s"},
-                           [] { return Shown("^Save As$"); }));
+    ASSERT_TRUE(
+        PressUntil("^Untitled\\* - Visomorf$", {"ctrl+s"}, [] { return Shown("^Save As$"); }));
     ASSERT_TRUE(PressUntil("^Save As$", {"ctrl+a", dir.filePath("restored"), "Return"},
                            [] { return !Shown("^Save As$"); }));
     EXPECT_TRUE(WaitFor([&folder] { return Copies(folder).isEmpty(); }));

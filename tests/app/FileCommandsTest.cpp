@@ -248,7 +248,6 @@ TEST_F(MainFrameFiles, DroppedFileOpensAsByOpenAndTheRecentMenuListsIt) {
     EXPECT_EQ(questions, 0);
 }
 
-
 // The real Save As dialog: ".vmf" is added before the dialog looks for an existing file, so its
 // question names the file that would be replaced.
 TEST(SaveAsDialog, AsksBeforeReplacingTheFileWithTheAddedExtension) {

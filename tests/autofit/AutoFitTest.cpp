@@ -3,8 +3,8 @@
 #include "autofit/DocumentFit.h"
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
-#include "autofit/detail/SideFit.h"
 #include "autofit/SmoothWarp.h"
+#include "autofit/detail/SideFit.h"
 #include "document/CVisomorfDoc.h"
 
 #include <QFile>
@@ -33,8 +33,9 @@ struct Reference {
 // Where a fit puts a reference's point (or the middle of its two points).
 Vec2 Fitted(const std::vector<Vec2>& targets, const Reference& r) {
     const Vec2 a = targets[static_cast<size_t>(r.point)];
-    if (r.otherPoint < 0)
+    if (r.otherPoint < 0) {
         return a;
+    }
     const Vec2 b = targets[static_cast<size_t>(r.otherPoint)];
     return {0.5f * (a.x + b.x), 0.5f * (a.y + b.y)};
 }
@@ -107,17 +108,20 @@ TEST(SmoothWarp, CarriesAnchorsExactlyAndKeepsASimilarityFarAway) {
         return Vec2{1.5f * p.x - 0.3f * p.y + 20, 0.3f * p.x + 1.5f * p.y - 7};
     };
     std::vector<Vec2> targets;
-    for (const Vec2& s : sources)
+    for (const Vec2& s : sources) {
         targets.push_back(similarity(s));
+    }
     const SmoothWarp exact(sources, targets, 30);
-    for (const Vec2 p : {Vec2{-300, 50}, Vec2{45, 45}, Vec2{800, -200}})
+    for (const Vec2 p : {Vec2{-300, 50}, Vec2{45, 45}, Vec2{800, -200}}) {
         EXPECT_LT(Distance(exact.Map(p), similarity(p)), 1e-2f);
+    }
     // One anchor off the similarity lands on its target; far away the map still only scales,
     // turns and shifts: a far triangle keeps its shape.
     targets[3].y += 12;
     const SmoothWarp bent(sources, targets, 30);
-    for (size_t i = 0; i < sources.size(); ++i)
+    for (size_t i = 0; i < sources.size(); ++i) {
         EXPECT_LT(Distance(bent.Map(sources[i]), targets[i]), 0.1f) << i;
+    }
     const Vec2 a = bent.Map({600, 600}), b = bent.Map({900, 600}), c = bent.Map({600, 1000});
     EXPECT_NEAR(Distance(a, b) / Distance(a, c), 300.0f / 400.0f, 1e-3f);
     EXPECT_NEAR(Distance(b, c) / Distance(a, c), 500.0f / 400.0f, 1e-3f);
@@ -160,12 +164,13 @@ std::vector<FrontCase> FrontCases() {
         painter.drawImage(QRectF(700, 200, 2560, 2560), portrait);
     }
     std::vector<Reference> enlarged;
-    for (const Reference& r : references)
+    for (const Reference& r : references) {
         enlarged.push_back(
             {r.name,
              r.point,
              {700 + (r.position.x + 0.5f) * 5 - 0.5f, 200 + (r.position.y + 0.5f) * 5 - 0.5f},
              r.otherPoint});
+    }
     cases.push_back({"12 MP", large, enlarged});
     return cases;
 }
@@ -200,8 +205,9 @@ TEST(FrontFit, PlacesEyesNoseMouthAndChinWithinFivePerCentOfTheEyeDistance) {
         EXPECT_LT(fit.targets[0].y, fit.targets[49].y) << c.name; // crown above the eyes
         EXPECT_GT(fit.confidence, 0.3f);
     }
-    for (const auto& [name, total] : byName)
+    for (const auto& [name, total] : byName) {
         std::printf("front %-16s mean %.2f %%\n", qPrintable(name), total / 4);
+    }
     std::printf("front all       mean %.2f %% worst %.2f %%\n", sum / count, worst);
     EXPECT_LT(sum / count, 5.0);
     EXPECT_LT(worst, 10.0);
@@ -316,11 +322,13 @@ ProfileSilhouette SilhouetteThrough(const std::vector<std::pair<int, int>>& knot
     for (size_t k = 0; k + 1 < knots.size(); ++k) {
         const auto [y0, x0] = knots[k];
         const auto [y1, x1] = knots[k + 1];
-        for (int y = y0; y <= y1; ++y)
+        for (int y = y0; y <= y1; ++y) {
             s.front[static_cast<size_t>(y)] = x0 + (x1 - x0) * (y - y0) / std::max(1, y1 - y0);
+        }
     }
-    for (int x = 100; x <= 200; ++x)
+    for (int x = 100; x <= 200; ++x) {
         s.top[static_cast<size_t>(x)] = 0;
+    }
     return s;
 }
 
@@ -371,16 +379,18 @@ TEST(SideFit, TellsAProfileLookingTheOtherWayAndRefusesWhatIsNoProfile) {
     // as the mirror image of the fit of the picture as drawn.
     const float right = static_cast<float>(left.width() - 1);
     std::vector<Vec2> mirroredPoints;
-    for (const Vec2& p : current)
+    for (const Vec2& p : current) {
         mirroredPoints.push_back({right - p.x, p.y});
+    }
     const PhotoFit asDrawn = FitSidePhoto(profile.picture, current, false, Landmarker());
     const PhotoFit mirrored = FitSidePhoto(left, mirroredPoints, true, Landmarker());
     ASSERT_TRUE(asDrawn.fitted && mirrored.fitted) << mirrored.failure.toStdString();
-    for (size_t i = 0; i < current.size(); ++i)
+    for (size_t i = 0; i < current.size(); ++i) {
         EXPECT_LT(
             Distance(mirrored.targets[i], {right - asDrawn.targets[i].x, asDrawn.targets[i].y}),
             4.0f)
             << i;
+    }
     // A front photo given as the side photo.
     const PhotoFit front =
         FitSidePhoto(QImage(kData + "astronaut.jpg"), current, false, Landmarker());

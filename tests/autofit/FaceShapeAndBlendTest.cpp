@@ -35,8 +35,9 @@ struct DepthRange {
 
 DepthRange Depths(const Mesh& mesh) {
     DepthRange r;
-    for (const HeadVertex& v : mesh.vertices)
+    for (const HeadVertex& v : mesh.vertices) {
         r.front = std::min(r.front, v.position.z), r.back = std::max(r.back, v.position.z);
+    }
     return r;
 }
 
@@ -46,8 +47,9 @@ int PhotoOf(const CVisomorfDoc& doc, const HeadVertex& v) {
     const float y = v.sideUV.y * static_cast<float>(doc.photos[Side].height());
     float line = 0;
     EXPECT_TRUE(BlendLine(doc.blendZone, 0).Evaluate(y, line));
-    if (x > line + 0.5f * doc.blendZoneWidth)
+    if (x > line + 0.5f * doc.blendZoneWidth) {
         return 1;
+    }
     return x < line - 0.5f * doc.blendZoneWidth ? -1 : 0;
 }
 
@@ -95,8 +97,9 @@ TEST(BlendPlacement, ALeftSideDocumentGetsTheMirroredZone) {
     // The same head with the side photo's places mirrored, as a left-side document holds them.
     const float photoWidth = static_cast<float>(doc->photos[Side].width());
     doc->leftSide = true;
-    for (HeadVertex& v : doc->editableMesh->vertices)
+    for (HeadVertex& v : doc->editableMesh->vertices) {
         v.sideUV.x = 1.0f - v.sideUV.x;
+    }
     PlaceBlendZone(*doc, 1.4f);
     ASSERT_EQ(doc->blendZone.size(), right.size());
     for (size_t i = 0; i < right.size(); ++i) {
@@ -110,8 +113,9 @@ TEST(BlendPlacement, SurfaceWhoseFrontPhotoPlaceShowsNoHeadGoesToTheSidePhoto) {
     auto doc = FittedPair();
     PlaceBlendZone(*doc, 1.4f, [](const Vec2&) { return false; });
     int front = 0;
-    for (const HeadVertex& v : doc->editableMesh->vertices)
+    for (const HeadVertex& v : doc->editableMesh->vertices) {
         front += PhotoOf(*doc, v) == 1;
+    }
     EXPECT_EQ(front, 0);
 }
 
@@ -123,11 +127,13 @@ TEST(FrontHeadMask, FindsTheHeadAroundTheFaceAndNotTheBackgroundBesideIt) {
     ASSERT_TRUE(fit.fitted) << fit.failure.toStdString();
     const auto head = FrontHeadMask(photo, fit.landmarks);
     ASSERT_TRUE(head);
-    for (int i : {8, 27, 30, 36, 45, 51}) // chin, nose, eyes, mouth
+    for (int i : {8, 27, 30, 36, 45, 51}) { // chin, nose, eyes, mouth
         EXPECT_TRUE(head(fit.landmarks[size_t(i)])) << i;
+    }
     const float w = static_cast<float>(photo.width()), h = static_cast<float>(photo.height());
-    for (const Vec2& corner : {Vec2{2, 2}, Vec2{w - 3, 2}, Vec2{-5, 10}, Vec2{w + 5, h / 2}})
+    for (const Vec2& corner : {Vec2{2, 2}, Vec2{w - 3, 2}, Vec2{-5, 10}, Vec2{w + 5, h / 2}}) {
         EXPECT_FALSE(head(corner)) << corner.x << ", " << corner.y;
+    }
     EXPECT_FALSE(FrontHeadMask(photo, {}));
 }
 
@@ -136,8 +142,9 @@ TEST(FaceDepth, BendingMovesTheFaceEdgesBackUnseenByTheFrontPhotoAndTheSidePhoto
     const Mesh before = *doc->editableMesh;
     const DepthRange depth = Depths(before);
     float minX = 1e30f, maxX = -1e30f;
-    for (const HeadVertex& v : before.vertices)
+    for (const HeadVertex& v : before.vertices) {
         minX = std::min(minX, v.position.x), maxX = std::max(maxX, v.position.x);
+    }
     const float half = 0.5f * (maxX - minX);
     const float sideWidth = static_cast<float>(doc->photos[Side].width());
     BendFaceBack(*doc, 1.0f);
@@ -162,8 +169,9 @@ TEST(FaceDepth, BendingMovesTheFaceEdgesBackUnseenByTheFrontPhotoAndTheSidePhoto
         // The side photo place moves with the depth at the side box's one scale.
         if (back > 0.05f * half) {
             const double ratio = (a.sideUV.x - b.sideUV.x) * sideWidth / back;
-            if (pixelsPerDepth == 0)
+            if (pixelsPerDepth == 0) {
                 pixelsPerDepth = ratio;
+            }
             EXPECT_NEAR(ratio, pixelsPerDepth, 1e-3 * std::abs(pixelsPerDepth)) << i;
         }
     }

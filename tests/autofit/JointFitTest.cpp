@@ -51,8 +51,9 @@ int FlippedTriangles(const Mesh& generic, const Mesh& fitted, bool side) {
     int flips = 0;
     for (size_t f = 0; f < generic.FaceCount(); ++f) {
         const float before = projected(generic, f);
-        if (std::abs(before) > 0.35f * whole(generic, f) && before * projected(fitted, f) < 0)
+        if (std::abs(before) > 0.35f * whole(generic, f) && before * projected(fitted, f) < 0) {
             ++flips;
+        }
     }
     return flips;
 }
@@ -94,8 +95,9 @@ TEST(SideAlignment, RecoversScaleRollAndShiftOfAPhotoResampledByHand) {
     // Heights alone (the front photo tells no place across) find scale and shift of a photo
     // that is not rolled; misread places are refused rather than believed.
     std::vector<HeightPair> heights;
-    for (const HeightPair& p : pairs)
+    for (const HeightPair& p : pairs) {
         heights.push_back({{p.side.x, p.side.y * 0.8f + 40}, p.side.y, 1, std::nullopt});
+    }
     const auto upright = EstimateSideAlignment(heights, resampled.size(), 1200, false);
     ASSERT_TRUE(upright.has_value());
     EXPECT_NEAR(upright->scale, 1.25, 0.01);
@@ -120,11 +122,12 @@ TEST(JointFit, BothPhotosGiveEveryVertexOneHeightAndNoTriangleFolds) {
     const float sideHeight = doc->photos[Side].height();
     const float headHeight = doc->box[Front].Height();
     std::vector<double> gaps;
-    for (const HeadVertex& v : doc->editableMesh->vertices)
+    for (const HeadVertex& v : doc->editableMesh->vertices) {
         gaps.push_back(
             100 *
             std::abs(static_cast<double>(v.frontUV.y * frontHeight - v.sideUV.y * sideHeight)) /
             headHeight);
+    }
     std::sort(gaps.begin(), gaps.end());
     const double typical = gaps[gaps.size() / 2], most = gaps[gaps.size() * 95 / 100];
     std::printf("joint heights: photos disagree by %.2f %% of the head's height (median), "
@@ -171,8 +174,9 @@ TEST(JointFit, ALeftFacingProfileIsMirroredIntoTheDocumentAndOneUndoBringsItBack
     EXPECT_EQ(doc->photos[Side].cacheKey(), loaded.cacheKey());
     EXPECT_EQ(doc->photoJpegBytes[Side], loadedBytes);
     EXPECT_EQ(doc->textures[Side]->Width(), static_cast<uint32_t>(loaded.width()));
-    for (size_t i = 0; i < points.size(); ++i)
+    for (size_t i = 0; i < points.size(); ++i) {
         EXPECT_EQ(doc->pointPositions[Side][i].x, points[i].x) << i;
+    }
     doc->Redo();
     EXPECT_NE(doc->photos[Side].cacheKey(), loaded.cacheKey());
 }

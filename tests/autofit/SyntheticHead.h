@@ -50,12 +50,14 @@ inline SyntheticProfile RenderProfile(const CVisomorfDoc& doc, int width, int he
         const auto b = static_cast<uint32_t>(std::lround(160 * std::min(1.0f, light)));
         return 0xFF000000u | r << 16 | g << 8 | b;
     };
-    for (size_t f = 0; f < mesh.FaceCount(); ++f)
+    for (size_t f = 0; f < mesh.FaceCount(); ++f) {
         DrawTriangle(target, state, projected[mesh.indices[3 * f]],
                      projected[mesh.indices[3 * f + 1]], projected[mesh.indices[3 * f + 2]], shade);
+    }
     SyntheticProfile result{target.ToImage().convertToFormat(QImage::Format_RGB32), {}};
-    for (const FeaturePoint& point : doc.points[Side])
+    for (const FeaturePoint& point : doc.points[Side]) {
         result.truth.push_back(place(mesh.vertices.at(point.vertexIndex).position));
+    }
     return result;
 }
 

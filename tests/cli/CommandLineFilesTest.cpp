@@ -1,8 +1,8 @@
 // The command line's refusals of outputs and arguments, its exit statuses, and its messages for
 // files that fail.
-#include "support/SmallDisk.h"
 #include "support/Files.h"
 #include "support/ProgramRun.h"
+#include "support/SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,7 +93,8 @@ TEST(CommandLineFiles, FailuresNameEachFileOnceWithTheSystemsReason) {
     ASSERT_TRUE(cut.open(QIODevice::WriteOnly) && cut.write(png.left(png.size() / 2)) > 0);
     cut.close();
     for (const char* name : {"cut.png", "gone.png"}) {
-        const ProgramRun run = Visomorf({"--save", dir.filePath("a.vmf"), "--front", dir.filePath(name)});
+        const ProgramRun run =
+            Visomorf({"--save", dir.filePath("a.vmf"), "--front", dir.filePath(name)});
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.count(name), 1) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains("cannot load the front photo " + dir.filePath(name) + ": "))
@@ -101,8 +102,9 @@ TEST(CommandLineFiles, FailuresNameEachFileOnceWithTheSystemsReason) {
     }
 
     test::SmallDisk disk(2 * 1024 * 1024);
-    if (!disk.Ready())
+    if (!disk.Ready()) {
         GTEST_SKIP() << disk.Why();
+    }
     const QString out = disk.FilePath("head.vmf");
     ASSERT_EQ(Visomorf({"--save", out}).status, 0);
     const QByteArray previous = ReadAll(out);

@@ -21,18 +21,22 @@ using test::Visomorf;
 
 QString Picture(const QString& path, int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             image.setPixel(x, y, qRgb(200 - y * 100 / h, 120 + x * 60 / w, 90));
+        }
+    }
     EXPECT_TRUE(image.save(path));
     return path;
 }
 
 int CountLines(const QByteArray& text, const QByteArray& prefix) {
     int count = 0;
-    for (const QByteArray& line : text.split('\n'))
-        if (line.startsWith(prefix))
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.startsWith(prefix)) {
             ++count;
+        }
+    }
     return count;
 }
 
@@ -53,9 +57,10 @@ TEST(ParseCommandLine, RefusesWhatMakesNoSense) {
         {"--info", "a.vmf", "b.vmf"},
         {"--export", "a.obj", "--bogus"},
     };
-    for (const QStringList& arguments : bad)
+    for (const QStringList& arguments : bad) {
         EXPECT_FALSE(ParseCommandLine(arguments, options, error))
             << arguments.join(' ').toStdString();
+    }
 
     ASSERT_TRUE(ParseCommandLine({"--export", "o.obj", "--detail", "High", "--texture-size", "64",
                                   "--quality", "0", "--side", "s.png", "doc.vmf"},
@@ -76,8 +81,9 @@ TEST(CommandLine, HelpListsEveryCommandAndBadArgumentsExitWithTwo) {
     const ProgramRun help = Visomorf({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--export", "--save", "--info", "--detail", "--texture-size",
-                             "--quality", "--front", "--side"})
+                             "--quality", "--front", "--side"}) {
         EXPECT_TRUE(help.out.contains(word)) << word;
+    }
     const ProgramRun bad = Visomorf({"--export", "x.obj", "--quality", "500"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.contains("--quality")) << bad.err.toStdString();
@@ -155,8 +161,9 @@ TEST(CommandLine, AnObjWithoutFolderKeepsItsCompanionsBesideIt) {
     inDir.workingDir = dir.path();
     const ProgramRun run = Visomorf({"--export", "bare.obj", "--texture-size", "64"}, inDir);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    for (const char* name : {"bare.obj", "bare.mtl", "bare.jpg"})
+    for (const char* name : {"bare.obj", "bare.mtl", "bare.jpg"}) {
         EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name;
+    }
 }
 
 } // namespace

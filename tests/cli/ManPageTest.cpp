@@ -26,8 +26,9 @@ QStringList SectionLines(const QString& page, const QString& title) {
             inside = line == QStringLiteral(".SH \"%1\"").arg(title);
             continue;
         }
-        if (inside)
+        if (inside) {
             lines << line;
+        }
     }
     return lines;
 }
@@ -68,26 +69,25 @@ TEST(ManPage, DescribesEveryOptionOfTheHelpAndTheParserKnowsThem) {
 }
 
 TEST(ManPage, ReadsEntriesContinuationsAndHeadedParagraphs) {
-    const QString help = QStringLiteral(
-        "Usage: tool --go WHERE\n"
-        "             [--fast]\n"
-        "       tool --stop\n"
-        "\n"
-        "First paragraph\n"
-        "goes on here.\n"
-        "\n"
-        "Second paragraph.\n"
-        "\n"
-        "  --go WHERE     go there,\n"
-        "                 and further\n"
-        "  --a-very-long-option-name\n"
-        "                 described below its name\n"
-        "  --fast         quickly\n"
-        "\n"
-        "Exit status:\n"
-        "  0   it went\n"
-        "  7   it stopped\n"
-        "      on the way\n");
+    const QString help = QStringLiteral("Usage: tool --go WHERE\n"
+                                        "             [--fast]\n"
+                                        "       tool --stop\n"
+                                        "\n"
+                                        "First paragraph\n"
+                                        "goes on here.\n"
+                                        "\n"
+                                        "Second paragraph.\n"
+                                        "\n"
+                                        "  --go WHERE     go there,\n"
+                                        "                 and further\n"
+                                        "  --a-very-long-option-name\n"
+                                        "                 described below its name\n"
+                                        "  --fast         quickly\n"
+                                        "\n"
+                                        "Exit status:\n"
+                                        "  0   it went\n"
+                                        "  7   it stopped\n"
+                                        "      on the way\n");
     const QString page = ManPageFromHelp(Source(help));
     EXPECT_EQ(SectionLines(page, QStringLiteral("SYNOPSIS")),
               QStringList({".nf", "tool \\fB\\-\\-go\\fR WHERE", "      [\\fB\\-\\-fast\\fR]",
@@ -104,7 +104,8 @@ TEST(ManPage, ReadsEntriesContinuationsAndHeadedParagraphs) {
 
     // A headed paragraph with its text on the same line, and sections added after the help.
     ManPageSource source = Source(QStringLiteral("  --x   y\n\nExit status: 0 on success.\n"));
-    source.extraSections = {{QStringLiteral("Files"), {{QStringLiteral("/a/b-c"), QStringLiteral("data")}}}};
+    source.extraSections = {
+        {QStringLiteral("Files"), {{QStringLiteral("/a/b-c"), QStringLiteral("data")}}}};
     const QString second = ManPageFromHelp(source);
     EXPECT_EQ(SectionLines(second, QStringLiteral("EXIT STATUS")), QStringList({"0 on success."}));
     EXPECT_EQ(SectionLines(second, QStringLiteral("FILES")),
@@ -113,14 +114,13 @@ TEST(ManPage, ReadsEntriesContinuationsAndHeadedParagraphs) {
 
 TEST(ManPage, TextIsNeverReadAsRoffRequests) {
     EXPECT_EQ(RoffEscape(QStringLiteral("a\\b-c")), QStringLiteral("a\\eb\\-c"));
-    const QString help = QStringLiteral(
-        "Usage: tool [C:\\dir]\n"
-        "\n"
-        ".hidden files and\n"
-        "'quoted' names are kept; so is a \\fB backslash.\n"
-        "\n"
-        "  --in FILE   .vmf files only\n"
-        "  'x'         'quoted\n");
+    const QString help = QStringLiteral("Usage: tool [C:\\dir]\n"
+                                        "\n"
+                                        ".hidden files and\n"
+                                        "'quoted' names are kept; so is a \\fB backslash.\n"
+                                        "\n"
+                                        "  --in FILE   .vmf files only\n"
+                                        "  'x'         'quoted\n");
     const QString page = ManPageFromHelp(Source(help));
     static const QRegularExpression request(QStringLiteral("^[.']([A-Za-z]+)"));
     const QStringList known = {"TH", "nh", "SH", "TP", "PP", "nf", "fi"};

@@ -1,6 +1,6 @@
 // The document's commands, their menu states and the view registry.
-#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
+#include "support/DocumentFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The flattened refinement against the rule-by-rule stage, and the displayed mesh's rebuilds.
-#include "support/DocumentFixture.h"
 #include "document/RefinementPlan.h"
 #include "document/SeamedDisk.h"
 #include "document/Subdivision.h"
-#include "subdivgen/SubdivisionTableBuilder.h"
 #include "platform/core/Exceptions.h"
+#include "subdivgen/SubdivisionTableBuilder.h"
+#include "support/DocumentFixture.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Point moves, box maps and box fitting on the hand-made strip document.
-#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
+#include "support/DocumentFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Loading a photo into the document: rescaled coordinates, the blend zone, and failures that
 // leave the document as it was.
-#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
+#include "support/DocumentFixture.h"
 
 #include <QImage>
 #include <QTemporaryDir>

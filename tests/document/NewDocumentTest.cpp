@@ -1,8 +1,8 @@
 // A new document from the embedded generic head: placement, fitted boxes, refinement counts,
 // sharpening, and what survives File > New.
-#include "support/DocumentFixture.h"
 #include "document/HeadResources.h"
 #include "document/Subdivision.h"
+#include "support/DocumentFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "document/Subdivision.h"
 
-#include "support/LoopOracle.h"
 #include "document/SeamedDisk.h"
-#include "subdivgen/SubdivisionTableBuilder.h"
 #include "platform/core/Exceptions.h"
+#include "subdivgen/SubdivisionTableBuilder.h"
+#include "support/LoopOracle.h"
 
 #include <QByteArray>
 #include <algorithm>

@@ -1,5 +1,6 @@
 // The history on its own: which snapshot each step returns, without a document around it.
 #include "document/UndoHistory.h"
+
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>

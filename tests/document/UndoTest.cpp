@@ -1,6 +1,6 @@
 // Snapshots, the history's browsing rules and the blend refresh on restore.
-#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
+#include "support/DocumentFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Vertex weights (inverse fourth power of the distance) and the drag weights of points,
 // hidden-point chains and features.
-#include "support/DocumentFixture.h"
 #include "platform/core/Exceptions.h"
+#include "support/DocumentFixture.h"
 
 #include <gtest/gtest.h>
 

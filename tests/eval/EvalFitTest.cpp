@@ -4,7 +4,6 @@
 #include "FaceCompare.h"
 #include "GlbReader.h"
 #include "HeadRender.h"
-
 #include "document/CVisomorfDoc.h"
 #include "export/ExportModel.h"
 
@@ -25,20 +24,24 @@ Landmarks RandomLandmarks(unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> coordinate(100, 300);
     Landmarks points;
-    for (Vec2& p : points)
+    for (Vec2& p : points) {
         p = {coordinate(random), coordinate(random)};
+    }
     return points;
 }
 
-std::vector<Vec2> Vector(const Landmarks& l) { return {l.begin(), l.end()}; }
+std::vector<Vec2> Vector(const Landmarks& l) {
+    return {l.begin(), l.end()};
+}
 
 TEST(SimilarityAlignment, RecoversAKnownScaleRotationAndShift) {
     const Landmarks from = RandomLandmarks(1);
     const double scale = 1.7, angle = 12.0 * M_PI / 180.0;
     Similarity truth{scale * std::cos(angle), scale * std::sin(angle), 30, -40};
     Landmarks to;
-    for (size_t i = 0; i < from.size(); ++i)
+    for (size_t i = 0; i < from.size(); ++i) {
         to[i] = truth.Apply(from[i]);
+    }
     const Similarity fitted = FitSimilarity(Vector(from), Vector(to));
     EXPECT_NEAR(fitted.Scale(), 1.7, 1e-5);
     EXPECT_NEAR(fitted.AngleDegrees(), 12.0, 1e-4);
@@ -48,8 +51,9 @@ TEST(SimilarityAlignment, RecoversAKnownScaleRotationAndShift) {
 
     // A mirror image cannot be explained by a similarity: it stays far off.
     Landmarks mirrored = to;
-    for (Vec2& p : mirrored)
+    for (Vec2& p : mirrored) {
         p.x = 400 - p.x;
+    }
     const Similarity best = FitSimilarity(Vector(from), Vector(mirrored));
     EXPECT_GT(MeanLandmarkError(mirrored, from, best), 10.0);
 
@@ -64,20 +68,23 @@ TEST(SimilarityAlignment, ErrorIsInPercentOfTheOuterEyeCornerDistance) {
     photo[36] = {100, 200};
     photo[45] = {200, 200}; // 100 pixels apart
     Landmarks render;
-    for (size_t i = 0; i < photo.size(); ++i)
+    for (size_t i = 0; i < photo.size(); ++i) {
         render[i] = {photo[i].x + 3, photo[i].y + 4}; // 5 pixels off each, unaligned
+    }
     EXPECT_NEAR(MeanLandmarkError(photo, render, Similarity{}), 5.0, 1e-4);
     // Aligned, the same shift costs nothing.
-    EXPECT_NEAR(MeanLandmarkError(photo, render, FitSimilarity(Vector(render), Vector(photo))),
-                0.0, 1e-3);
+    EXPECT_NEAR(MeanLandmarkError(photo, render, FitSimilarity(Vector(render), Vector(photo))), 0.0,
+                1e-3);
 }
 
 cv::Mat TestPicture() {
     cv::Mat picture(240, 320, CV_8UC1);
-    for (int y = 0; y < picture.rows; ++y)
-        for (int x = 0; x < picture.cols; ++x)
+    for (int y = 0; y < picture.rows; ++y) {
+        for (int x = 0; x < picture.cols; ++x) {
             picture.at<uchar>(y, x) = static_cast<uchar>(
                 128 + 60 * std::sin(x * 0.07) * std::cos(y * 0.05) + 40 * std::sin((x + y) * 0.02));
+        }
+    }
     return picture;
 }
 
@@ -103,15 +110,17 @@ TEST(FaceCorrelation, IsOneWithItselfMinusOneWithItsNegativeAndCountsOnlyTheMask
 TEST(FaceCorrelation, ComparingAWarpedCopyUndoesTheWarp) {
     const cv::Mat photo = TestPicture();
     Landmarks photoMarks = RandomLandmarks(3);
-    for (Vec2& p : photoMarks)
+    for (Vec2& p : photoMarks) {
         p = {p.x * 0.8f - 20, p.y * 0.5f + 20}; // inside the picture
+    }
     const Similarity move{1.3 * std::cos(0.2), 1.3 * std::sin(0.2), 15, -25};
     cv::Mat copy;
     cv::warpAffine(photo, copy, move.Matrix(), cv::Size(480, 400), cv::INTER_CUBIC,
                    cv::BORDER_REFLECT);
     Landmarks copyMarks;
-    for (size_t i = 0; i < photoMarks.size(); ++i)
+    for (size_t i = 0; i < photoMarks.size(); ++i) {
         copyMarks[i] = move.Apply(photoMarks[i]);
+    }
 
     const FaceComparison same = CompareFaces(photo, photoMarks, copy, copyMarks);
     EXPECT_NEAR(same.errorPercent, 0.0, 1e-3);
@@ -120,8 +129,9 @@ TEST(FaceCorrelation, ComparingAWarpedCopyUndoesTheWarp) {
 
     // Landmarks that disagree cost error and correlation.
     Landmarks shifted = copyMarks;
-    for (Vec2& p : shifted)
+    for (Vec2& p : shifted) {
         p.x += 12;
+    }
     const FaceComparison off = CompareFaces(photo, photoMarks, copy, shifted);
     EXPECT_LT(off.correlation, same.correlation - 0.1);
 }
@@ -144,13 +154,15 @@ struct GlbFromExport : ::testing::Test {
         file = glb.readAll();
         for (const QByteArray& line : obj.readAll().split('\n')) {
             const QList<QByteArray> f = line.trimmed().split(' ');
-            if (f[0] == "v")
+            if (f[0] == "v") {
                 objPositions.push_back({f[1].toFloat(), f[2].toFloat(), f[3].toFloat()});
-            else if (f[0] == "vt")
+            } else if (f[0] == "vt") {
                 objUvs.push_back({f[1].toFloat(), f[2].toFloat()});
-            else if (f[0] == "f")
-                for (int c = 1; c <= 3; ++c)
+            } else if (f[0] == "f") {
+                for (int c = 1; c <= 3; ++c) {
                     objIndices.push_back(f[c].split('/')[0].toUInt() - 1);
+                }
+            }
         }
     }
 };
@@ -165,8 +177,9 @@ TEST_F(GlbFromExport, ReadsTheExportersMeshAndTexture) {
     ASSERT_EQ(mesh->positions.size(), objPositions.size());
     ASSERT_EQ(mesh->indices.size(), objIndices.size());
     float low = 1e30f, high = -1e30f;
-    for (const Vec3& p : objPositions)
+    for (const Vec3& p : objPositions) {
         low = std::min(low, p.y), high = std::max(high, p.y);
+    }
     const float metres = 0.23f / (high - low);
     for (size_t i = 0; i < objPositions.size(); ++i) {
         EXPECT_NEAR(mesh->positions[i].x, objPositions[i].x * metres, 1e-4);
@@ -186,8 +199,8 @@ TEST_F(GlbFromExport, ReadsTheExportersMeshAndTexture) {
 // A damaged file is refused with a reason, wherever it is cut or however it points astray.
 TEST_F(GlbFromExport, RefusesDamagedFilesWithAReason) {
     QString error;
-    for (qsizetype length : {qsizetype(0), qsizetype(11), qsizetype(40), file.size() / 2,
-                             file.size() - 1}) {
+    for (qsizetype length :
+         {qsizetype(0), qsizetype(11), qsizetype(40), file.size() / 2, file.size() - 1}) {
         EXPECT_FALSE(ReadGlb(file.left(length), error)) << length;
         EXPECT_FALSE(error.isEmpty());
     }
@@ -239,10 +252,12 @@ TEST(HeadRendering, ShowsTheNearSideAndTurnsTheFaceToThePicturesRightForPositive
     auto colourAt = [&](int x) { return turned.pixel(x, 100); };
     int firstRed = -1, firstBlue = -1;
     for (int x = 0; x < view.width; ++x) {
-        if (firstRed < 0 && colourAt(x) == qRgb(255, 0, 0))
+        if (firstRed < 0 && colourAt(x) == qRgb(255, 0, 0)) {
             firstRed = x;
-        if (firstBlue < 0 && colourAt(x) == qRgb(0, 0, 255))
+        }
+        if (firstBlue < 0 && colourAt(x) == qRgb(0, 0, 255)) {
             firstBlue = x;
+        }
     }
     ASSERT_GE(firstRed, 0);
     ASSERT_GE(firstBlue, 0);
@@ -266,9 +281,11 @@ Summary Passing(int people) {
 }
 
 bool AllMet(const Summary& s) {
-    for (const Target& t : Targets(s))
-        if (!t.met)
+    for (const Target& t : Targets(s)) {
+        if (!t.met) {
             return false;
+        }
+    }
     return true;
 }
 
@@ -306,14 +323,15 @@ QStringList CsvFields(const QString& line) {
     bool quoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"')
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
             fields.last() += c, ++i;
-        else if (c == '"')
+        } else if (c == '"') {
             quoted = !quoted;
-        else if (c == ',' && !quoted)
+        } else if (c == ',' && !quoted) {
             fields.append(QString());
-        else
+        } else {
             fields.last() += c;
+        }
     }
     return fields;
 }
@@ -337,8 +355,9 @@ TEST(EvalReport, WritesRowsProgramsCanRead) {
     const QStringList lines = FormatCsv(people).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
     const QStringList header = CsvFields(lines[0]);
-    for (const QString& line : lines)
+    for (const QString& line : lines) {
         EXPECT_EQ(CsvFields(line).size(), header.size()) << line.toStdString();
+    }
     EXPECT_EQ(CsvFields(lines[1]).last(), failed.fitMessage);
     EXPECT_EQ(CsvFields(lines[2])[header.indexOf("front_correlation")], "0.9100");
     EXPECT_EQ(CsvFields(lines[2])[header.indexOf("angled_error_percent")], "");

@@ -42,8 +42,9 @@ TEST_F(ExportFiles, UnknownTypesAndSpecialTargetsAreRefusedBeforeAnythingIsWritt
             ExportModel(dir.filePath(name), doc, small);
             ADD_FAILURE() << "exported " << name;
         } catch (const FileException& e) {
-            for (const char* known : {".obj", ".glb", ".gltf"})
+            for (const char* known : {".obj", ".glb", ".gltf"}) {
                 EXPECT_TRUE(e.Reason().contains(known)) << e.Reason().toStdString();
+            }
         }
     }
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("h.mtl")).constData(), 0600), 0);
@@ -63,8 +64,9 @@ TEST_F(ExportFiles, UnknownTypesAndSpecialTargetsAreRefusedBeforeAnythingIsWritt
 
 TEST_F(ExportFiles, AFullDiskLeavesThePreviousExportComplete) {
     test::SmallDisk disk(6 * 1024 * 1024);
-    if (!disk.Ready())
+    if (!disk.Ready()) {
         GTEST_SKIP() << disk.Why();
+    }
     ExportOptions large;
     large.width = large.height = 2048;
     large.quality = 100;

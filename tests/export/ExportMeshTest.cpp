@@ -1,6 +1,5 @@
 #include "export/ExportMesh.h"
 
-
 #include <gtest/gtest.h>
 
 namespace vm {

@@ -42,9 +42,10 @@ TEST_F(ExportOfTheHead, RefinedTrianglesTileTheirBaseTriangleAndNeverOverlap) {
         ASSERT_EQ(out.FaceCount(), base.FaceCount() << (2 * detail));
         for (uint32_t f = 0; f < out.FaceCount(); ++f) {
             const UVTriangle place = FaceUV(base, f >> (2 * detail));
-            for (const Vec2& corner : FaceUV(out, f).corners)
+            for (const Vec2& corner : FaceUV(out, f).corners) {
                 ASSERT_TRUE(InsideTriangle(place, corner, 1e-6f))
                     << "detail " << detail << " face " << f;
+            }
         }
         EXPECT_EQ(CountOverlappingPairs(out, 1e-7f), 0u) << "detail " << detail;
     }
@@ -57,10 +58,13 @@ TEST_F(ExportOfTheHead, TheSharedRefinementRuleWouldThrowSliversAcrossTheAtlas) 
     doc.RebuildDisplayMesh();
     const Mesh& refined = *doc.displayedMesh;
     uint32_t outside = 0;
-    for (uint32_t f = 0; f < refined.FaceCount(); ++f)
-        for (const Vec2& corner : FaceUV(refined, f).corners)
-            if (!InsideTriangle(FaceUV(*doc.editableMesh, f >> 2), corner, 1e-6f))
+    for (uint32_t f = 0; f < refined.FaceCount(); ++f) {
+        for (const Vec2& corner : FaceUV(refined, f).corners) {
+            if (!InsideTriangle(FaceUV(*doc.editableMesh, f >> 2), corner, 1e-6f)) {
                 ++outside;
+            }
+        }
+    }
     EXPECT_GT(outside, 0u);
 }
 
@@ -68,8 +72,9 @@ TEST_F(ExportOfTheHead, EveryVertexIsDistinctAfterTheWeld) {
     for (int32_t detail : {Low, Medium, High}) {
         const Mesh out = ExportMeshAt(detail);
         std::set<std::string> distinct;
-        for (const HeadVertex& v : out.vertices)
+        for (const HeadVertex& v : out.vertices) {
             distinct.insert(std::string(reinterpret_cast<const char*>(&v), sizeof v));
+        }
         EXPECT_EQ(distinct.size(), out.vertices.size()) << "detail " << detail;
     }
     EXPECT_EQ(ExportMeshAt(Low).VertexCount(), 479u); // Low exports the head itself

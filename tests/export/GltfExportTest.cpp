@@ -71,13 +71,15 @@ ObjData ParseObj(const QByteArray& text) {
     ObjData obj;
     for (const QByteArray& line : text.split('\n')) {
         const QList<QByteArray> f = line.trimmed().split(' ');
-        if (f[0] == "v")
+        if (f[0] == "v") {
             obj.positions.push_back({f[1].toFloat(), f[2].toFloat(), f[3].toFloat()});
-        else if (f[0] == "vt")
+        } else if (f[0] == "vt") {
             obj.uvs.push_back({f[1].toFloat(), f[2].toFloat()});
-        else if (f[0] == "f")
-            for (int c = 1; c <= 3; ++c)
+        } else if (f[0] == "f") {
+            for (int c = 1; c <= 3; ++c) {
                 obj.indices.push_back(f[c].split('/')[0].toUInt() - 1);
+            }
+        }
     }
     return obj;
 }
@@ -156,8 +158,9 @@ TEST_F(GltfExport, TrianglesAndNormalsFaceOutwardsAndTheFaceLooksTowardsPlusZ) {
     uint32_t front = 0; // the vertex furthest along +z: the nose tip
     for (uint32_t i = 0; i < count; ++i) {
         EXPECT_NEAR(Length(vec(normals, i)), 1.0f, 1e-5f) << i;
-        if (vec(positions, i).z > vec(positions, front).z)
+        if (vec(positions, i).z > vec(positions, front).z) {
             front = i;
+        }
     }
     EXPECT_NEAR(vec(positions, front).x, 0.0f, 1e-4f);
     EXPECT_GT(vec(normals, front).z, 0.9f);
@@ -165,8 +168,9 @@ TEST_F(GltfExport, TrianglesAndNormalsFaceOutwardsAndTheFaceLooksTowardsPlusZ) {
     const auto faces = uint32_t(indices.size() / 6);
     for (uint32_t f = 0; f < faces; ++f) {
         uint32_t c[3];
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 3; ++k) {
             c[k] = qFromLittleEndian<uint16_t>(indices.constData() + 6 * f + 2 * k);
+        }
         const Vec3 a = vec(positions, c[0]);
         const Vec3 winding = Cross(vec(positions, c[1]) - a, vec(positions, c[2]) - a);
         const Vec3 normal = vec(normals, c[0]) + vec(normals, c[1]) + vec(normals, c[2]);
@@ -210,8 +214,8 @@ TEST_F(GltfExport, FileThatCannotBeMadeIsReportedWithItsPath) {
             ExportModel(path, doc, options);
             ADD_FAILURE() << "no failure for " << name;
         } catch (const MessageException& e) {
-            EXPECT_EQ(e.Message(),
-                      "Error opening file for writing:\r\n" + path + "\r\nNo such file or directory");
+            EXPECT_EQ(e.Message(), "Error opening file for writing:\r\n" + path +
+                                       "\r\nNo such file or directory");
         }
     }
 }

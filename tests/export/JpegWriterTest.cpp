@@ -13,9 +13,11 @@ namespace {
 
 QImage Gradient(int size) {
     QImage image(size, size, QImage::Format_RGB32);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
             image.setPixel(x, y, qRgb(x * 255 / size, y * 255 / size, 128));
+        }
+    }
     return image;
 }
 

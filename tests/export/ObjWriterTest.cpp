@@ -30,8 +30,9 @@ TEST(FormatG, MatchesPrintfWithThreeExponentDigits) {
         {342.09637f, "342.096"},
         {0.33333334f, "0.333333"},
     };
-    for (const auto& [value, text] : cases)
+    for (const auto& [value, text] : cases) {
         EXPECT_EQ(FormatG(value), QByteArray(text)) << value;
+    }
 }
 
 TEST(ExportNames, CompanionsLieBesideTheObj) {

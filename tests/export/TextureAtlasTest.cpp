@@ -26,7 +26,7 @@ std::shared_ptr<Texture> MakeTexture(SoftwareDevice& device, uint32_t width, uin
                                      std::vector<QRgb> colours, uint8_t alpha = 0) {
     auto texture = device.CreateTexture(width, height);
     TextureLock lock(*texture);
-    for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t y = 0; y < height; ++y) {
         for (uint32_t x = 0; x < width; ++x) {
             const QRgb c = colours[x * colours.size() / width];
             uint8_t* texel = lock.Row(y) + x * 4;
@@ -35,6 +35,7 @@ std::shared_ptr<Texture> MakeTexture(SoftwareDevice& device, uint32_t width, uin
             texel[2] = static_cast<uint8_t>(qRed(c));
             texel[3] = alpha;
         }
+    }
     return texture;
 }
 
@@ -69,9 +70,11 @@ TEST(RenderTextureAtlas, UncoveredTexelsStayOpaqueWhite) {
     const QImage image =
         RenderTextureAtlas(empty, photos.front.get(), photos.side.get(), 64, 64, 1.4f);
     ASSERT_EQ(image.size(), QSize(64, 64));
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
             ASSERT_EQ(image.pixel(x, y), qRgb(255, 255, 255));
+        }
+    }
 }
 
 TEST(RenderTextureAtlas, SideAlphaWeighsTheSidePhotoAgainstTheFront) {
@@ -122,11 +125,13 @@ TEST(RenderTextureAtlas, DilatedCopyFillsTheMarginAndTheExactDrawWinsInside) {
     // Just below the triangle's lower edge (v = 0.25 is row 48): white without dilation.
     EXPECT_EQ(exact.pixel(32, 50), qRgb(255, 255, 255));
     EXPECT_NE(dilated.pixel(32, 50), qRgb(255, 255, 255));
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
             if (exact.pixel(x, y) != qRgb(255, 255, 255)) {
                 ASSERT_EQ(dilated.pixel(x, y), exact.pixel(x, y)) << x << "," << y;
             }
+        }
+    }
     // A canvas made beforehand gives the same picture; one of another size is not drawn into.
     QImage canvas = NewAtlasCanvas(64, 64);
     canvas.setPixel(0, 0, qRgb(1, 2, 3)); // nothing of what was there survives
@@ -158,8 +163,9 @@ uint32_t Lerp(uint32_t a, uint32_t b, uint32_t f) {
 }
 
 uint32_t Sample(const Texture* texture, float u, float v) {
-    if (!texture || !std::isfinite(u) || !std::isfinite(v))
+    if (!texture || !std::isfinite(u) || !std::isfinite(v)) {
         return 0;
+    }
     const uint32_t width = texture->Width(), height = texture->Height();
     const float x = u * width - 0.5f, y = v * height - 0.5f;
     const float x0 = std::floor(x), y0 = std::floor(y);
@@ -214,8 +220,9 @@ void Draw(QImage& image, const Mesh& mesh, const std::vector<Vec2>& places, cons
         const double e2x = v[2].x - v[0].x, e2y = v[2].y - v[0].y;
         const double det = e1x * e2y - e2x * e1y;
         TriangleSetup setup;
-        if (!setup.Prepare(state, v[0], v[1], v[2], width, height) || det == 0)
+        if (!setup.Prepare(state, v[0], v[1], v[2], width, height) || det == 0) {
             continue;
+        }
         float at0[7], perX[7], perY[7];
         for (int k = 0; k < 7; ++k) {
             const double d1 = values[1][k] - values[0][k], d2 = values[2][k] - values[0][k];
@@ -227,8 +234,9 @@ void Draw(QImage& image, const Mesh& mesh, const std::vector<Vec2>& places, cons
         setup.ForEachPixel([&](int x, int y) {
             const float cx = x + 0.5f, cy = y + 0.5f;
             float at[7];
-            for (int k = 0; k < 7; ++k)
+            for (int k = 0; k < 7; ++k) {
                 at[k] = at0[k] + cx * perX[k] + cy * perY[k];
+            }
             image.setPixel(x, y,
                            Shade(Sample(front, at[0], at[1]), Sample(side, at[2], at[3]), at + 4));
         });
@@ -239,11 +247,13 @@ QImage Atlas(const Mesh& mesh, const Texture* front, const Texture* side, int wi
              float factor) {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(0xFFFFFFFFu);
-    if (factor != 1.0f)
+    if (factor != 1.0f) {
         Draw(image, mesh, DilatedAtlasPositions(mesh, factor), front, side);
+    }
     std::vector<Vec2> exact;
-    for (const HeadVertex& vertex : mesh.vertices)
+    for (const HeadVertex& vertex : mesh.vertices) {
         exact.push_back(vertex.modelUV);
+    }
     Draw(image, mesh, exact, front, side);
     return image;
 }
@@ -260,7 +270,7 @@ struct DetailedPhotos {
         std::mt19937 random(5);
         for (Texture* texture : {front.get(), side.get()}) {
             TextureLock lock(*texture);
-            for (uint32_t y = 0; y < size; ++y)
+            for (uint32_t y = 0; y < size; ++y) {
                 for (uint32_t x = 0; x < size; ++x) {
                     uint32_t argb = random() & 0x00FFFFFFu;
                     if (texture == side.get()) {
@@ -273,15 +283,18 @@ struct DetailedPhotos {
                     }
                     std::memcpy(lock.Row(y) + x * 4, &argb, 4);
                 }
+            }
         }
     }
 };
 
 int CountDifferences(const QImage& a, const QImage& b) {
     int differences = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
             differences += a.pixel(x, y) != b.pixel(x, y);
+        }
+    }
     return differences;
 }
 
@@ -311,8 +324,9 @@ protected:
 TEST_F(AtlasOfTheHead, BakeEqualsThePlainDrawingAtEveryDetail) {
     for (int32_t detail : {Low, Medium, High}) {
         const Mesh mesh = ExportMeshAt(detail);
-        for (float factor : {1.0f, DilationFactor(detail, true)})
+        for (float factor : {1.0f, DilationFactor(detail, true)}) {
             ExpectSameAsPlainDrawing(mesh, 256, 256, factor, "head");
+        }
     }
     ExpectSameAsPlainDrawing(ExportMeshAt(Medium), 200, 72, 1.4f, "head, odd size");
 }
@@ -344,7 +358,7 @@ TEST_F(AtlasOfTheHead, BakesThePhotoUprightAndUnmirrored) {
     auto front = photos.device.CreateTexture(size, size);
     {
         TextureLock lock(*front);
-        for (uint32_t y = 0; y < size; ++y)
+        for (uint32_t y = 0; y < size; ++y) {
             for (uint32_t x = 0; x < size; ++x) {
                 const QRgb c = quarters[y * 2 / size][x * 2 / size];
                 uint8_t* texel = lock.Row(y) + x * 4;
@@ -353,13 +367,14 @@ TEST_F(AtlasOfTheHead, BakesThePhotoUprightAndUnmirrored) {
                 texel[2] = static_cast<uint8_t>(qRed(c));
                 texel[3] = 0;
             }
+        }
     }
     auto side = MakeTexture(photos.device, 8, 8, {qRgb(0, 0, 0)}, 0); // alpha 0: front only
     const QImage atlas =
         RenderTextureAtlas(ExportMeshAt(Low), front.get(), side.get(), 256, 256, 1.0f);
     double rows[2] = {0, 0}, columns[2] = {0, 0}, counts[2][2] = {{0, 0}, {0, 0}};
-    for (int y = 0; y < atlas.height(); ++y)
-        for (int x = 0; x < atlas.width(); ++x)
+    for (int y = 0; y < atlas.height(); ++y) {
+        for (int x = 0; x < atlas.width(); ++x) {
             for (int half = 0; half < 2; ++half) {
                 const QRgb p = atlas.pixel(x, y);
                 // Top half against bottom half, then left half against right half.
@@ -370,6 +385,8 @@ TEST_F(AtlasOfTheHead, BakesThePhotoUprightAndUnmirrored) {
                 columns[half] += left ? x : 0;
                 counts[1][half] += left;
             }
+        }
+    }
     ASSERT_GT(counts[0][0] * counts[0][1] * counts[1][0] * counts[1][1], 0);
     EXPECT_LT(rows[0] / counts[0][0] + 20, rows[1] / counts[0][1]) << "photo top baked low";
     EXPECT_LT(columns[0] / counts[1][0] + 20, columns[1] / counts[1][1]) << "photo mirrored";

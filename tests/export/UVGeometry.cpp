@@ -8,8 +8,9 @@ namespace vm {
 
 UVTriangle FaceUV(const Mesh& mesh, uint32_t face) {
     UVTriangle t;
-    for (int c = 0; c < 3; ++c)
+    for (int c = 0; c < 3; ++c) {
         t.corners[c] = mesh.vertices[mesh.indices[face * 3 + c]].modelUV;
+    }
     return t;
 }
 
@@ -30,8 +31,9 @@ bool Separates(const Vec2& a, const Vec2& b, const UVTriangle& s, const UVTriang
     // In double, so that the two ends of a shared edge project to the same value.
     const double nx = static_cast<double>(a.y) - b.y, ny = static_cast<double>(b.x) - a.x;
     const double length = std::hypot(nx, ny);
-    if (length == 0)
+    if (length == 0) {
         return false;
+    }
     auto project = [&](const UVTriangle& tri, double& lo, double& hi) {
         lo = 1e300, hi = -1e300;
         for (const Vec2& c : tri.corners) {
@@ -54,17 +56,21 @@ bool InsideTriangle(const UVTriangle& t, const Vec2& p, float epsilon) {
         const Vec2& a = t.corners[i];
         const Vec2& b = t.corners[(i + 1) % 3];
         const float length = std::hypot(b.x - a.x, b.y - a.y);
-        if (sign * Cross(a, b, p) < -epsilon * std::max(length, 1e-12f))
+        if (sign * Cross(a, b, p) < -epsilon * std::max(length, 1e-12f)) {
             return false;
+        }
     }
     return true;
 }
 
 bool Overlap(const UVTriangle& a, const UVTriangle& b, float epsilon) {
-    for (const UVTriangle* tri : {&a, &b})
-        for (int i = 0; i < 3; ++i)
-            if (Separates(tri->corners[i], tri->corners[(i + 1) % 3], a, b, epsilon))
+    for (const UVTriangle* tri : {&a, &b}) {
+        for (int i = 0; i < 3; ++i) {
+            if (Separates(tri->corners[i], tri->corners[(i + 1) % 3], a, b, epsilon)) {
                 return false;
+            }
+        }
+    }
     return true;
 }
 
@@ -94,27 +100,33 @@ uint64_t CountOverlappingPairs(const Mesh& mesh, float epsilon) {
                     hv = std::max({c[0].y, c[1].y, c[2].y});
         cells[f] = {cell(lu, minU, spanU), cell(hu, minU, spanU), cell(lv, minV, spanV),
                     cell(hv, minV, spanV)};
-        for (int y = cells[f][2]; y <= cells[f][3]; ++y)
-            for (int x = cells[f][0]; x <= cells[f][1]; ++x)
+        for (int y = cells[f][2]; y <= cells[f][3]; ++y) {
+            for (int x = cells[f][0]; x <= cells[f][1]; ++x) {
                 grid[y * kGrid + x].push_back(f);
+            }
+        }
     }
     uint64_t pairs = 0;
-    for (int y = 0; y < kGrid; ++y)
+    for (int y = 0; y < kGrid; ++y) {
         for (int x = 0; x < kGrid; ++x) {
             const auto& list = grid[y * kGrid + x];
-            for (size_t i = 0; i < list.size(); ++i)
+            for (size_t i = 0; i < list.size(); ++i) {
                 for (size_t j = i + 1; j < list.size(); ++j) {
                     const uint32_t a = list[i], b = list[j];
                     // Count each pair once: in the first cell both share.
                     const int firstX = std::max(cells[a][0], cells[b][0]);
                     const int firstY = std::max(cells[a][2], cells[b][2]);
-                    if (x != firstX || y != firstY)
+                    if (x != firstX || y != firstY) {
                         continue;
+                    }
                     if (SignedArea(triangles[a]) != 0 && SignedArea(triangles[b]) != 0 &&
-                        Overlap(triangles[a], triangles[b], epsilon))
+                        Overlap(triangles[a], triangles[b], epsilon)) {
                         ++pairs;
+                    }
                 }
+            }
         }
+    }
     return pairs;
 }
 

@@ -10,8 +10,9 @@ namespace {
 
 QByteArray Digits(int count) {
     QByteArray bytes;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         bytes.append(static_cast<char>('a' + i % 26));
+    }
     return bytes;
 }
 

@@ -24,8 +24,9 @@ QByteArray JpegOf(const QImage& image, int quality = 90) {
 QImage Picture(int w, int h, QRgb colour) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(colour);
-    for (int x = 0; x < w; ++x)
+    for (int x = 0; x < w; ++x) {
         image.setPixel(x, x % h, qRgb(x * 7 % 256, 30, 200));
+    }
     return image;
 }
 
@@ -69,8 +70,9 @@ DocumentContent SmallDocument() {
     for (int p = 0; p < 2; ++p) {
         c.modelOffset[p] = {238.4f + p, 342.1f};
         c.box[p] = {71.25f, 50, 528.75f, 750};
-        for (size_t i = 0; i < c.featureSet.points[p].size(); ++i)
+        for (size_t i = 0; i < c.featureSet.points[p].size(); ++i) {
             c.pointPositions[p].push_back({100.5f + i, 200.25f - i});
+        }
     }
     c.blendZone = {{350, 0}, {350, 200}, {350, 400}, {350, 600}, {350, 800}};
     c.blendZoneWidth = 100;
@@ -127,9 +129,10 @@ TEST(DocumentFile, RoundTripKeepsEveryFieldAndIsByteIdentical) {
     EXPECT_EQ(back.mesh.indices, original.mesh.indices);
     for (int p = 0; p < 2; ++p) {
         ASSERT_EQ(back.featureSet.points[p].size(), original.featureSet.points[p].size());
-        for (size_t i = 0; i < back.featureSet.points[p].size(); ++i)
+        for (size_t i = 0; i < back.featureSet.points[p].size(); ++i) {
             EXPECT_EQ(back.featureSet.points[p][i].weights,
                       original.featureSet.points[p][i].weights);
+        }
         EXPECT_EQ(back.box[p], original.box[p]);
         EXPECT_EQ(back.modelOffset[p].x, original.modelOffset[p].x);
         ASSERT_EQ(back.pointPositions[p].size(), original.pointPositions[p].size());
@@ -176,7 +179,8 @@ TEST(DocumentFile, OnlyVersionOneIsRead) {
             Read(start + Write(SmallDocument()).mid(2));
             ADD_FAILURE() << start.toHex().toStdString();
         } catch (const ArchiveException& e) {
-            EXPECT_TRUE(e.Message().contains("not a Visomorf document")) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains("not a Visomorf document"))
+                << e.Message().toStdString();
             EXPECT_FALSE(e.Message().contains("version")) << e.Message().toStdString();
         }
     }
@@ -188,8 +192,9 @@ TEST(DocumentFile, AFileThatEndsInsideAnySectionIsRefused) {
     content.photos[0].jpegBytes = JpegOf(content.photos[0].image);
     const QByteArray file = Write(content);
     std::vector<qsizetype> cuts;
-    for (qsizetype n = 0; n < file.size(); n += (n < 64 || n > file.size() - 64) ? 1 : 7)
+    for (qsizetype n = 0; n < file.size(); n += (n < 64 || n > file.size() - 64) ? 1 : 7) {
         cuts.push_back(n);
+    }
     for (qsizetype n : cuts) {
         EXPECT_THROW(Read(file.left(n)), VisomorfException) << "cut at " << n;
     }

@@ -22,9 +22,11 @@ using test::WriteAll;
 
 QString SavePicture(const QString& path, int w, int h, const char* format) {
     QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + y) % 256));
+        }
+    }
     EXPECT_TRUE(image.save(path, format, 92));
     return path;
 }
@@ -156,11 +158,12 @@ TEST_F(DocumentIO, AFailureWhileRebuildingLeavesANewDocument) {
     content.mesh.vertices.resize(3);
     content.mesh.indices = {0, 1, 2};
     content.mesh.attributes = {0};
-    for (auto& points : content.featureSet.points)
+    for (auto& points : content.featureSet.points) {
         for (FeaturePoint& point : points) {
             point.vertexIndex = 0;
             point.weights.clear();
         }
+    }
     QFile file(Path("odd.vmf"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     WriteDocument(file, content);
@@ -185,9 +188,11 @@ TEST_F(DocumentIO, ASuccessfulSaveClearsTheModifiedFlagAndTakesThePath) {
 // A camera JPEG: pixels stored w x h with an EXIF orientation 6 (turn a quarter clockwise).
 QByteArray SidewaysJpeg(int w, int h) {
     QImage stored(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             stored.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, x < w / 2 ? 40 : 200));
+        }
+    }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     EXPECT_TRUE(stored.save(&buffer, "JPG", 92));
@@ -224,12 +229,14 @@ TEST_F(DocumentIO, ASidewaysCameraPhotoIsSavedUprightAndReopensAsTheSamePicture)
     EXPECT_EQ(reopened.box[Front].right, doc.box[Front].right);
     EXPECT_EQ(reopened.box[Front].bottom, doc.box[Front].bottom);
     ASSERT_EQ(reopened.pointPositions[Front].size(), doc.pointPositions[Front].size());
-    for (size_t i = 0; i < doc.pointPositions[Front].size(); ++i)
+    for (size_t i = 0; i < doc.pointPositions[Front].size(); ++i) {
         EXPECT_EQ(reopened.pointPositions[Front][i].x, doc.pointPositions[Front][i].x) << i;
-    for (size_t v = 0; v < doc.editableMesh->vertices.size(); ++v)
+    }
+    for (size_t v = 0; v < doc.editableMesh->vertices.size(); ++v) {
         ASSERT_EQ(reopened.editableMesh->vertices[v].frontUV.y,
                   doc.editableMesh->vertices[v].frontUV.y)
             << v;
+    }
 }
 
 TEST_F(DocumentIO, ADocumentThatStoredASidewaysPhotoOpensUprightAndIsSavedUpright) {
@@ -270,8 +277,8 @@ TEST_F(DocumentIO, SpecialFilesAreRefusedWithTheirPathOnceAndStayWhatTheyWere) {
 TEST_F(DocumentIO, DocumentsThatHoldACameraPhotoStillOpenAndAreSavedWithoutItsMetadata) {
     // Written as documents were before photos lost their metadata.
     const QByteArray plain = ReadAll(SavePicture(Path("plain.jpg"), 32, 24, "JPG"));
-    const QByteArray exif = QByteArray("Exif\0\0II*\0\x08\0\0\0\0\0\0\0\0\0", 20) +
-                            "GPS 48.8584N 2.2945E of Jane Doe";
+    const QByteArray exif =
+        QByteArray("Exif\0\0II*\0\x08\0\0\0\0\0\0\0\0\0", 20) + "GPS 48.8584N 2.2945E of Jane Doe";
     const QByteArray app1 = QByteArray("\xFF\xE1\0", 3) + char(exif.size() + 2) + exif;
     DocumentContent content = GatherDocumentContent(doc);
     content.photos[Front].jpegBytes = QByteArray(plain).insert(2, app1);

@@ -31,7 +31,7 @@ TEST(RecoverySchedule, IntervalsLargeOperationsOneWriteAtATimeAndRemoval) {
     s.WriteFinished();
     EXPECT_EQ(s.Poll(30 + kI, true), Action::Write);
     s.WriteFinished();
-    EXPECT_EQ(s.Poll(29 + 2 * kI, true), Action::None); // counted from the last write
+    EXPECT_EQ(s.Poll(29 + 2 * kI, true), Action::None);    // counted from the last write
     EXPECT_EQ(s.Poll(40 + 2 * kI, false), Action::Remove); // saved
     EXPECT_EQ(s.Poll(50 + 2 * kI, false), Action::None);
     s.WriteSoon(); // a fit that left the document unmodified
@@ -53,7 +53,7 @@ TEST(RecoveryCopy, PhotoEncodedOnceHoldsWhatASaveWrites) {
     const QByteArray plain = SerialiseDocument(doc);
     EXPECT_EQ(SerialiseDocument(doc, &cache), plain);
     EXPECT_EQ(SerialiseDocument(doc, &cache), plain); // from the cache
-    doc.LoadPhoto(Side, dir.filePath("side.png")); // a new photo is encoded anew
+    doc.LoadPhoto(Side, dir.filePath("side.png"));    // a new photo is encoded anew
     doc.photos[Side].setPixel(0, 0, qRgb(255, 0, 0));
     EXPECT_EQ(SerialiseDocument(doc, &cache), SerialiseDocument(doc));
 }

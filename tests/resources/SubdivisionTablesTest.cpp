@@ -1,6 +1,6 @@
 #include "document/HeadResources.h"
-#include "support/LoopOracle.h"
 #include "document/Subdivision.h"
+#include "support/LoopOracle.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -16,14 +16,16 @@ class SmallDisk {
 public:
     explicit SmallDisk(qint64 bytes) {
         const QByteArray options = "size=" + QByteArray::number(bytes);
-        if (::mount("tmpfs", Native().constData(), "tmpfs", 0, options.constData()) == 0)
+        if (::mount("tmpfs", Native().constData(), "tmpfs", 0, options.constData()) == 0) {
             m_mounted = true;
-        else
+        } else {
             m_why = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
+        }
     }
     ~SmallDisk() {
-        if (m_mounted)
+        if (m_mounted) {
             ::umount2(Native().constData(), MNT_DETACH);
+        }
     }
     SmallDisk(const SmallDisk&) = delete;
     SmallDisk& operator=(const SmallDisk&) = delete;
@@ -35,13 +37,15 @@ public:
     // Takes up the room with a file "filler" until at most `leave` bytes are free.
     bool FillLeaving(qint64 leave) {
         QFile filler(FilePath(QStringLiteral("filler")));
-        if (!filler.open(QIODevice::Append))
+        if (!filler.open(QIODevice::Append)) {
             return false;
+        }
         const QByteArray block(4096, 'x');
         while (Free() > leave) {
             const qint64 step = qMin<qint64>(block.size(), Free() - leave);
-            if (filler.write(block.constData(), step) != step || !filler.flush())
+            if (filler.write(block.constData(), step) != step || !filler.flush()) {
                 break;
+            }
         }
         return Free() <= leave;
     }

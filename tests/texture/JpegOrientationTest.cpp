@@ -15,7 +15,7 @@ namespace {
 // A picture whose every turn and mirror looks different: four coloured quarters and a ramp.
 QImage Quarters(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
+    for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const bool right = x >= width / 2, bottom = y >= height / 2;
             const int ramp = x * 60 / width;
@@ -24,6 +24,7 @@ QImage Quarters(int width, int height) {
                                ? (bottom ? qRgb(30 + ramp, 200, 40) : qRgb(220, 30 + ramp, 40))
                                : (bottom ? qRgb(40, 40, 220 - ramp) : qRgb(230, 230, 230 - ramp)));
         }
+    }
     return image;
 }
 
@@ -77,15 +78,17 @@ QImageIOHandler::Transformations TurnOf(const QByteArray& jpeg) {
 // Mean difference per channel of two pictures of the same size.
 double MeanDifference(const QImage& a, const QImage& b) {
     EXPECT_EQ(a.size(), b.size());
-    if (a.size() != b.size())
+    if (a.size() != b.size()) {
         return 255;
+    }
     double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
+    for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
             sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
                    std::abs(qBlue(p) - qBlue(q));
         }
+    }
     return sum / (3.0 * a.width() * a.height());
 }
 
@@ -142,10 +145,11 @@ TEST(JpegOrientation, MalformedExifBlocksNeverReadOutsideTheData) {
     // Every cut through the header: either no tag, or the tag fully inside what is left.
     for (qsizetype keep = 0; keep < 80; ++keep) {
         const ExifOrientationTag tag = FindOrientationTag(file.left(keep));
-        if (tag.offset >= 0)
+        if (tag.offset >= 0) {
             EXPECT_LE(tag.offset + 2, keep) << keep;
-        else
+        } else {
             EXPECT_EQ(tag.value, 1) << keep;
+        }
     }
     // An IFD that points past the block, a wrong type, a JPEG without EXIF.
     QByteArray farIfd = file;

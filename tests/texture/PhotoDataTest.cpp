@@ -25,9 +25,11 @@ QByteArray Encoded(const QImage& image, const char* format) {
 
 QImage Ramp(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
             image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x * y) & 255));
+        }
+    }
     return image;
 }
 
@@ -81,8 +83,9 @@ TEST(JpegMetadata, KeepsThePictureByteForByteAndNothingAboutThePerson) {
     const QByteArray kept = StripJpegMetadata(c.file);
     // Start marker, colour profile, then the encoder's file unchanged.
     EXPECT_EQ(kept, QByteArray("\xFF\xD8", 2) + c.icc + c.plain.mid(2));
-    for (const char* personal : {"Jane", "GPS", "Exif", "xmpmeta", "8BIM", "MPF", "JUMBF"})
+    for (const char* personal : {"Jane", "GPS", "Exif", "xmpmeta", "8BIM", "MPF", "JUMBF"}) {
         EXPECT_FALSE(kept.contains(personal)) << personal;
+    }
     EXPECT_EQ(StripJpegMetadata(kept), kept);
     EXPECT_EQ(StripJpegMetadata(c.plain), c.plain); // nothing to drop: the same bytes
 
@@ -90,15 +93,18 @@ TEST(JpegMetadata, KeepsThePictureByteForByteAndNothingAboutThePerson) {
     // picture, a segment longer than the data or shorter than its length field, a byte where a
     // marker belongs, a second start marker.
     const qsizetype end = c.file.indexOf("\xFF\xD8 depth");
-    for (qsizetype keep = 0; keep < end; ++keep)
+    for (qsizetype keep = 0; keep < end; ++keep) {
         ASSERT_TRUE(StripJpegMetadata(c.file.left(keep)).isEmpty()) << keep;
+    }
     QByteArray tooLong = c.file, tooShort = c.file, noMarker = c.file;
     tooLong[4] = '\x7F';
     tooShort[4] = 0;
     tooShort[5] = 1;
     noMarker[2] = 0x12;
-    for (const QByteArray& bad : {tooLong, tooShort, noMarker, QByteArray("\xFF\xD8", 2) + c.file})
+    for (const QByteArray& bad :
+         {tooLong, tooShort, noMarker, QByteArray("\xFF\xD8", 2) + c.file}) {
         EXPECT_TRUE(StripJpegMetadata(bad).isEmpty());
+    }
 }
 
 struct PhotoFileData : ::testing::Test {
@@ -159,13 +165,15 @@ QByteArray Gif(int w, int h) {
         }
     };
     for (int i = 0; i < w * h; ++i) {
-        if (i % 2 == 0)
+        if (i % 2 == 0) {
             put(4); // clear
+        }
         put(uint32_t((i % w + i / w) % 4));
     }
     put(5); // end of information
-    if (count > 0)
+    if (count > 0) {
         data.append(char(bits & 0xFF));
+    }
     for (qsizetype at = 0; at < data.size(); at += 255) {
         const QByteArray block = data.mid(at, 255);
         gif.append(char(block.size())).append(block);

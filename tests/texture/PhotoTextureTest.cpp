@@ -271,9 +271,11 @@ TEST_F(PhotoFiles, OrientedJpegIsUprightAndKeptAsUprightJpegData) {
 TEST_F(PhotoFiles, LargePhotosDecodeAsTheReaderAloneDecodesThem) {
     // Large enough to be decoded into memory of our own rather than the reader's.
     QImage stored(1400, 900, QImage::Format_RGB32);
-    for (int y = 0; y < stored.height(); ++y)
-        for (int x = 0; x < stored.width(); ++x)
+    for (int y = 0; y < stored.height(); ++y) {
+        for (int x = 0; x < stored.width(); ++x) {
             stored.setPixel(x, y, qRgb(x & 255, y & 255, (x * y) & 255));
+        }
+    }
     const QByteArray oriented = JpegWithOrientation6(stored);
     const QString paths[] = {Write(stored, "large.jpg", "jpeg"), Write(stored, "large.png", "png"),
                              WriteBytes(oriented, "turned.jpg")};
@@ -283,8 +285,9 @@ TEST_F(PhotoFiles, LargePhotosDecodeAsTheReaderAloneDecodesThem) {
         QBuffer upright;
         upright.setData(photo.jpegBytes);
         QImageReader plain(path);
-        if (path.endsWith("turned.jpg"))
+        if (path.endsWith("turned.jpg")) {
             plain.setDevice(&upright);
+        }
         plain.setAutoTransform(true);
         const QImage expected = plain.read();
         EXPECT_EQ(photo.image, expected) << path.toStdString();

@@ -11,7 +11,9 @@ namespace vm {
 namespace {
 
 // At least this share of n, rounded up: 95 % of 20 is 19.
-int ShareOf(int n, double share) { return static_cast<int>(std::ceil(n * share - 1e-9)); }
+int ShareOf(int n, double share) {
+    return static_cast<int>(std::ceil(n * share - 1e-9));
+}
 
 QString Number(double value, int decimals) {
     return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("-");
@@ -26,19 +28,21 @@ QJsonObject ViewJson(const ViewScore& v, bool withYaw) {
                   {"found", v.found},
                   {"error_percent", v.found ? JsonNumber(v.errorPercent) : QJsonValue()},
                   {"correlation", v.found ? JsonNumber(v.correlation) : QJsonValue()}};
-    if (withYaw)
+    if (withYaw) {
         o.insert("yaw_degrees", v.found ? JsonNumber(v.yawDegrees) : QJsonValue());
+    }
     return o;
 }
 
 } // namespace
 
 double Median(std::vector<double> values) {
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [](double v) { return !std::isfinite(v); }),
-                 values.end());
-    if (values.empty())
+    values.erase(
+        std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }),
+        values.end());
+    if (values.empty()) {
         return std::numeric_limits<double>::quiet_NaN();
+    }
     std::sort(values.begin(), values.end());
     const size_t half = values.size() / 2;
     return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
@@ -104,15 +108,17 @@ QString FormatTable(const std::vector<PersonResult>& people, const Summary& s,
     QTextStream t(&out);
     auto view = [](const ViewScore& v, bool yaw) {
         QString cell;
-        if (!v.photoFound)
+        if (!v.photoFound) {
             cell = QStringLiteral("photo?");
-        else if (!v.found)
+        } else if (!v.found) {
             cell = QStringLiteral("no");
-        else
+        } else {
             cell = QStringLiteral("yes");
+        }
         cell = cell.leftJustified(7);
-        if (yaw)
+        if (yaw) {
             cell += (v.found ? Number(v.yawDegrees, 1) : QStringLiteral("-")).rightJustified(5);
+        }
         cell += (v.found ? Number(v.errorPercent, 2) : QStringLiteral("-")).rightJustified(7);
         cell += (v.found ? Number(v.correlation, 3) : QStringLiteral("-")).rightJustified(7);
         return cell;
@@ -125,27 +131,30 @@ QString FormatTable(const std::vector<PersonResult>& people, const Summary& s,
           << (p.fitted ? view(p.front, false) : QStringLiteral("(no head)").leftJustified(21))
           << " |        "
           << (p.fitted ? view(p.angled, true) : QStringLiteral("(no head)").leftJustified(26))
-          << " | " << Number(p.baselineFront.found ? p.baselineFront.errorPercent : NAN, 2)
-          << " " << Number(p.baselineFront.found ? p.baselineFront.correlation : NAN, 3) << ", "
+          << " | " << Number(p.baselineFront.found ? p.baselineFront.errorPercent : NAN, 2) << " "
+          << Number(p.baselineFront.found ? p.baselineFront.correlation : NAN, 3) << ", "
           << Number(p.baselineAngled.found ? p.baselineAngled.errorPercent : NAN, 2) << " "
           << Number(p.baselineAngled.found ? p.baselineAngled.correlation : NAN, 3);
-        if (!p.fitMessage.isEmpty())
+        if (!p.fitMessage.isEmpty()) {
             t << "  [" << p.fitMessage << "]";
+        }
         t << "\n";
     }
     t << "median " << QString().rightJustified(5) << Number(s.medianFitSeconds, 2).rightJustified(8)
       << " |       " << QString::number(s.frontFound).leftJustified(7)
-      << Number(s.frontError, 2).rightJustified(7) << Number(s.frontCorrelation, 3).rightJustified(7)
-      << " |        " << QString::number(s.angledFound).leftJustified(7)
-      << Number(s.angledYaw, 1).rightJustified(5) << Number(s.angledError, 2).rightJustified(7)
+      << Number(s.frontError, 2).rightJustified(7)
+      << Number(s.frontCorrelation, 3).rightJustified(7) << " |        "
+      << QString::number(s.angledFound).leftJustified(7) << Number(s.angledYaw, 1).rightJustified(5)
+      << Number(s.angledError, 2).rightJustified(7)
       << Number(s.angledCorrelation, 3).rightJustified(7) << " | "
       << Number(s.baselineFrontError, 2) << " " << Number(s.baselineFrontCorrelation, 3) << ", "
       << Number(s.baselineAngledError, 2) << " " << Number(s.baselineAngledCorrelation, 3)
       << "\n\n";
     t << "fitted " << s.fitted << " of " << s.people << "\n";
-    for (const Target& target : targets)
+    for (const Target& target : targets) {
         t << (target.met ? "  met     " : "  MISSED  ") << target.name.leftJustified(27)
           << Number(target.value, 3).rightJustified(8) << "   wanted " << target.wanted << "\n";
+    }
     return out;
 }
 
@@ -182,7 +191,7 @@ QString FormatCsv(const std::vector<PersonResult>& people) {
 QJsonObject FormatJson(const std::vector<PersonResult>& people, const Summary& s,
                        const std::vector<Target>& targets) {
     QJsonArray rows;
-    for (const PersonResult& p : people)
+    for (const PersonResult& p : people) {
         rows.append(QJsonObject{{"person", p.id},
                                 {"exit_status", p.exitStatus},
                                 {"fit_seconds", p.fitSeconds},
@@ -192,6 +201,7 @@ QJsonObject FormatJson(const std::vector<PersonResult>& people, const Summary& s
                                 {"angled", ViewJson(p.angled, true)},
                                 {"other_person_front", ViewJson(p.baselineFront, false)},
                                 {"other_person_angled", ViewJson(p.baselineAngled, false)}});
+    }
     QJsonArray goals;
     bool all = true;
     for (const Target& t : targets) {
@@ -201,19 +211,17 @@ QJsonObject FormatJson(const std::vector<PersonResult>& people, const Summary& s
                                  {"met", t.met}});
         all = all && t.met;
     }
-    const QJsonObject medians{{"fit_seconds", JsonNumber(s.medianFitSeconds)},
-                              {"front_error_percent", JsonNumber(s.frontError)},
-                              {"front_correlation", JsonNumber(s.frontCorrelation)},
-                              {"angled_yaw_degrees", JsonNumber(s.angledYaw)},
-                              {"angled_error_percent", JsonNumber(s.angledError)},
-                              {"angled_correlation", JsonNumber(s.angledCorrelation)},
-                              {"other_person_front_error_percent", JsonNumber(s.baselineFrontError)},
-                              {"other_person_front_correlation",
-                               JsonNumber(s.baselineFrontCorrelation)},
-                              {"other_person_angled_error_percent",
-                               JsonNumber(s.baselineAngledError)},
-                              {"other_person_angled_correlation",
-                               JsonNumber(s.baselineAngledCorrelation)}};
+    const QJsonObject medians{
+        {"fit_seconds", JsonNumber(s.medianFitSeconds)},
+        {"front_error_percent", JsonNumber(s.frontError)},
+        {"front_correlation", JsonNumber(s.frontCorrelation)},
+        {"angled_yaw_degrees", JsonNumber(s.angledYaw)},
+        {"angled_error_percent", JsonNumber(s.angledError)},
+        {"angled_correlation", JsonNumber(s.angledCorrelation)},
+        {"other_person_front_error_percent", JsonNumber(s.baselineFrontError)},
+        {"other_person_front_correlation", JsonNumber(s.baselineFrontCorrelation)},
+        {"other_person_angled_error_percent", JsonNumber(s.baselineAngledError)},
+        {"other_person_angled_correlation", JsonNumber(s.baselineAngledCorrelation)}};
     return QJsonObject{{"people", rows},
                        {"count", s.people},
                        {"fitted", s.fitted},

@@ -10,11 +10,11 @@ namespace vm {
 // One view of one person: the photo against a picture of the same view (the render of the
 // fitted head, or another person's photo for the baseline).
 struct ViewScore {
-    bool photoFound = false;   // the detector found the face in the real photo
-    bool found = false;        // ... and in the picture compared with it
-    double yawDegrees = 0;     // the render's turn (0 at the front)
-    double errorPercent = 0;   // mean landmark error, % of the photo's outer-eye distance
-    double correlation = 0;    // grey-level correlation of the aligned inner face
+    bool photoFound = false; // the detector found the face in the real photo
+    bool found = false;      // ... and in the picture compared with it
+    double yawDegrees = 0;   // the render's turn (0 at the front)
+    double errorPercent = 0; // mean landmark error, % of the photo's outer-eye distance
+    double correlation = 0;  // grey-level correlation of the aligned inner face
 };
 
 struct PersonResult {
@@ -33,7 +33,7 @@ struct Summary {
     int frontFound = 0;  // among the fitted heads
     int angledFound = 0; // among the fitted heads
     double medianFitSeconds = 0;
-    double frontError = 0, frontCorrelation = 0;   // medians over the found faces
+    double frontError = 0, frontCorrelation = 0; // medians over the found faces
     double angledYaw = 0, angledError = 0, angledCorrelation = 0;
     double baselineFrontError = 0, baselineFrontCorrelation = 0;
     double baselineAngledError = 0, baselineAngledCorrelation = 0;

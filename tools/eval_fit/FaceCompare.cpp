@@ -12,17 +12,22 @@ Vec2 Similarity::Apply(const Vec2& p) const {
     return {static_cast<float>(a * p.x - b * p.y + tx), static_cast<float>(b * p.x + a * p.y + ty)};
 }
 
-double Similarity::Scale() const { return std::hypot(a, b); }
+double Similarity::Scale() const {
+    return std::hypot(a, b);
+}
 
-double Similarity::AngleDegrees() const { return std::atan2(b, a) * 180.0 / std::numbers::pi; }
+double Similarity::AngleDegrees() const {
+    return std::atan2(b, a) * 180.0 / std::numbers::pi;
+}
 
 cv::Mat Similarity::Matrix() const {
     return (cv::Mat_<double>(2, 3) << a, -b, tx, b, a, ty);
 }
 
 Similarity FitSimilarity(const std::vector<Vec2>& from, const std::vector<Vec2>& to) {
-    if (from.size() != to.size() || from.size() < 2)
+    if (from.size() != to.size() || from.size() < 2) {
         throw std::invalid_argument("a similarity needs two or more pairs of points");
+    }
     const double n = static_cast<double>(from.size());
     double fx = 0, fy = 0, gx = 0, gy = 0;
     for (size_t i = 0; i < from.size(); ++i) {
@@ -40,8 +45,9 @@ Similarity FitSimilarity(const std::vector<Vec2>& from, const std::vector<Vec2>&
         cross += px * qy - py * qx;
         norm += px * px + py * py;
     }
-    if (!(norm > 0))
+    if (!(norm > 0)) {
         throw std::invalid_argument("a similarity needs two distinct points");
+    }
     Similarity s;
     s.a = dot / norm;
     s.b = cross / norm;
@@ -52,8 +58,9 @@ Similarity FitSimilarity(const std::vector<Vec2>& from, const std::vector<Vec2>&
 
 double MeanLandmarkError(const Landmarks& photo, const Landmarks& render, const Similarity& map) {
     const double eyes = std::hypot(photo[45].x - photo[36].x, photo[45].y - photo[36].y);
-    if (!(eyes > 0))
+    if (!(eyes > 0)) {
         return std::numeric_limits<double>::quiet_NaN();
+    }
     double sum = 0;
     for (size_t i = 0; i < photo.size(); ++i) {
         const Vec2 q = map.Apply(render[i]);
@@ -64,8 +71,9 @@ double MeanLandmarkError(const Landmarks& photo, const Landmarks& render, const 
 
 cv::Mat InnerFaceMask(const Landmarks& landmarks, cv::Size size) {
     std::vector<cv::Point> points;
-    for (size_t i = 17; i < landmarks.size(); ++i)
+    for (size_t i = 17; i < landmarks.size(); ++i) {
         points.emplace_back(cvRound(landmarks[i].x), cvRound(landmarks[i].y));
+    }
     std::vector<cv::Point> hull;
     cv::convexHull(points, hull);
     cv::Mat mask = cv::Mat::zeros(size, CV_8UC1);
@@ -82,19 +90,22 @@ double MaskedCorrelation(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask
         const uchar* pb = b.ptr<uchar>(y);
         const uchar* pm = mask.ptr<uchar>(y);
         for (int x = 0; x < a.cols; ++x) {
-            if (pm[x] == 0)
+            if (pm[x] == 0) {
                 continue;
+            }
             const double va = pa[x], vb = pb[x];
             n += 1, sa += va, sb += vb;
             saa += va * va, sbb += vb * vb, sab += va * vb;
         }
     }
-    if (n < 2)
+    if (n < 2) {
         return std::numeric_limits<double>::quiet_NaN();
+    }
     const double covariance = sab - sa * sb / n;
     const double varianceA = saa - sa * sa / n, varianceB = sbb - sb * sb / n;
-    if (!(varianceA > 0) || !(varianceB > 0))
+    if (!(varianceA > 0) || !(varianceB > 0)) {
         return std::numeric_limits<double>::quiet_NaN();
+    }
     return covariance / std::sqrt(varianceA * varianceB);
 }
 
@@ -102,10 +113,9 @@ FaceComparison CompareFaces(const cv::Mat& photo, const Landmarks& photoLandmark
                             const cv::Mat& render, const Landmarks& renderLandmarks,
                             int background) {
     FaceComparison result;
-    result.renderToPhoto = FitSimilarity(std::vector<Vec2>(renderLandmarks.begin(),
-                                                           renderLandmarks.end()),
-                                         std::vector<Vec2>(photoLandmarks.begin(),
-                                                           photoLandmarks.end()));
+    result.renderToPhoto =
+        FitSimilarity(std::vector<Vec2>(renderLandmarks.begin(), renderLandmarks.end()),
+                      std::vector<Vec2>(photoLandmarks.begin(), photoLandmarks.end()));
     result.errorPercent = MeanLandmarkError(photoLandmarks, renderLandmarks, result.renderToPhoto);
     cv::warpAffine(render, result.warped, result.renderToPhoto.Matrix(), photo.size(),
                    cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(background));

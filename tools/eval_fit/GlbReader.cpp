@@ -50,14 +50,17 @@ public:
     // The bytes of a buffer view inside the binary chunk.
     bool View(const QJsonValue& index, qsizetype& offset, qsizetype& length, qsizetype& stride) {
         const QJsonObject view = Item("bufferViews", index);
-        if (!error.isEmpty())
+        if (!error.isEmpty()) {
             return false;
-        if (view.value("buffer").toInt(-1) != 0 || view.contains("uri"))
+        }
+        if (view.value("buffer").toInt(-1) != 0 || view.contains("uri")) {
             return Fail(QStringLiteral("a buffer view outside the embedded buffer"));
+        }
         const double start = view.value("byteOffset").toDouble(0);
         const double size = view.value("byteLength").toDouble(-1);
-        if (start < 0 || size < 0 || start + size > double(m_bin.size()))
+        if (start < 0 || size < 0 || start + size > double(m_bin.size())) {
             return Fail(QStringLiteral("a buffer view reaches past the binary chunk"));
+        }
         offset = qsizetype(start);
         length = qsizetype(size);
         stride = view.value("byteStride").toInt(0);
@@ -66,16 +69,17 @@ public:
 
     std::optional<Elements> Accessor(const QJsonValue& index) {
         const QJsonObject accessor = Item("accessors", index);
-        if (!error.isEmpty())
+        if (!error.isEmpty()) {
             return std::nullopt;
+        }
         Elements e;
         e.componentType = accessor.value("componentType").toInt();
         const QString type = accessor.value("type").toString();
         e.components = type == "SCALAR" ? 1 : type == "VEC2" ? 2 : type == "VEC3" ? 3 : 0;
-        const int componentSize = e.componentType == kByte    ? 1
-                                  : e.componentType == kShort ? 2
+        const int componentSize = e.componentType == kByte                                 ? 1
+                                  : e.componentType == kShort                              ? 2
                                   : (e.componentType == kInt || e.componentType == kFloat) ? 4
-                                                                                             : 0;
+                                                                                           : 0;
         if (e.components == 0 || componentSize == 0) {
             Fail(QStringLiteral("an accessor of an unsupported type"));
             return std::nullopt;
@@ -87,8 +91,9 @@ public:
         }
         e.count = qsizetype(count);
         qsizetype viewOffset = 0, viewLength = 0, viewStride = 0;
-        if (!View(accessor.value("bufferView"), viewOffset, viewLength, viewStride))
+        if (!View(accessor.value("bufferView"), viewOffset, viewLength, viewStride)) {
             return std::nullopt;
+        }
         const qsizetype elementSize = qsizetype(componentSize) * e.components;
         e.stride = viewStride > 0 ? viewStride : elementSize;
         const double start = accessor.value("byteOffset").toDouble(0);
@@ -107,8 +112,9 @@ public:
     }
 
     bool Fail(const QString& message) {
-        if (error.isEmpty())
+        if (error.isEmpty()) {
             error = message;
+        }
         return false;
     }
 
@@ -163,10 +169,11 @@ std::optional<GlbMesh> ReadGlb(const QByteArray& data, QString& error) {
             error = QStringLiteral("a chunk reaches past the end of the file");
             return std::nullopt;
         }
-        if (type == kChunkJson && jsonBytes.isNull())
+        if (type == kChunkJson && jsonBytes.isNull()) {
             jsonBytes = data.mid(at + 8, length);
-        else if (type == kChunkBin && bin.isNull())
+        } else if (type == kChunkBin && bin.isNull()) {
             bin = data.mid(at + 8, length);
+        }
         at += 8 + length;
     }
     QJsonParseError parseError;
@@ -217,9 +224,8 @@ std::optional<GlbMesh> ReadGlb(const QByteArray& data, QString& error) {
     for (qsizetype i = 0; i < indices->count; ++i) {
         const uint32_t index = IndexAt(*indices, i);
         if (index >= uint32_t(positions->count)) {
-            error = QStringLiteral("a triangle names vertex %1 of %2")
-                        .arg(index)
-                        .arg(positions->count);
+            error =
+                QStringLiteral("a triangle names vertex %1 of %2").arg(index).arg(positions->count);
             return std::nullopt;
         }
         out.indices[size_t(i)] = index;
@@ -227,13 +233,16 @@ std::optional<GlbMesh> ReadGlb(const QByteArray& data, QString& error) {
 
     // material -> base colour texture -> image -> buffer view holding the encoded picture
     const QJsonObject material = reader.Item("materials", primitive.value("material"));
-    const QJsonValue textureIndex =
-        material.value("pbrMetallicRoughness").toObject().value("baseColorTexture").toObject().value(
-            "index");
+    const QJsonValue textureIndex = material.value("pbrMetallicRoughness")
+                                        .toObject()
+                                        .value("baseColorTexture")
+                                        .toObject()
+                                        .value("index");
     const QJsonObject texture = reader.Item("textures", textureIndex);
     const QJsonObject image = reader.Item("images", texture.value("source"));
     qsizetype offset = 0, length = 0, stride = 0;
-    if (!reader.error.isEmpty() || !reader.View(image.value("bufferView"), offset, length, stride)) {
+    if (!reader.error.isEmpty() ||
+        !reader.View(image.value("bufferView"), offset, length, stride)) {
         error = QStringLiteral("no embedded texture: %1").arg(reader.error);
         return std::nullopt;
     }
@@ -252,8 +261,9 @@ std::optional<GlbMesh> ReadGlbFile(const QString& path, QString& error) {
         return std::nullopt;
     }
     std::optional<GlbMesh> mesh = ReadGlb(file.readAll(), error);
-    if (!mesh)
+    if (!mesh) {
         error = QStringLiteral("%1: %2").arg(path, error);
+    }
     return mesh;
 }
 

@@ -16,10 +16,10 @@
 namespace vm {
 
 struct GlbMesh {
-    std::vector<Vec3> positions; // metres, y up, the face towards +z
-    std::vector<Vec2> uvs;       // texture coordinates, v = 0 at the top of the texture
+    std::vector<Vec3> positions;   // metres, y up, the face towards +z
+    std::vector<Vec2> uvs;         // texture coordinates, v = 0 at the top of the texture
     std::vector<uint32_t> indices; // three per triangle, counter-clockwise seen from outside
-    QImage texture;              // ARGB32
+    QImage texture;                // ARGB32
 };
 
 // The first triangle primitive of the first mesh, with its material's base colour texture.

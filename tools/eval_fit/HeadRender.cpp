@@ -11,8 +11,9 @@ namespace vm {
 QImage RenderHead(const GlbMesh& mesh, const HeadView& view) {
     RenderTarget target(view.width, view.height);
     target.Clear(0xFF000000u | view.background, 1.0f);
-    if (mesh.positions.empty())
+    if (mesh.positions.empty()) {
         return target.ToImage();
+    }
 
     // Turning by yaw moves the face direction +z towards +x, the picture's right.
     const float angle = view.yawDegrees * std::numbers::pi_v<float> / 180.0f;
@@ -22,18 +23,19 @@ QImage RenderHead(const GlbMesh& mesh, const HeadView& view) {
     for (size_t i = 0; i < turned.size(); ++i) {
         const Vec3& p = mesh.positions[i];
         turned[i] = {c * p.x + s * p.z, p.y, -s * p.x + c * p.z};
-        lo = {std::min(lo.x, turned[i].x), std::min(lo.y, turned[i].y), std::min(lo.z, turned[i].z)};
-        hi = {std::max(hi.x, turned[i].x), std::max(hi.y, turned[i].y), std::max(hi.z, turned[i].z)};
+        lo = {std::min(lo.x, turned[i].x), std::min(lo.y, turned[i].y),
+              std::min(lo.z, turned[i].z)};
+        hi = {std::max(hi.x, turned[i].x), std::max(hi.y, turned[i].y),
+              std::max(hi.z, turned[i].z)};
     }
     const float extentY = std::max(hi.y - lo.y, 1e-6f);
     const float scale = std::min(view.fill * view.height / extentY,
                                  view.fill * view.width / std::max(hi.x - lo.x, 1e-6f));
     const float depthRange = std::max(hi.z - lo.z, 1e-6f);
 
-    const TextureView texture{mesh.texture.constBits(),
-                              static_cast<size_t>(mesh.texture.bytesPerLine()),
-                              static_cast<uint32_t>(mesh.texture.width()),
-                              static_cast<uint32_t>(mesh.texture.height())};
+    const TextureView texture{
+        mesh.texture.constBits(), static_cast<size_t>(mesh.texture.bytesPerLine()),
+        static_cast<uint32_t>(mesh.texture.width()), static_cast<uint32_t>(mesh.texture.height())};
     RasterState state;
     state.varyingCount = 2;
     for (size_t f = 0; f + 2 < mesh.indices.size(); f += 3) {

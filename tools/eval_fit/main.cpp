@@ -12,9 +12,9 @@
 #include "EvalReport.h"
 #include "FaceCompare.h"
 #include "GlbReader.h"
-#include "autofit/detail/DetectionImage.h"
 #include "HeadRender.h"
 #include "autofit/FaceLandmarks.h"
+#include "autofit/detail/DetectionImage.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -70,9 +70,11 @@ cv::Mat Grey(const QImage& image) {
 }
 
 std::optional<Landmarks> FindLandmarks(const cv::Mat& grey) {
-    const std::vector<vm::DetectedFace> faces = vm::FaceLandmarker::Instance().Detect(vm::GreyOf(grey));
-    if (faces.empty())
+    const std::vector<vm::DetectedFace> faces =
+        vm::FaceLandmarker::Instance().Detect(vm::GreyOf(grey));
+    if (faces.empty()) {
         return std::nullopt;
+    }
     return faces.front().landmarks; // the largest
 }
 
@@ -116,15 +118,17 @@ vm::ViewScore Score(const Photo& photo, const cv::Mat& other, const std::optiona
                     std::optional<vm::FaceComparison>* keep = nullptr) {
     vm::ViewScore score;
     score.photoFound = photo.landmarks.has_value();
-    if (!score.photoFound || !mark)
+    if (!score.photoFound || !mark) {
         return score;
+    }
     vm::FaceComparison comparison =
         vm::CompareFaces(photo.grey, *photo.landmarks, other, *mark, kBackground);
     score.found = true;
     score.errorPercent = comparison.errorPercent;
     score.correlation = comparison.correlation;
-    if (keep)
+    if (keep) {
         *keep = std::move(comparison);
+    }
     return score;
 }
 
@@ -149,11 +153,13 @@ Rendered BestYaw(const vm::GlbMesh& head, const Photo& photo, double sign, vm::V
     Rendered bestRender;
     best = vm::ViewScore{};
     best.photoFound = photo.landmarks.has_value();
-    if (!best.photoFound)
+    if (!best.photoFound) {
         return bestRender;
+    }
     auto tryYaw = [&](double yaw) {
-        if (yaw < kMinYaw - 1e-9 || yaw > kMaxYaw + 1e-9)
+        if (yaw < kMinYaw - 1e-9 || yaw > kMaxYaw + 1e-9) {
             return;
+        }
         vm::ViewScore score;
         Rendered r = RenderAndScore(head, sign * yaw, photo, score);
         score.yawDegrees = yaw; // reported as the turn's size; the mode names its direction
@@ -164,11 +170,13 @@ Rendered BestYaw(const vm::GlbMesh& head, const Photo& photo, double sign, vm::V
             bestRender = std::move(r); // something to show even when no face is found
         }
     };
-    for (double yaw = kMinYaw; yaw <= kMaxYaw + 1e-9; yaw += 5)
+    for (double yaw = kMinYaw; yaw <= kMaxYaw + 1e-9; yaw += 5) {
         tryYaw(yaw);
+    }
     for (double step : {2.5, 1.25}) {
-        if (!best.found)
+        if (!best.found) {
             break;
+        }
         const double centre = best.yawDegrees;
         tryYaw(centre - step);
         tryYaw(centre + step);
@@ -192,8 +200,9 @@ FitRun RunFit(const QString& program, const QString& front, const QString& side,
     QElapsedTimer timer;
     timer.start();
     QStringList arguments{"--export", glb, "--front", front, "--auto-fit"};
-    if (!side.isEmpty())
+    if (!side.isEmpty()) {
         arguments << "--side" << side;
+    }
     process.start(program, arguments);
     FitRun run;
     if (!process.waitForStarted(10000)) {
@@ -208,14 +217,16 @@ FitRun RunFit(const QString& program, const QString& front, const QString& side,
         run.message = QStringLiteral("no result after 120 s");
         return run;
     }
-    if (process.exitStatus() == QProcess::NormalExit)
+    if (process.exitStatus() == QProcess::NormalExit) {
         run.exitStatus = process.exitCode();
-    else
+    } else {
         run.message = QStringLiteral("crashed");
+    }
     const QStringList lines =
         QString::fromLocal8Bit(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-    if (!lines.isEmpty() && run.message.isEmpty())
+    if (!lines.isEmpty() && run.message.isEmpty()) {
         run.message = lines.last().trimmed().left(200);
+    }
     return run;
 }
 
@@ -225,8 +236,9 @@ constexpr int kPanelWidth = 300, kPanelHeight = 360;
 
 // The part of a photo around its face (or the middle, without landmarks), 5:6.
 QRectF FaceCrop(const QImage& photo, const std::optional<Landmarks>& landmarks) {
-    if (!landmarks)
+    if (!landmarks) {
         return QRectF(0, 0, photo.width(), photo.height());
+    }
     float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
     for (const vm::Vec2& p : *landmarks) {
         left = std::min(left, p.x), right = std::max(right, p.x);
@@ -260,8 +272,9 @@ QImage Panel(const QImage& picture, const QRectF& source, const QString& caption
 
 // The render in the photo's frame (colour), when the two were aligned; else the render itself.
 QImage AlignedRender(const Rendered& r, const QImage& photo) {
-    if (!r.comparison)
+    if (!r.comparison) {
         return r.render;
+    }
     const QImage rgb = r.render.convertToFormat(QImage::Format_RGB888);
     const cv::Mat source(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
                          static_cast<size_t>(rgb.bytesPerLine()));
@@ -275,10 +288,12 @@ QImage AlignedRender(const Rendered& r, const QImage& photo) {
 }
 
 QString Caption(const QString& what, const vm::ViewScore& s) {
-    if (!s.photoFound)
+    if (!s.photoFound) {
         return what + QStringLiteral(": no face in the photo");
-    if (!s.found)
+    }
+    if (!s.found) {
         return what + QStringLiteral(": no face found");
+    }
     return QStringLiteral("%1: %2 %, r %3")
         .arg(what)
         .arg(s.errorPercent, 0, 'f', 1)
@@ -296,8 +311,9 @@ QImage SheetRow(const QString& id, const Photo& front, const Rendered& frontRend
     painter.drawImage(0, 0, Panel(front.colour, frontCrop, id + QStringLiteral(" front photo")));
     auto renderPanel = [&](const Rendered& r, const Photo& photo, const QRectF& crop,
                            const QString& caption) {
-        if (r.render.isNull())
+        if (r.render.isNull()) {
             return Panel(QImage(), QRectF(0, 0, 1, 1), fitMessage.isEmpty() ? caption : fitMessage);
+        }
         const QImage aligned = AlignedRender(r, photo.colour);
         return Panel(aligned, r.comparison ? crop : QRectF(aligned.rect()), caption);
     };
@@ -318,8 +334,9 @@ QImage SheetRow(const QString& id, const Photo& front, const Rendered& frontRend
 
 int main(int argc, char** argv) {
     // Captions on the contact sheets need fonts, hence a GUI application, but never a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName("eval_fit");
     QCommandLineParser parser;
@@ -367,8 +384,9 @@ int main(int argc, char** argv) {
     }
     Mode mode = parser.isSet(leftOption) ? kLeft : kRight;
     const bool frontOnly = parser.isSet(frontOnlyOption);
-    if (frontOnly)
+    if (frontOnly) {
         mode.name += QStringLiteral("_front_only");
+    }
 
     QStringList everyone = photos.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)
                                .filter(QRegularExpression("^\\d{3}$"));
@@ -379,11 +397,12 @@ int main(int argc, char** argv) {
     QStringList chosen = everyone;
     if (parser.isSet(peopleOption)) {
         chosen = parser.value(peopleOption).split(',', Qt::SkipEmptyParts);
-        for (const QString& id : chosen)
+        for (const QString& id : chosen) {
             if (!everyone.contains(id.trimmed())) {
                 Err() << "eval_fit: no person " << id << " in " << photos.absolutePath() << "\n";
                 return 2;
             }
+        }
     }
     try {
         vm::FaceLandmarker::Instance();
@@ -431,8 +450,9 @@ int main(int argc, char** argv) {
                    frontOnly ? QString() : photos.filePath(id + '/' + mode.sideFile), glb);
         result.exitStatus = run.exitStatus;
         result.fitSeconds = run.seconds;
-        if (run.exitStatus != 0)
+        if (run.exitStatus != 0) {
             result.fitMessage = run.message;
+        }
         Rendered frontRender, angledRender;
         if (run.exitStatus == 0) {
             QString error;
@@ -500,8 +520,9 @@ int main(int argc, char** argv) {
         QImage all(rows.front().width(), rows.front().height() * int(rows.size()),
                    QImage::Format_RGB32);
         QPainter painter(&all);
-        for (size_t i = 0; i < rows.size(); ++i)
+        for (size_t i = 0; i < rows.size(); ++i) {
             painter.drawImage(0, int(i) * rows.front().height(), rows[i]);
+        }
         painter.end();
         all.save(sheet.filePath(QStringLiteral("all_%1.png").arg(mode.name)));
         Out() << "contact sheet: " << sheet.absolutePath() << "\n";
@@ -512,8 +533,9 @@ int main(int argc, char** argv) {
                                      : QStringList{"fits", "front", "angled"};
     for (size_t i = 0; i < targets.size(); ++i) {
         const QString group = i == 0 ? "fits" : i <= 3 ? "front" : "angled";
-        if (!targets[i].met && required.contains(group))
+        if (!targets[i].met && required.contains(group)) {
             return 1;
+        }
     }
     return 0;
 }

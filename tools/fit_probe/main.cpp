@@ -26,15 +26,17 @@ QImage DrawProfile(const QImage& photo, const ProfileSilhouette& s,
     QImage out = photo.convertToFormat(QImage::Format_RGB32);
     QPainter painter(&out);
     painter.setPen(QPen(Qt::red, 5));
-    for (size_t y = 0; y < s.front.size(); ++y)
+    for (size_t y = 0; y < s.front.size(); ++y) {
         if (s.front[y] >= 0) {
             const Vec2 f = ProfileToPhoto(s, {s.front[y], static_cast<int>(y)});
             const Vec2 b = ProfileToPhoto(s, {s.back[y], static_cast<int>(y)});
             painter.drawPoint(QPointF(f.x, f.y));
             painter.drawPoint(QPointF(b.x, b.y));
         }
-    if (!landmarks)
+    }
+    if (!landmarks) {
         return out;
+    }
     const ProfileLandmarks& l = *landmarks;
     painter.setPen(QPen(Qt::yellow, 6));
     for (const cv::Point& p :
@@ -49,16 +51,18 @@ QImage DrawDocumentPhoto(const CVisomorfDoc& doc, int photo) {
     QImage out = doc.photos[photo].convertToFormat(QImage::Format_RGB32);
     QPainter painter(&out);
     painter.setPen(QPen(Qt::green, 4));
-    for (const Vec2& p : doc.pointPositions[photo])
+    for (const Vec2& p : doc.pointPositions[photo]) {
         painter.drawPoint(QPointF(p.x, p.y));
+    }
     painter.setPen(QPen(Qt::cyan, 1));
     const Box& b = doc.box[photo];
     painter.drawRect(QRectF(b.left, b.top, b.Width(), b.Height()));
     if (photo == Side && doc.blendZone.size() > 1) {
         painter.setPen(QPen(Qt::magenta, 2));
-        for (size_t i = 1; i < doc.blendZone.size(); ++i)
+        for (size_t i = 1; i < doc.blendZone.size(); ++i) {
             painter.drawLine(QPointF(doc.blendZone[i - 1].x, doc.blendZone[i - 1].y),
                              QPointF(doc.blendZone[i].x, doc.blendZone[i].y));
+        }
     }
     return out;
 }
@@ -68,7 +72,7 @@ QImage DrawDocumentPhoto(const CVisomorfDoc& doc, int photo) {
 // its area) shows no face to turn over and is not counted.
 int Folds(const Mesh& generic, const Mesh& fitted) {
     int folds = 0;
-    for (bool side : {false, true})
+    for (bool side : {false, true}) {
         for (size_t f = 0; f < generic.FaceCount(); ++f) {
             float area[2];
             const Mesh* meshes[2] = {&generic, &fitted};
@@ -86,11 +90,13 @@ int Folds(const Mesh& generic, const Mesh& fitted) {
             const Vec3& c = generic.vertices[generic.indices[3 * f + 2]].position;
             const float whole = Length(Cross(b - a, c - a));
             const bool fold = std::abs(area[0]) > 0.35f * whole && area[0] * area[1] < 0;
-            if (fold && std::getenv("FOLDS"))
+            if (fold && std::getenv("FOLDS")) {
                 std::fprintf(stderr, "fold %s %zu at %.0f %.0f %.0f\n", side ? "side" : "front", f,
                              a.x, a.y, a.z);
+            }
             folds += fold;
         }
+    }
     return folds;
 }
 
@@ -123,32 +129,39 @@ int main(int argc, char** argv) {
     try {
         CVisomorfDoc doc;
         doc.reportFailure = [&err](const QString& text) { err << text << "\n"; };
-        if (!doc.OnNewDocument())
+        if (!doc.OnNewDocument()) {
             return 1;
+        }
         const QString front = QString::fromLocal8Bit(argv[1]);
-        if (front != "-")
+        if (front != "-") {
             doc.LoadPhoto(Front, front);
+        }
         doc.LoadPhoto(Side, QString::fromLocal8Bit(argv[2]));
         QList<QImage> pictures;
         QString reason;
-        if (const auto reading = ReadProfile(doc.photos[Side], FaceLandmarker::Instance(), reason))
+        if (const auto reading =
+                ReadProfile(doc.photos[Side], FaceLandmarker::Instance(), reason)) {
             pictures << DrawProfile(doc.photos[Side], reading->silhouette, reading->landmarks);
-        else if (const auto traced = TraceProfile(doc.photos[Side], reason)) {
+        } else if (const auto traced = TraceProfile(doc.photos[Side], reason)) {
             err << "profile: no landmarks\n";
             pictures << DrawProfile(doc.photos[Side], *traced, std::nullopt);
-        } else
+        } else {
             err << "profile: " << reason << "\n";
+        }
         const Mesh generic = *doc.editableMesh;
         const DocumentFitReport report = AutoFitDocument(doc, true);
         err << "folds: " << Folds(generic, *doc.editableMesh) << "\n";
         for (int p = 0; p < kPhotoCount; ++p) {
-            if (report.attempted[p] && !report.photos[p].fitted)
+            if (report.attempted[p] && !report.photos[p].fitted) {
                 err << (p == Front ? "front: " : "side: ") << report.photos[p].failure << "\n";
-            for (const QString& note : report.photos[p].notes)
+            }
+            for (const QString& note : report.photos[p].notes) {
                 err << "note: " << note << "\n";
+            }
         }
-        if (front != "-")
+        if (front != "-") {
             pictures << DrawDocumentPhoto(doc, Front);
+        }
         pictures << DrawDocumentPhoto(doc, Side);
         Row(pictures, 400).save(QString::fromLocal8Bit(argv[3]));
     } catch (const std::exception& failure) {

@@ -1,8 +1,8 @@
 // render_export HEAD.obj OUT.png [VIEW_SIZE]: draws an exported head (the OBJ, the texture its
 // MTL names) from the front, at three quarters and from the side, as one picture. It reads the
 // files the way any other program would, so it shows what an export hands on.
-#include "platform/raster/Rasterizer.h"
 #include "platform/core/VMath.h"
+#include "platform/raster/Rasterizer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,13 +53,15 @@ std::optional<ObjMesh> ReadObj(const QString& path, QString& error) {
         }
     }
     QFile mtl(QFileInfo(path).dir().filePath(mtlName));
-    if (mtl.open(QIODevice::ReadOnly))
+    if (mtl.open(QIODevice::ReadOnly)) {
         while (!mtl.atEnd()) {
             const QByteArray line = mtl.readLine().trimmed();
-            if (line.startsWith("map_Kd "))
+            if (line.startsWith("map_Kd ")) {
                 mesh.textureName =
                     QFileInfo(path).dir().filePath(QString::fromLocal8Bit(line.mid(7)));
+            }
         }
+    }
     return mesh;
 }
 
@@ -74,12 +76,14 @@ std::vector<vm::Vec3> PositionNormals(const ObjMesh& mesh) {
     for (const auto& f : mesh.faces) {
         const vm::Vec3 n = vm::Cross(mesh.positions[f[2]] - mesh.positions[f[0]],
                                      mesh.positions[f[4]] - mesh.positions[f[0]]);
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3; ++c) {
             sums[key(f[c * 2])] = sums[key(f[c * 2])] + n;
+        }
     }
     std::vector<vm::Vec3> normals(mesh.positions.size());
-    for (size_t i = 0; i < normals.size(); ++i)
+    for (size_t i = 0; i < normals.size(); ++i) {
         normals[i] = vm::Normalize(sums[key(static_cast<int>(i))]);
+    }
     return normals;
 }
 
@@ -164,8 +168,9 @@ int main(int argc, char** argv) {
     QImage sheet(size * 3, size * 5 / 4, QImage::Format_RGB32);
     sheet.fill(Qt::white);
     QPainter painter(&sheet);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         painter.drawImage(i * size, 0, RenderView(*mesh, normals, texture, angles[i], size));
+    }
     painter.end();
     if (!sheet.save(args[2])) {
         err << args[2] << ": cannot write\n";

@@ -13,10 +13,10 @@
 // nearer.
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
-#include "app/MainFrameViews.h"
-#include "document/CVisomorfDoc.h"
-#include "app/Settings.h"
 #include "app/CommandTable.h"
+#include "app/MainFrameViews.h"
+#include "app/Settings.h"
+#include "document/CVisomorfDoc.h"
 #include "views/FailureReport.h"
 #include "views/photo/CImageView.h"
 
@@ -133,9 +133,8 @@ void TurnWheel(QWidget& view, int notches) {
 
 // Model > Fit Automatically; a photo it cannot fit is said on standard error, not in a box.
 void FitAutomatically(vm::CMainFrame& frame) {
-    const vm::FailureSink previous = vm::SetFailureSink([](const QString& text) {
-        std::fprintf(stderr, "automatic fit: %s\n", qPrintable(text));
-    });
+    const vm::FailureSink previous = vm::SetFailureSink(
+        [](const QString& text) { std::fprintf(stderr, "automatic fit: %s\n", qPrintable(text)); });
     frame.OnCommand(vm::cmd::kFitAutomatically);
     vm::SetFailureSink(previous);
 }

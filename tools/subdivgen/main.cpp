@@ -2,9 +2,9 @@
 // topology and writes OUT_DIR/stage1.bin (refining the head) and OUT_DIR/stage2.bin (refining
 // stage 1's output). The output depends only on the head file, byte for byte.
 #include "document/Subdivision.h"
-#include "subdivgen/SubdivisionTableBuilder.h"
 #include "platform/core/Exceptions.h"
 #include "platform/xfile/XFileReader.h"
+#include "subdivgen/SubdivisionTableBuilder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -15,8 +15,9 @@ double ScaleFor(const QImage& photo, int maxSide) {
 
 // Area averaging: a 24-megapixel photo shrinks in tens of milliseconds without aliasing.
 cv::Mat Shrink(const cv::Mat& full, double scale) {
-    if (scale >= 1.0)
+    if (scale >= 1.0) {
         return full.clone();
+    }
     cv::Mat small;
     cv::resize(full, small, cv::Size(), scale, scale, cv::INTER_AREA);
     return small;

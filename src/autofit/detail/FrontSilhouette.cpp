@@ -27,18 +27,21 @@ std::vector<cv::Point> Scaled(const std::vector<cv::Point2f>& points, cv::Point2
 
 std::function<bool(const Vec2&)> FrontHeadMask(const QImage& photo,
                                                const std::vector<Vec2>& landmarks) {
-    if (photo.isNull() || landmarks.size() < 68)
+    if (photo.isNull() || landmarks.size() < 68) {
         return {};
+    }
     double scale = 1;
     const cv::Mat colour = ColourForDetection(photo, kMaskSide, scale);
     std::vector<cv::Point2f> face;
-    for (const Vec2& p : landmarks)
+    for (const Vec2& p : landmarks) {
         face.emplace_back(p.x, p.y);
+    }
     std::vector<cv::Point2f> hull;
     cv::convexHull(face, hull);
     cv::Point2f middle(0, 0);
-    for (const cv::Point2f& p : hull)
+    for (const cv::Point2f& p : hull) {
         middle += p;
+    }
     middle *= 1.0f / static_cast<float>(hull.size());
 
     // The inner face is head for sure; twice its size, with the forehead and the hair above

@@ -28,8 +28,9 @@ Line PhotoHeights(const CVisomorfDoc& doc, int photo) {
         n += 1, sx += x, sy += y, sxx += x * x, sxy += x * y;
     }
     const double spread = n * sxx - sx * sx;
-    if (!(spread > 0))
+    if (!(spread > 0)) {
         throw std::invalid_argument("the head has no height");
+    }
     Line line;
     line.slope = (n * sxy - sx * sy) / spread;
     line.offset = (sy - line.slope * sx) / n;
@@ -43,8 +44,9 @@ bool PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) 
     using namespace sidepoints;
     const Line front = PhotoHeights(doc, Front), side = PhotoHeights(doc, Side);
     const double growth = front.slope / side.slope;
-    if (!(growth > 0.2 && growth < 5))
+    if (!(growth > 0.2 && growth < 5)) {
         return false;
+    }
     const Box old = doc.box[Side];
     const double top = front.offset - (side.offset - old.top) * growth;
     const std::vector<Vec2>& positions = doc.pointPositions[Side];
@@ -53,8 +55,9 @@ bool PutSideBoxAtFrontHeights(CVisomorfDoc& doc, const AlignedProfile& profile) 
                                            {kBelowNose, profile.subnasale},
                                            {kChin, profile.chin}};
     double left = 0;
-    for (const auto& [point, place] : places)
+    for (const auto& [point, place] : places) {
         left += place.x - (positions[static_cast<size_t>(point)].x - old.left) * growth;
+    }
     left /= std::size(places);
     doc.SetBox(Side, static_cast<float>(left), static_cast<float>(top),
                static_cast<float>(left + old.Width() * growth),
@@ -76,11 +79,14 @@ std::vector<float> SideRises(const CVisomorfDoc& doc) {
     auto gap = [&](size_t v) {
         return vertices[v].frontUV.y * frontHeight - vertices[v].sideUV.y * sideHeight;
     };
-    for (int k = 0; k < points; ++k)
-        for (const auto& [vertex, weight] : doc.points[Side][static_cast<size_t>(k)].weights)
+    for (int k = 0; k < points; ++k) {
+        for (const auto& [vertex, weight] : doc.points[Side][static_cast<size_t>(k)].weights) {
             weights.at<double>(static_cast<int>(vertex), k) = weight;
-    for (int v = 0; v < rows; ++v)
+        }
+    }
+    for (int v = 0; v < rows; ++v) {
         gaps.at<double>(v) = gap(static_cast<size_t>(v));
+    }
     // Each point is also drawn towards its own vertex's gap, which keeps neighbouring points'
     // moves alike: unconstrained, they can swing apart and turn small triangles over.
     constexpr double stiffness = 1.0;
@@ -90,11 +96,13 @@ std::vector<float> SideRises(const CVisomorfDoc& doc) {
             stiffness * gap(doc.points[Side][static_cast<size_t>(k)].vertexIndex);
     }
     cv::Mat rises;
-    if (!cv::solve(weights, gaps, rises, cv::DECOMP_SVD))
+    if (!cv::solve(weights, gaps, rises, cv::DECOMP_SVD)) {
         throw std::invalid_argument("the side points cannot bring the heights together");
+    }
     std::vector<float> result(static_cast<size_t>(points));
-    for (int k = 0; k < points; ++k)
+    for (int k = 0; k < points; ++k) {
         result[static_cast<size_t>(k)] = static_cast<float>(rises.at<double>(k));
+    }
     return result;
 }
 
@@ -108,24 +116,27 @@ std::vector<Vec2> SideTargets(const CVisomorfDoc& doc, const AlignedProfile& pro
     const float headHeight = doc.box[Front].Height();
     const std::vector<float> rises = SideRises(doc);
     std::vector<Vec2> targets(positions.size());
-    for (size_t k = 0; k < positions.size(); ++k)
+    for (size_t k = 0; k < positions.size(); ++k) {
         targets[k] = {positions[k].x, positions[k].y + rises[k]};
+    }
     std::vector<bool> anchored(positions.size());
     std::vector<size_t> anchors;
     for (int point : sidepoints::kFaceOutline) {
         const auto k = static_cast<size_t>(point);
         const std::optional<float> edge = profile.EdgeAt(targets[k].y);
         // A snap this far is a misread outline (hair across the face, a hand), not a face.
-        if (!edge || std::abs(*edge - positions[k].x) > 0.15f * headHeight)
+        if (!edge || std::abs(*edge - positions[k].x) > 0.15f * headHeight) {
             continue;
+        }
         targets[k].x = *edge;
         anchored[k] = true;
         anchors.push_back(k);
     }
     const float radius = 0.3f * headHeight;
     for (size_t k = 0; k < positions.size(); ++k) {
-        if (anchored[k])
+        if (anchored[k]) {
             continue;
+        }
         double sum = 0, weights = 0.05; // the stay-put weight: far points keep their place
         for (size_t a : anchors) {
             const float dx = positions[k].x - positions[a].x, dy = positions[k].y - positions[a].y;
@@ -209,12 +220,13 @@ std::vector<uint32_t> FoldedTriangles(const Mesh& mesh, const std::vector<Vec3>&
 int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
     Mesh& mesh = *doc.editableMesh;
     std::vector<std::vector<uint32_t>> neighbours(mesh.vertices.size());
-    for (size_t f = 0; f < mesh.FaceCount(); ++f)
+    for (size_t f = 0; f < mesh.FaceCount(); ++f) {
         for (int c = 0; c < 3; ++c) {
             const uint32_t a = mesh.indices[3 * f + c], b = mesh.indices[3 * f + (c + 1) % 3];
             neighbours[a].push_back(b);
             neighbours[b].push_back(a);
         }
+    }
     // Each round pulls the corners of every folded triangle halfway to the middle of their
     // neighbours, texture coordinates with positions so that the photos stay on them.
     // Smoothing that cannot open a fold wanders on; the state with the fewest folds is kept.
@@ -227,16 +239,21 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
             fewest = folded.size();
             best = mesh.vertices;
         }
-        if (folded.empty())
+        if (folded.empty()) {
             break;
+        }
         std::vector<bool> moves(mesh.vertices.size());
-        for (uint32_t f : folded)
-            for (int c = 0; c < 3; ++c)
+        for (uint32_t f : folded) {
+            for (int c = 0; c < 3; ++c) {
                 moves[mesh.indices[3 * f + c]] = true;
+            }
+        }
         std::vector<HeadVertex> next = mesh.vertices;
-        for (uint32_t v = 0; v < mesh.vertices.size(); ++v)
-            if (moves[v] && !neighbours[v].empty())
+        for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+            if (moves[v] && !neighbours[v].empty()) {
                 next[v] = Smoothed(mesh, neighbours[v], mesh.vertices[v]);
+            }
+        }
         mesh.vertices = std::move(next);
     }
     mesh.vertices = std::move(best);
@@ -245,8 +262,9 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
 }
 
 std::vector<HeightPair> SharedHeights(const ProfileReading& side, const std::vector<Vec2>& front) {
-    if (front.size() < 68)
+    if (front.size() < 68) {
         return {};
+    }
     const ProfileSilhouette& s = side.silhouette;
     const ProfileLandmarks& l = side.landmarks;
     // The profile's chin is its foremost point, which lies about two thirds of the way from the
@@ -260,12 +278,14 @@ std::vector<HeightPair> SharedHeights(const ProfileReading& side, const std::vec
 }
 
 std::optional<float> AlignedProfile::EdgeAt(float y) const {
-    if (edge.size() < 2 || y < edge.front().y || y > edge.back().y)
+    if (edge.size() < 2 || y < edge.front().y || y > edge.back().y) {
         return std::nullopt;
+    }
     const auto after = std::lower_bound(edge.begin(), edge.end(), y,
                                         [](const Vec2& p, float value) { return p.y < value; });
-    if (after == edge.begin())
+    if (after == edge.begin()) {
         return after->x;
+    }
     const Vec2& a = *(after - 1);
     const Vec2& b = *after;
     const float t = b.y > a.y ? (y - a.y) / (b.y - a.y) : 0.0f;
@@ -288,9 +308,11 @@ AlignedProfile AlignProfile(const ProfileReading& side, const PhotoTransform& tr
     // From the crown to a little below the chin: under it the outline runs back to the neck.
     const int last =
         std::min(static_cast<int>(s.front.size()) - 1, l.chin.y + (l.chin.y - l.nasion.y) / 6);
-    for (int y = std::max(0, s.topRow); y <= last; ++y)
-        if (s.front[static_cast<size_t>(y)] >= 0)
+    for (int y = std::max(0, s.topRow); y <= last; ++y) {
+        if (s.front[static_cast<size_t>(y)] >= 0) {
             aligned.edge.push_back(place({s.front[static_cast<size_t>(y)], y}));
+        }
+    }
     std::sort(aligned.edge.begin(), aligned.edge.end(),
               [](const Vec2& a, const Vec2& b) { return a.y < b.y; });
     return aligned;
@@ -303,13 +325,15 @@ void ApplySideAlignment(CVisomorfDoc& doc, const SideAlignment& alignment) {
 
 void MovePointsTo(CVisomorfDoc& doc, int photo, const std::vector<Vec2>& targets) {
     std::vector<Vec2>& positions = doc.pointPositions[photo];
-    if (targets.size() != positions.size())
+    if (targets.size() != positions.size()) {
         throw std::invalid_argument("the fit does not match the document's feature points");
+    }
     for (size_t i = 0; i < positions.size(); ++i) {
         const float dx = targets[i].x - positions[i].x;
         const float dy = targets[i].y - positions[i].y;
-        if (dx == 0 && dy == 0)
+        if (dx == 0 && dy == 0) {
             continue;
+        }
         // One point at full weight: every point gets its own target, so the hidden
         // neighbours a hand drag would pull along are placed by their own moves.
         PointWeightMap points{{static_cast<int32_t>(i), 1.0f}};
@@ -321,21 +345,24 @@ void MovePointsTo(CVisomorfDoc& doc, int photo, const std::vector<Vec2>& targets
 
 void BlendZoneFollows(CVisomorfDoc& doc, const std::vector<Vec2>& before) {
     const std::vector<Vec2>& after = doc.pointPositions[Side];
-    if (doc.blendZone.empty() || before.size() != after.size() || before.size() < 3)
+    if (doc.blendZone.empty() || before.size() != after.size() || before.size() < 3) {
         return;
+    }
     const Box b = doc.box[Side];
     const SmoothWarp warp(before, after, 0.15f * std::max(b.Width(), b.Height()),
                           SmoothWarp::FarField::AxisScales);
-    for (Vec2& p : doc.blendZone)
+    for (Vec2& p : doc.blendZone) {
         p = warp.Map(p);
+    }
     doc.UpdateBlendZone();
 }
 
 bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
                    const AlignedProfile& profile) {
     const std::vector<Vec2> before = doc.pointPositions[Side];
-    if (!PutSideBoxAtFrontHeights(doc, profile))
+    if (!PutSideBoxAtFrontHeights(doc, profile)) {
         return false;
+    }
     MovePointsTo(doc, Front, frontTargets);
     MovePointsTo(doc, Side, SideTargets(doc, profile));
     BlendZoneFollows(doc, before);
@@ -343,4 +370,3 @@ bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
 }
 
 } // namespace vm
-

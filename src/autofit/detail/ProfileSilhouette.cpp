@@ -40,10 +40,12 @@ cv::Mat LargestRegion(const cv::Mat& mask, cv::Rect& bounds) {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8);
     int largest = 0;
-    for (int i = 1; i < count; ++i)
+    for (int i = 1; i < count; ++i) {
         if (largest == 0 ||
-            stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA))
+            stats.at<int>(i, cv::CC_STAT_AREA) > stats.at<int>(largest, cv::CC_STAT_AREA)) {
             largest = i;
+        }
+    }
     if (largest == 0) {
         bounds = cv::Rect();
         return cv::Mat::zeros(mask.size(), CV_8UC1);
@@ -59,8 +61,9 @@ cv::Mat RegionAt(const cv::Mat& mask, cv::Point at) {
     cv::Mat labels;
     cv::connectedComponents(mask, labels, 8);
     const int label = labels.at<int>(at);
-    if (label > 0)
+    if (label > 0) {
         return labels == label;
+    }
     cv::Rect unused;
     return LargestRegion(mask, unused);
 }
@@ -75,9 +78,11 @@ public:
         const int band = std::max(2, std::min(bgr.rows, bgr.cols) / 20);
         std::vector<cv::Vec3f> samples;
         auto take = [&](const cv::Rect& r) {
-            for (int y = r.y; y < r.y + r.height; y += 2)
-                for (int x = r.x; x < r.x + r.width; x += 2)
+            for (int y = r.y; y < r.y + r.height; y += 2) {
+                for (int x = r.x; x < r.x + r.width; x += 2) {
                     samples.push_back(m_lab.at<cv::Vec3f>(y, x));
+                }
+            }
         };
         take({0, 0, bgr.cols, band});
         take({0, band, band, bgr.rows / 2});
@@ -91,8 +96,9 @@ public:
         const cv::Vec3f c = m_lab.at<cv::Vec3f>(y, x);
         for (int k = 0; k < kClusters; ++k) {
             const cv::Vec3f d = c - cv::Vec3f(m_centres.ptr<float>(k));
-            if (d.dot(d) < kNear * kNear)
+            if (d.dot(d) < kNear * kNear) {
                 return true;
+            }
         }
         return false;
     }
@@ -111,13 +117,15 @@ bool SkinLooksRight(const cv::Mat& skin, const cv::Rect& bounds, const Backgroun
     for (int y = bounds.y; y < bounds.y + bounds.height; ++y) {
         const uchar* row = skin.ptr<uchar>(y);
         int first = -1, last = -1;
-        for (int x = bounds.x; x < bounds.x + bounds.width; ++x)
+        for (int x = bounds.x; x < bounds.x + bounds.width; ++x) {
             if (row[x]) {
                 first = first < 0 ? x : first;
                 last = x;
             }
-        if (first < 0)
+        }
+        if (first < 0) {
             continue;
+        }
         right += last + gap < skin.cols && bg.IsBackground(last + gap, y);
         left += first - gap >= 0 && bg.IsBackground(first - gap, y);
     }
@@ -137,11 +145,12 @@ cv::Mat CutHead(const cv::Mat& colour, const cv::Mat& skin, const cv::Rect& skin
     mask.setTo(cv::GC_PR_FGD, distance < 0.12 * reach);
     mask.setTo(cv::GC_BGD, distance > 0.8 * reach);
     const int margin = skinBounds.height / 4;
-    if (looksRight)
+    if (looksRight) {
         mask.colRange(std::min(colour.cols, skinBounds.br().x + margin), colour.cols)
             .setTo(cv::GC_BGD);
-    else
+    } else {
         mask.colRange(0, std::max(0, skinBounds.x - margin)).setTo(cv::GC_BGD);
+    }
     const int band = std::max(2, std::min(colour.cols, colour.rows) / 60);
     mask.rowRange(0, band).setTo(cv::GC_BGD);
     mask.colRange(0, band).setTo(cv::GC_BGD);
@@ -169,15 +178,19 @@ ProfileSilhouette Outline(const cv::Mat& head) {
     for (int y = 0; y < head.rows; ++y) {
         const uchar* row = head.ptr<uchar>(y);
         for (int x = 0; x < head.cols; ++x) {
-            if (!row[x])
+            if (!row[x]) {
                 continue;
-            if (s.back[static_cast<size_t>(y)] < 0)
+            }
+            if (s.back[static_cast<size_t>(y)] < 0) {
                 s.back[static_cast<size_t>(y)] = x;
+            }
             s.front[static_cast<size_t>(y)] = x;
-            if (s.top[static_cast<size_t>(x)] < 0)
+            if (s.top[static_cast<size_t>(x)] < 0) {
                 s.top[static_cast<size_t>(x)] = y;
-            if (s.topRow < 0)
+            }
+            if (s.topRow < 0) {
                 s.topRow = y;
+            }
         }
     }
     return s;
@@ -194,8 +207,9 @@ std::optional<SkinOverview> LookForSkin(const QImage& photo) {
     const cv::Mat colour = ColourForDetection(photo, kOverviewSide, scale);
     cv::Rect bounds;
     const cv::Mat skin = LargestRegion(SkinMask(colour), bounds);
-    if (bounds.area() == 0 || cv::countNonZero(skin) < 0.002 * colour.rows * colour.cols)
+    if (bounds.area() == 0 || cv::countNonZero(skin) < 0.002 * colour.rows * colour.cols) {
         return std::nullopt;
+    }
     const double k = 1 / scale;
     return SkinOverview{QRect(static_cast<int>(bounds.x * k), static_cast<int>(bounds.y * k),
                               static_cast<int>(std::ceil(bounds.width * k)),
@@ -217,8 +231,9 @@ std::vector<bool> SkinAtFront(const ProfileSilhouette& s, const cv::Mat& skin, b
     std::vector<bool> result(s.front.size());
     for (size_t y = 0; y < s.front.size(); ++y) {
         const int edge = looksRight ? s.front[y] : s.back[y];
-        if (edge < 0)
+        if (edge < 0) {
             continue;
+        }
         const int inside = std::clamp(edge + (looksRight ? -2 : 2), 0, skin.cols - 1);
         result[y] = skin.at<uchar>(static_cast<int>(y), inside) != 0;
     }
@@ -228,8 +243,9 @@ std::vector<bool> SkinAtFront(const ProfileSilhouette& s, const cv::Mat& skin, b
 } // namespace
 
 Vec2 SilhouetteToPhoto(const ProfileSilhouette& s, float x, float y) {
-    if (!s.facesRight)
+    if (!s.facesRight) {
         x = static_cast<float>(s.width - 1) - x;
+    }
     const auto k = static_cast<float>(1.0 / s.scale);
     return {(x + 0.5f) * k - 0.5f + s.originX, (y + 0.5f) * k - 0.5f + s.originY};
 }
@@ -237,8 +253,9 @@ Vec2 SilhouetteToPhoto(const ProfileSilhouette& s, float x, float y) {
 Vec2 PhotoToSilhouette(const ProfileSilhouette& s, float x, float y) {
     const auto k = static_cast<float>(s.scale);
     Vec2 p{(x - s.originX + 0.5f) * k - 0.5f, (y - s.originY + 0.5f) * k - 0.5f};
-    if (!s.facesRight)
+    if (!s.facesRight) {
         p.x = static_cast<float>(s.width - 1) - p.x;
+    }
     return p;
 }
 
@@ -279,8 +296,9 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
     int crown = -1;
     for (int x = skinBounds.x; x < skinBounds.br().x; ++x) {
         const int top = s.top[static_cast<size_t>(x)];
-        if (top >= 0 && (crown < 0 || top < crown))
+        if (top >= 0 && (crown < 0 || top < crown)) {
             crown = top;
+        }
     }
     s.topRow = crown >= 0 ? crown : s.topRow;
     s.scale = scaleX;
@@ -309,8 +327,9 @@ std::optional<ProfileSilhouette> TraceOnPlainBackground(const QImage& photo) {
     cv::Rect bounds;
     ProfileSilhouette s =
         Outline(LargestRegion((mask == cv::GC_FGD) | (mask == cv::GC_PR_FGD), bounds));
-    if (s.topRow < 0)
+    if (s.topRow < 0) {
         return std::nullopt;
+    }
     s.scale = scale;
     return s;
 }

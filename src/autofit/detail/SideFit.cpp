@@ -26,21 +26,25 @@ int ExtremeRow(const std::vector<int>& edge, int from, int to, int sign) {
     int best = -1;
     for (int y = from; y < to; ++y) {
         const int v = edge[static_cast<size_t>(y)];
-        if (v >= 0 && (best < 0 || sign * v > sign * edge[static_cast<size_t>(best)]))
+        if (v >= 0 && (best < 0 || sign * v > sign * edge[static_cast<size_t>(best)])) {
             best = y;
+        }
     }
-    if (best < 0)
+    if (best < 0) {
         return best;
+    }
     const int extreme = edge[static_cast<size_t>(best)];
     auto onRun = [&](int y) {
         const int v = edge[static_cast<size_t>(y)];
         return v >= 0 && std::abs(v - extreme) <= 1;
     };
     int first = best, last = best;
-    while (first - 1 >= from && onRun(first - 1))
+    while (first - 1 >= from && onRun(first - 1)) {
         --first;
-    while (last + 1 < to && onRun(last + 1))
+    }
+    while (last + 1 < to && onRun(last + 1)) {
         ++last;
+    }
     return (first + last) / 2;
 }
 
@@ -50,10 +54,12 @@ int MiddleOfRun(const std::vector<float>& score, int from, int to, int best) {
         return score[static_cast<size_t>(y)] >= score[static_cast<size_t>(best)] - 1.0f;
     };
     int first = best, last = best;
-    while (first - 1 >= from && onRun(first - 1))
+    while (first - 1 >= from && onRun(first - 1)) {
         --first;
-    while (last + 1 < to && onRun(last + 1))
+    }
+    while (last + 1 < to && onRun(last + 1)) {
         ++last;
+    }
     return (first + last) / 2;
 }
 
@@ -71,23 +77,27 @@ int DeepestBehindChord(const std::vector<int>& edge, int chordFrom, int chordTo,
     from = Clamp(from, chordFrom, chordTo);
     to = Clamp(to, from + 1, chordTo + 1);
     const int x0 = edge[static_cast<size_t>(chordFrom)], x1 = edge[static_cast<size_t>(chordTo)];
-    if (x0 < 0 || x1 < 0 || chordTo <= chordFrom)
+    if (x0 < 0 || x1 < 0 || chordTo <= chordFrom) {
         return -1;
+    }
     std::vector<float> depth(edge.size(), -1e9f);
     int best = -1;
     for (int y = from; y < to; ++y) {
         const int x = edge[static_cast<size_t>(y)];
-        if (x < 0)
+        if (x < 0) {
             continue;
+        }
         const float line =
             static_cast<float>(x0) + static_cast<float>((x1 - x0) * (y - chordFrom)) /
                                          static_cast<float>(chordTo - chordFrom);
         depth[static_cast<size_t>(y)] = static_cast<float>(sign) * (line - static_cast<float>(x));
-        if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)])
+        if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)]) {
             best = y;
+        }
     }
-    if (best < 0 || depth[static_cast<size_t>(best)] < 1.0f)
+    if (best < 0 || depth[static_cast<size_t>(best)] < 1.0f) {
         return -1;
+    }
     return MiddleOfRun(depth, from, to, best);
 }
 
@@ -109,15 +119,18 @@ int DeepestHollow(const std::vector<int>& edge, int from, int lowest, int to) {
     for (int y = to - 1; y >= from; --y) {
         const int x = edge[static_cast<size_t>(y)];
         belowMax = std::max(belowMax, x);
-        if (x < 0 || y < lowest)
+        if (x < 0 || y < lowest) {
             continue;
+        }
         depth[static_cast<size_t>(y)] =
             static_cast<float>(std::min(aboveMax[static_cast<size_t>(y)], belowMax) - x);
-        if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)])
+        if (best < 0 || depth[static_cast<size_t>(y)] > depth[static_cast<size_t>(best)]) {
             best = y;
+        }
     }
-    if (best < 0 || depth[static_cast<size_t>(best)] < 1.0f)
+    if (best < 0 || depth[static_cast<size_t>(best)] < 1.0f) {
         return -1;
+    }
     return MiddleOfRun(depth, from, to, best);
 }
 
@@ -140,11 +153,13 @@ float EdgeAt(const std::vector<int>& edge, float position) {
 std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s, float noseDrop) {
     const int rows = static_cast<int>(s.front.size());
     int bottom = rows - 1;
-    while (bottom > s.topRow && s.front[static_cast<size_t>(bottom)] < 0)
+    while (bottom > s.topRow && s.front[static_cast<size_t>(bottom)] < 0) {
         --bottom;
+    }
     const int height = bottom - s.topRow;
-    if (height < 40)
+    if (height < 40) {
         return std::nullopt;
+    }
     ProfileLandmarks l;
     // The nose tip is the foremost point of the face: in the upper part of the skin that seeded
     // the head (below it come the neck, a bare chest or clothes of skin colour), or without it
@@ -158,8 +173,9 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
         seeded ? std::min(s.skinTop + skinHeight * 6 / 10, s.topRow + height * 8 / 10)
                : s.topRow + height * 8 / 10,
         1);
-    if (tip < 0)
+    if (tip < 0) {
         return std::nullopt;
+    }
     // Hair piled high or cut away by the background can make the outline's top a poor crown;
     // then a known drop (from the front photo of the same sitting) is better.
     const int known = static_cast<int>(std::lround(noseDrop * s.scale));
@@ -176,18 +192,21 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
     const int nasion = DeepestBehindChord(s.front, crown + u * 45 / 100, tip, crown + u * 55 / 100,
                                           tip - u * 8 / 100);
     const int subnasale = ExtremeRow(s.front, tip + u * 2 / 100, tip + u * 15 / 100, -1);
-    if (nasion < 0 || subnasale < 0)
+    if (nasion < 0 || subnasale < 0) {
         return std::nullopt;
+    }
     l.nasion = At(s.front, nasion);
     l.subnasale = At(s.front, subnasale);
     // A profile's nose stands out from both hollows; a head seen from the front or from behind
     // has no such step.
     const int step = std::min(l.noseTip.x - l.nasion.x, l.noseTip.x - l.subnasale.x);
-    if (step < std::max(2, u * 4 / 100))
+    if (step < std::max(2, u * 4 / 100)) {
         return std::nullopt;
+    }
     const int lip = ExtremeRow(s.front, subnasale + 1, tip + u * 28 / 100, 1);
-    if (lip < 0)
+    if (lip < 0) {
         return std::nullopt;
+    }
     l.upperLip = At(s.front, lip);
     // Below the chin the outline runs back under the jaw to the neck, far behind the face: the
     // chin and the hollow above it are looked for only above that.
@@ -200,8 +219,9 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
         const int x = s.front[static_cast<size_t>(neck)];
         const int above = s.front[static_cast<size_t>(std::max(lip, neck - run))];
         if (x < l.noseTip.x - u * 40 / 100 ||
-            (neck > lip + u * 10 / 100 && above >= 0 && x < above - 3 * run / 2))
+            (neck > lip + u * 10 / 100 && above >= 0 && x < above - 3 * run / 2)) {
             break;
+        }
         ++neck;
     }
     // The hollow under the lower lip and the chin below it; on a soft profile, where the outline
@@ -211,8 +231,9 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
     int chin = hollow < 0 ? -1 : ExtremeRow(s.front, hollow + 1, neck, 1);
     if (hollow < 0 || chin < 0) {
         chin = DeepestBehindChord(s.front, lip, neck, lip + u * 10 / 100, neck, -1);
-        if (chin < 0)
+        if (chin < 0) {
             return std::nullopt;
+        }
         hollow = DeepestBehindChord(s.front, lip, chin, lip + 1, chin);
         hollow = hollow >= 0 ? hollow : (lip + chin) / 2;
     }
@@ -220,36 +241,41 @@ std::optional<ProfileLandmarks> FindProfileLandmarks(const ProfileSilhouette& s,
     l.chin = At(s.front, chin);
     // The crown: the middle of the topmost row's run.
     int first = -1, last = -1;
-    for (int x = 0; x < s.width; ++x)
+    for (int x = 0; x < s.width; ++x) {
         if (s.top[static_cast<size_t>(x)] == s.topRow) {
             first = first < 0 ? x : first;
             last = x;
         }
+    }
     l.top = {(first + last) / 2, s.topRow};
     return l;
 }
 
 PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const std::vector<Vec2>& current,
                            bool leftSide) {
-    if (current.size() != kGenericSidePointCount)
+    if (current.size() != kGenericSidePointCount) {
         return PhotoFit::Failed(
             QStringLiteral("the document's side feature points are not the generic head's "
                            "(%1 points instead of %2)")
                 .arg(current.size())
                 .arg(kGenericSidePointCount));
-    if (s.facesRight == leftSide)
+    }
+    if (s.facesRight == leftSide) {
         return PhotoFit::Failed(
             s.facesRight ? QStringLiteral("the face in the side photo looks to the right, but "
                                           "this document's side photo must look to the left")
                          : QStringLiteral("the face in the side photo looks to the left; mirror "
                                           "the photo so that the face looks to the right"));
+    }
     const std::optional<ProfileLandmarks> l = FindProfileLandmarks(s);
-    if (!l)
+    if (!l) {
         return PhotoFit::Failed(QStringLiteral("the side photo does not look like a profile"));
+    }
     // Work in the silhouette's turned image, where the generic layout's face looks right.
     std::vector<Vec2> sources;
-    for (const Vec2& p : current)
+    for (const Vec2& p : current) {
         sources.push_back(PhotoToSilhouette(s, p.x, p.y));
+    }
     const std::pair<int, cv::Point> anchors[] = {
         {kTop, l->top},           {kNasion, l->nasion},
         {kNoseTip, l->noseTip},   {kBelowNose, l->subnasale},
@@ -266,20 +292,23 @@ PhotoFit FitSideSilhouette(const ProfileSilhouette& s, const std::vector<Vec2>& 
     const SmoothWarp first(from, to, radius, SmoothWarp::FarField::AxisScales);
     auto snap = [&](const int* points, size_t count, bool sideways, const std::vector<int>& edge) {
         for (size_t i = 0; i < count; ++i) {
-            if (!anchored.insert(points[i]).second)
+            if (!anchored.insert(points[i]).second) {
                 continue;
+            }
             const Vec2 source = sources[static_cast<size_t>(points[i])];
             // Outline points closer together than the warp can bend between add nothing but
             // strain: the nearer anchor already decides there.
             const bool crowded = std::any_of(from.begin(), from.end(), [&](const Vec2& a) {
                 return std::hypot(a.x - source.x, a.y - source.y) < 0.3f * radius;
             });
-            if (crowded)
+            if (crowded) {
                 continue;
+            }
             Vec2 warped = first.Map(source);
             const float edgeValue = EdgeAt(edge, sideways ? warped.y : warped.x);
-            if (edgeValue < 0)
+            if (edgeValue < 0) {
                 continue;
+            }
             (sideways ? warped.x : warped.y) = edgeValue;
             from.push_back(source);
             to.push_back(warped);
@@ -305,11 +334,13 @@ namespace {
 // The outline's landmarks when its nose is skin (hair behind a head can have a bump like one).
 std::optional<ProfileLandmarks> NoseOfSkin(const ProfileSilhouette& s, float noseDrop) {
     std::optional<ProfileLandmarks> l = FindProfileLandmarks(s, noseDrop);
-    if (!l || s.skinAtFront.empty())
+    if (!l || s.skinAtFront.empty()) {
         return l;
+    }
     int skin = 0, rows = 0;
-    for (int y = l->nasion.y; y <= l->subnasale.y; ++y, ++rows)
+    for (int y = l->nasion.y; y <= l->subnasale.y; ++y, ++rows) {
         skin += s.skinAtFront[static_cast<size_t>(y)];
+    }
     return 2 * skin >= rows ? l : std::nullopt;
 }
 
@@ -320,21 +351,25 @@ std::optional<ProfileLandmarks> NoseOfSkin(const ProfileSilhouette& s, float nos
 std::optional<ProfileLandmarks> LandmarksFromProportions(const ProfileSilhouette& s,
                                                          float noseDrop) {
     const int u = static_cast<int>(std::lround(noseDrop * s.scale));
-    if (u < 20 || s.skinTop < 0)
+    if (u < 20 || s.skinTop < 0) {
         return std::nullopt;
+    }
     const int tip = ExtremeRow(s.front, s.skinTop, s.skinTop + u * 7 / 10, 1);
     const int rows = static_cast<int>(s.front.size());
     auto at = [&](int offsetPercent) -> std::optional<cv::Point> {
         const int y = tip + u * offsetPercent / 100;
-        if (y < 0 || y >= rows || s.front[static_cast<size_t>(y)] < 0)
+        if (y < 0 || y >= rows || s.front[static_cast<size_t>(y)] < 0) {
             return std::nullopt;
+        }
         return At(s.front, y);
     };
-    if (tip < 0)
+    if (tip < 0) {
         return std::nullopt;
+    }
     const auto nasion = at(-30), subnasale = at(8), lip = at(16), hollow = at(33), chin = at(42);
-    if (!nasion || !subnasale || !lip || !hollow || !chin)
+    if (!nasion || !subnasale || !lip || !hollow || !chin) {
         return std::nullopt;
+    }
     return ProfileLandmarks{{s.front[static_cast<size_t>(tip)], std::max(0, tip - u)},
                             *nasion,
                             At(s.front, tip),
@@ -393,18 +428,22 @@ std::optional<ProfileReading> ReadTracedProfile(const QImage& photo,
     if (!asGuessed && !otherWay) {
         if (const std::optional<ProfileSilhouette> plain = TraceOnPlainBackground(photo)) {
             const ProfileSilhouette turned = Mirrored(*plain);
-            if (const auto l = FindProfileLandmarks(*plain, noseDrop))
+            if (const auto l = FindProfileLandmarks(*plain, noseDrop)) {
                 return ProfileReading{*plain, *l};
-            if (const auto l = FindProfileLandmarks(turned, noseDrop))
+            }
+            if (const auto l = FindProfileLandmarks(turned, noseDrop)) {
                 return ProfileReading{turned, *l};
+            }
         }
-        if (const std::optional<ProfileLandmarks> l = LandmarksFromProportions(*traced, noseDrop))
+        if (const std::optional<ProfileLandmarks> l = LandmarksFromProportions(*traced, noseDrop)) {
             return ProfileReading{*traced, *l, true};
+        }
         reason = QStringLiteral("the side photo does not look like a profile");
         return std::nullopt;
     }
-    if (asGuessed)
+    if (asGuessed) {
         return ProfileReading{*traced, *asGuessed};
+    }
     return ProfileReading{mirrored, *otherWay};
 }
 
@@ -416,8 +455,9 @@ PhotoFit FitSidePhoto(const QImage& photo, const std::vector<Vec2>& current, boo
                       const FaceLandmarker& landmarker) {
     QString reason;
     const std::optional<ProfileReading> reading = ReadProfile(photo, landmarker, reason);
-    if (!reading)
+    if (!reading) {
         return PhotoFit::Failed(reason);
+    }
     return FitSideSilhouette(reading->silhouette, current, leftSide);
 }
 

@@ -107,8 +107,8 @@ class AtlasBake {
 public:
     AtlasBake(const Mesh& mesh, const TextureSampler& front, const TextureSampler& side,
               QImage& image, float dilationFactor, const ShadeKernels& kernels)
-        : m_mesh(mesh), m_target{front, side, image.bits(),
-                                 static_cast<size_t>(image.bytesPerLine())},
+        : m_mesh(mesh),
+          m_target{front, side, image.bits(), static_cast<size_t>(image.bytesPerLine())},
           m_kernels(kernels), m_width(image.width()), m_height(image.height()),
           m_written(static_cast<size_t>(m_width) * static_cast<size_t>(m_height)) {
         const auto width = static_cast<uint32_t>(m_width), height = static_cast<uint32_t>(m_height);

@@ -179,8 +179,9 @@ FileException::FileException(QString text, QString path, QString reason)
 
 QString FileException::Summary() const {
     QString text = m_text;
-    if (text.endsWith(QLatin1Char(':')))
+    if (text.endsWith(QLatin1Char(':'))) {
         text.chop(1);
+    }
     return m_reason.isEmpty() ? text : text + QStringLiteral(": ") + m_reason;
 }
 

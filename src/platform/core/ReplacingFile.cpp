@@ -28,16 +28,21 @@ QByteArray Native(const QString& path) {
 
 // Why a file of this mode cannot be replaced; empty for a regular file.
 QString SpecialFileReason(mode_t mode) {
-    if (S_ISREG(mode))
+    if (S_ISREG(mode)) {
         return {};
-    if (S_ISDIR(mode))
+    }
+    if (S_ISDIR(mode)) {
         return QStringLiteral("It is a folder, not a file.");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
         return QStringLiteral("It is a device, not a regular file.");
-    if (S_ISFIFO(mode))
+    }
+    if (S_ISFIFO(mode)) {
         return QStringLiteral("It is a FIFO (named pipe), not a regular file.");
-    if (S_ISSOCK(mode))
+    }
+    if (S_ISSOCK(mode)) {
         return QStringLiteral("It is a socket, not a regular file.");
+    }
     return QStringLiteral("It is not a regular file.");
 }
 
@@ -56,8 +61,9 @@ QString ReplacedFile(const QString& path) {
     QString current = path;
     for (int step = 0; step < kMaxLinks; ++step) {
         const QFileInfo info(current);
-        if (!info.isSymLink())
+        if (!info.isSymLink()) {
             return current;
+        }
         // symLinkTarget() is absolute, resolved against the link's folder.
         current = info.symLinkTarget();
     }
@@ -66,35 +72,42 @@ QString ReplacedFile(const QString& path) {
 
 QString NonRegularFileReason(const QString& path) {
     struct stat status {};
-    if (path.isEmpty() || ::stat(Native(ReplacedFile(path)).constData(), &status) != 0)
+    if (path.isEmpty() || ::stat(Native(ReplacedFile(path)).constData(), &status) != 0) {
         return {};
+    }
     return SpecialFileReason(status.st_mode);
 }
 
 void RequireRegularTarget(const QString& path, const QString& text) {
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         throw FileException(text, path, SystemReason(ENOENT));
+    }
     const QString target = ReplacedFile(path);
     struct stat status {};
     if (::stat(Native(target).constData(), &status) == 0) {
         const QString reason = SpecialFileReason(status.st_mode);
-        if (!reason.isEmpty())
+        if (!reason.isEmpty()) {
             throw FileException(text, path, reason);
+        }
         return;
     }
-    if (errno != ENOENT)
+    if (errno != ENOENT) {
         throw FileException(text, path, SystemReason(errno));
+    }
     // A new file: its folder must be there.
     struct stat folder {};
-    if (::stat(Native(FolderOf(target)).constData(), &folder) != 0)
+    if (::stat(Native(FolderOf(target)).constData(), &folder) != 0) {
         throw FileException(text, path, SystemReason(errno));
-    if (!S_ISDIR(folder.st_mode))
+    }
+    if (!S_ISDIR(folder.st_mode)) {
         throw FileException(text, path, SystemReason(ENOTDIR));
+    }
 }
 
 bool SameFile(const QString& a, const QString& b) {
-    if (a.isEmpty() || b.isEmpty())
+    if (a.isEmpty() || b.isEmpty()) {
         return false;
+    }
     struct stat first {};
     struct stat second {};
     return ::stat(Native(a).constData(), &first) == 0 &&
@@ -103,12 +116,15 @@ bool SameFile(const QString& a, const QString& b) {
 }
 
 void RequireDistinctFromInputs(const QStringList& outputs, const QStringList& inputs) {
-    for (const QString& output : outputs)
-        for (const QString& input : inputs)
-            if (SameFile(output, input))
-                throw FileException(QString::fromLatin1(kRefusedText), output,
-                                    QStringLiteral("It is the same file as the input \"%1\".")
-                                        .arg(input));
+    for (const QString& output : outputs) {
+        for (const QString& input : inputs) {
+            if (SameFile(output, input)) {
+                throw FileException(
+                    QString::fromLatin1(kRefusedText), output,
+                    QStringLiteral("It is the same file as the input \"%1\".").arg(input));
+            }
+        }
+    }
 }
 
 // A seekable, unbuffered device on the new file that writes at its position and keeps the
@@ -129,8 +145,9 @@ public:
     int Descriptor() const { return m_fd; }
     // Closes the descriptor; returns 0 or the errno of a failed close.
     int CloseDescriptor() {
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return 0;
+        }
         const int result = ::close(m_fd);
         m_fd = -1;
         return result == 0 ? 0 : errno;
@@ -140,26 +157,31 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override {
         for (;;) {
             const ssize_t got = ::pread(m_fd, data, size_t(maxSize), off_t(pos()));
-            if (got >= 0)
+            if (got >= 0) {
                 return got;
-            if (errno != EINTR)
+            }
+            if (errno != EINTR) {
                 return Failed(errno);
+            }
         }
     }
     qint64 writeData(const char* data, qint64 size) override {
-        if (m_error != 0)
+        if (m_error != 0) {
             return -1; // a file with a hole where a write failed is never committed
+        }
         qint64 done = 0;
         while (done < size) {
             const ssize_t put =
                 ::pwrite(m_fd, data + done, size_t(size - done), off_t(pos() + done));
             if (put < 0) {
-                if (errno == EINTR)
+                if (errno == EINTR) {
                     continue;
+                }
                 return Failed(errno);
             }
-            if (put == 0)
+            if (put == 0) {
                 return Failed(ENOSPC);
+            }
             done += put;
         }
         return done;
@@ -167,8 +189,9 @@ protected:
 
 private:
     qint64 Failed(int error) {
-        if (m_error == 0)
+        if (m_error == 0) {
             m_error = error;
+        }
         setErrorString(SystemReason(error));
         return -1;
     }
@@ -189,13 +212,13 @@ ReplacingFile::ReplacingFile(const QString& path, const QString& text) : m_path(
     const bool exists = ::stat(Native(m_target).constData(), &replaced) == 0;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
-        m_temporary = prefix + QStringLiteral(".%1.part").arg(
-                                   QRandomGenerator::global()->generate() & 0xFFFFFF, 6, 16,
-                                   QLatin1Char('0'));
-        fd = ::open(Native(m_temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    0666);
-        if (fd < 0 && (errno != EEXIST || attempt >= 100))
+        m_temporary = prefix + QStringLiteral(".%1.part")
+                                   .arg(QRandomGenerator::global()->generate() & 0xFFFFFF, 6, 16,
+                                        QLatin1Char('0'));
+        fd = ::open(Native(m_temporary).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
             throw FileException(text, path, SystemReason(errno));
+        }
     }
     if (exists && ::fchmod(fd, replaced.st_mode & 07777) != 0) {
         const int error = errno;
@@ -220,8 +243,9 @@ QString ReplacingFile::WriteFailure() const {
 }
 
 void ReplacingFile::Discard() {
-    if (!m_device)
+    if (!m_device) {
         return;
+    }
     m_device->CloseDescriptor();
     m_device.reset();
     ::unlink(Native(m_temporary).constData());
@@ -233,20 +257,25 @@ void ReplacingFile::Fail(const QString& text, int error) {
 }
 
 void ReplacingFile::Commit() {
-    if (!m_device)
+    if (!m_device) {
         throw FileException(kWritingText, m_path, SystemReason(EBADF));
-    if (m_device->FirstError() != 0)
+    }
+    if (m_device->FirstError() != 0) {
         Fail(kWritingText, m_device->FirstError());
-    if (::fsync(m_device->Descriptor()) != 0)
+    }
+    if (::fsync(m_device->Descriptor()) != 0) {
         Fail(kWritingText, errno);
-    if (const int error = m_device->CloseDescriptor(); error != 0)
+    }
+    if (const int error = m_device->CloseDescriptor(); error != 0) {
         Fail(kWritingText, error);
-    if (::rename(Native(m_temporary).constData(), Native(m_target).constData()) != 0)
+    }
+    if (::rename(Native(m_temporary).constData(), Native(m_target).constData()) != 0) {
         Fail(kWritingText, errno);
+    }
     m_device.reset();
     // The rename itself reaches the disk with the folder.
-    const int folder = ::open(Native(FolderOf(m_target)).constData(), O_RDONLY | O_DIRECTORY |
-                                                                          O_CLOEXEC);
+    const int folder =
+        ::open(Native(FolderOf(m_target)).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);

@@ -4,8 +4,8 @@ namespace vm {
 
 uint32_t FvfVertexSize(uint32_t fvf) {
     constexpr uint32_t kPositionMask = 0x00E;
-    constexpr uint32_t kKnownBits = kPositionMask | FVF_NORMAL | FVF_DIFFUSE | FVF_SPECULAR |
-                                    FVF_TEXCOUNT_MASK;
+    constexpr uint32_t kKnownBits =
+        kPositionMask | FVF_NORMAL | FVF_DIFFUSE | FVF_SPECULAR | FVF_TEXCOUNT_MASK;
     if ((fvf & ~kKnownBits) != 0 || (fvf & kPositionMask) != FVF_XYZ) {
         return 0;
     }

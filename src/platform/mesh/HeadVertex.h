@@ -1,10 +1,10 @@
 #pragma once
 // The vertex of every head mesh: flexible vertex format 0x352 (position, normal, diffuse and
 // three 2-D texture coordinate sets), 52 bytes, laid out exactly as stored in mesh files.
+#include "platform/core/VMath.h"
+
 #include <cstdint>
 #include <type_traits>
-
-#include "platform/core/VMath.h"
 
 namespace vm {
 
@@ -21,12 +21,12 @@ enum FvfBits : uint32_t {
 constexpr uint32_t kHeadVertexFvf = 0x352;
 
 struct HeadVertex {
-    Vec3 position;      // model units
-    Vec3 normal;        // unit length once normals are computed
-    uint32_t diffuse;   // ARGB
-    Vec2 frontUV;       // place in the front photo / photo size
-    Vec2 sideUV;        // place in the side photo / photo size
-    Vec2 modelUV;       // the generic head's own texture layout
+    Vec3 position;    // model units
+    Vec3 normal;      // unit length once normals are computed
+    uint32_t diffuse; // ARGB
+    Vec2 frontUV;     // place in the front photo / photo size
+    Vec2 sideUV;      // place in the side photo / photo size
+    Vec2 modelUV;     // the generic head's own texture layout
 };
 static_assert(sizeof(HeadVertex) == 52, "HeadVertex must match the 52-byte stored layout");
 static_assert(std::is_trivially_copyable_v<HeadVertex>);

@@ -1,16 +1,16 @@
 #pragma once
 // A triangle mesh of HeadVertex held in system memory, with one attribute (subset id) per face.
+#include "platform/mesh/HeadVertex.h"
+
 #include <cstdint>
 #include <vector>
-
-#include "platform/mesh/HeadVertex.h"
 
 namespace vm {
 
 enum MeshOptions : uint32_t {
-    MESH_32BIT = 0x001,       // indices may exceed 65535
-    MESH_NPATCHES = 0x4000,   // drawn with device N-patch refinement
-    MESH_SYSTEMMEM = 0x110,   // vertex and index data in system memory
+    MESH_32BIT = 0x001,     // indices may exceed 65535
+    MESH_NPATCHES = 0x4000, // drawn with device N-patch refinement
+    MESH_SYSTEMMEM = 0x110, // vertex and index data in system memory
 };
 
 struct Mesh {

@@ -140,8 +140,9 @@ QByteArray InflateXFileBody(const char* data, qsizetype size) {
 }
 
 QByteArray DeflateXFileBody(const QByteArray& body, bool chainBlocks, int level) {
-    if (level < 0 || level > 9)
+    if (level < 0 || level > 9) {
         throw CDXException(hr::kInvalidCall);
+    }
     QByteArray out;
     PutU32(out, static_cast<uint32_t>(body.size() + xfile::kHeaderSize));
     DeflateStream stream(level);

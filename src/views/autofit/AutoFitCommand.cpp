@@ -23,16 +23,18 @@ public:
 };
 
 QString Sentence(QString text) {
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         text[0] = text[0].toUpper();
+    }
     return text + QLatin1Char('.');
 }
 
 } // namespace
 
 void RunAutoFitCommand(CVisomorfDoc& doc, QWidget* parent) {
-    if (doc.IsDragInProgress())
+    if (doc.IsDragInProgress()) {
         return;
+    }
     if (doc.photos[Front].isNull() && doc.photos[Side].isNull()) {
         ReportFailure(QStringLiteral("Load a front or side photo before fitting automatically."),
                       parent);
@@ -53,16 +55,20 @@ void RunAutoFitCommand(CVisomorfDoc& doc, QWidget* parent) {
         doc.UpdateAllViews();
     }
     QStringList failures;
-    for (int p = 0; p < kPhotoCount; ++p)
-        if (report.attempted[p] && !report.photos[p].fitted)
+    for (int p = 0; p < kPhotoCount; ++p) {
+        if (report.attempted[p] && !report.photos[p].fitted) {
             failures << Sentence(report.photos[p].failure);
-    if (!failures.isEmpty())
+        }
+    }
+    if (!failures.isEmpty()) {
         ReportFailure(failures.join(QLatin1Char('\n')), parent);
+    }
 }
 
 void RunMatchSideCommand(CVisomorfDoc& doc, QWidget* parent) {
-    if (doc.IsDragInProgress())
+    if (doc.IsDragInProgress()) {
         return;
+    }
     if (doc.photos[Front].isNull() || doc.photos[Side].isNull()) {
         ReportFailure(QStringLiteral("Load a front and a side photo before matching them."),
                       parent);

@@ -20,7 +20,7 @@ CExportDlg::CExportDlg(const QString& initialName, QWidget* parent) : QFileDialo
     // chosen type's.
     connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
         setDefaultSuffix(filter.contains(QStringLiteral("*.glb")) ? QStringLiteral("glb")
-                                                                   : QStringLiteral("obj"));
+                                                                  : QStringLiteral("obj"));
     });
     setWindowTitle(QStringLiteral("Export"));
     if (!initialName.isEmpty()) {

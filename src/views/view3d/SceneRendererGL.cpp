@@ -134,8 +134,8 @@ bool SceneRendererGL::BuildProgram() {
     for (const auto& [type, source] : {std::pair{QOpenGLShader::Vertex, kVertexShader},
                                        std::pair{QOpenGLShader::Fragment, kFragmentShader}}) {
         if (!m_program->addShaderFromSourceCode(type, source)) {
-            m_error = QStringLiteral("The 3D view's shader does not compile: %1")
-                          .arg(m_program->log());
+            m_error =
+                QStringLiteral("The 3D view's shader does not compile: %1").arg(m_program->log());
             return false;
         }
     }

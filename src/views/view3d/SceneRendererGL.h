@@ -2,9 +2,9 @@
 // Draws the document's displayed mesh with OpenGL 3.3 core: shaders that reproduce the fixed-
 // function picture (see texture/FixedFunctionPipeline.h), the mesh in buffers that are refilled
 // only when the mesh changes, the photo textures uploaded only when they change.
+#include "platform/core/VMath.h"
 #include "platform/mesh/Mesh.h"
 #include "platform/raster/SoftwareDevice.h"
-#include "platform/core/VMath.h"
 
 #include <QOpenGLBuffer>
 #include <QOpenGLFunctions_3_3_Core>

@@ -67,7 +67,7 @@ TEST(XFileRoundTripTest, SingleMaterialMeshWritesNoMaterialListAndReadsAsOne) {
 
 TEST(XFileRoundTripTest, MultiBlockCompressionChainedAndIndependentAtEveryLevel) {
     const Mesh mesh = test::GridMesh(60, 50); // about 300 KiB of binary body
-    for (int level : {0, 1, 6, 9})
+    for (int level : {0, 1, 6, 9}) {
         for (bool chain : {true, false}) {
             XFileWriteOptions options;
             options.chainBlocks = chain;
@@ -84,6 +84,7 @@ TEST(XFileRoundTripTest, MultiBlockCompressionChainedAndIndependentAtEveryLevel)
                 EXPECT_GT(file.size(), plain.size()); // stored, not squeezed
             }
         }
+    }
     XFileWriteOptions beyond;
     beyond.compressionLevel = 10;
     EXPECT_THROW(WriteXFile(mesh, beyond), CDXException);

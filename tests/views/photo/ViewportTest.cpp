@@ -3,8 +3,8 @@
 #include "views/photo/ZoomLaw.h"
 
 #include <cmath>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace vm {
 namespace {

@@ -179,7 +179,8 @@ TEST_F(DialogTest, ExportDialogAppendsTheChosenTypesExtension) {
     CExportDlg dialog{dir.filePath(QStringLiteral("head"))};
     EXPECT_EQ(QFileInfo(dialog.PathName()).fileName(), "head.obj");
     const QString glb = QStringLiteral("glTF Binary (*.glb)");
-    ASSERT_TRUE(dialog.nameFilters().contains(glb)) << dialog.nameFilters().join(u'|').toStdString();
+    ASSERT_TRUE(dialog.nameFilters().contains(glb))
+        << dialog.nameFilters().join(u'|').toStdString();
     dialog.selectNameFilter(glb);
     emit dialog.filterSelected(glb); // what the file type box sends when the user picks it
     dialog.selectFile(dir.filePath(QStringLiteral("head")));

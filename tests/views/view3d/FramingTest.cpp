@@ -43,15 +43,15 @@ TEST(Framing, FrameHeadShowsTheWholeMovedHeadTurnedAsItWas) {
     const Quaternion turn = QuaternionRotationAxis({0.3f, 1, 0.2f}, 0.9f);
     for (const bool orthogonal : {true, false}) {
         for (const QSize window : {QSize(400, 400), QSize(800, 300), QSize(250, 700)}) {
-            SCOPED_TRACE(testing::Message() << orthogonal << " " << window.width() << "x"
-                                            << window.height());
+            SCOPED_TRACE(testing::Message()
+                         << orthogonal << " " << window.width() << "x" << window.height());
             Camera3D camera;
             camera.SetRotation(turn);
             camera.BeginPanZoom(0, 0);
             camera.PanZoomTo(150, -90, window.width(), window.height(), false, false);
             auto footprint = [&](const Vec3& centre, float radius) {
-                const SceneTransforms t = camera.Transforms(centre, radius, orthogonal,
-                                                            window.width(), window.height());
+                const SceneTransforms t =
+                    camera.Transforms(centre, radius, orthogonal, window.width(), window.height());
                 QRectF area;
                 for (const HeadVertex& v : doc.displayedMesh->vertices) {
                     const Vec3 w =
