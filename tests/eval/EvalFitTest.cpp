@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -134,6 +135,33 @@ TEST(FaceCorrelation, ComparingAWarpedCopyUndoesTheWarp) {
     }
     const FaceComparison off = CompareFaces(photo, photoMarks, copy, shifted);
     EXPECT_LT(off.correlation, same.correlation - 0.1);
+}
+
+// The front photo carried through the landmarks onto a moved, turned and scaled copy of itself
+// is that copy inside the landmarks' hull, and the background outside it; landmarks that belong
+// elsewhere tear the picture apart.
+TEST(FaceCorrelation, APictureCarriedThroughItsLandmarksOntoAWarpedCopyIsThatCopy) {
+    const cv::Mat photo = TestPicture();
+    Landmarks photoMarks = RandomLandmarks(4);
+    for (Vec2& p : photoMarks) {
+        p = {p.x * 0.8f - 20, p.y * 0.5f + 20};
+    }
+    const Similarity move{1.2 * std::cos(-0.3), 1.2 * std::sin(-0.3), 40, 60};
+    cv::Mat copy;
+    cv::warpAffine(photo, copy, move.Matrix(), cv::Size(480, 400), cv::INTER_CUBIC,
+                   cv::BORDER_REFLECT);
+    Landmarks copyMarks;
+    for (size_t i = 0; i < photoMarks.size(); ++i) {
+        copyMarks[i] = move.Apply(photoMarks[i]);
+    }
+    EXPECT_GT(FrontPhotoCeiling(photo, photoMarks, copy, copyMarks), 0.97);
+    const cv::Mat carried = WarpThroughLandmarks(photo, photoMarks, copyMarks, copy.size(), 77);
+    EXPECT_EQ(carried.at<uchar>(2, 2), 77);
+    EXPECT_EQ(carried.at<uchar>(397, 477), 77);
+
+    Landmarks swapped = photoMarks;
+    std::reverse(swapped.begin() + 17, swapped.end());
+    EXPECT_LT(FrontPhotoCeiling(photo, swapped, copy, copyMarks), 0.8);
 }
 
 struct GlbFromExport : ::testing::Test {

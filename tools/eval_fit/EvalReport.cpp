@@ -51,7 +51,7 @@ double Median(std::vector<double> values) {
 Summary Summarise(const std::vector<PersonResult>& people) {
     Summary s;
     s.people = static_cast<int>(people.size());
-    std::vector<double> seconds, fe, fc, ay, ae, ac, bfe, bfc, bae, bac;
+    std::vector<double> seconds, fe, fc, ay, ae, ac, bfe, bfc, bae, bac, ceiling;
     for (const PersonResult& p : people) {
         seconds.push_back(p.fitSeconds);
         if (p.fitted) {
@@ -76,12 +76,14 @@ Summary Summarise(const std::vector<PersonResult>& people) {
             bae.push_back(p.baselineAngled.errorPercent);
             bac.push_back(p.baselineAngled.correlation);
         }
+        ceiling.push_back(p.frontPhotoCeiling);
     }
     s.medianFitSeconds = Median(seconds);
     s.frontError = Median(fe), s.frontCorrelation = Median(fc);
     s.angledYaw = Median(ay), s.angledError = Median(ae), s.angledCorrelation = Median(ac);
     s.baselineFrontError = Median(bfe), s.baselineFrontCorrelation = Median(bfc);
     s.baselineAngledError = Median(bae), s.baselineAngledCorrelation = Median(bac);
+    s.frontPhotoCeiling = Median(ceiling);
     return s;
 }
 
@@ -124,7 +126,7 @@ QString FormatTable(const std::vector<PersonResult>& people, const Summary& s,
         return cell;
     };
     t << "person  exit  time s | front  found  err %   corr | angled found  yaw  err %   corr"
-         " | other person: front err % corr, angled err % corr\n";
+         " | other person: front err % corr, angled err % corr | front photo carried\n";
     for (const PersonResult& p : people) {
         t << p.id.leftJustified(7) << QString::number(p.exitStatus).rightJustified(5)
           << Number(p.fitSeconds, 2).rightJustified(8) << " |       "
@@ -134,7 +136,8 @@ QString FormatTable(const std::vector<PersonResult>& people, const Summary& s,
           << " | " << Number(p.baselineFront.found ? p.baselineFront.errorPercent : NAN, 2) << " "
           << Number(p.baselineFront.found ? p.baselineFront.correlation : NAN, 3) << ", "
           << Number(p.baselineAngled.found ? p.baselineAngled.errorPercent : NAN, 2) << " "
-          << Number(p.baselineAngled.found ? p.baselineAngled.correlation : NAN, 3);
+          << Number(p.baselineAngled.found ? p.baselineAngled.correlation : NAN, 3) << " | "
+          << Number(p.frontPhotoCeiling, 3);
         if (!p.fitMessage.isEmpty()) {
             t << "  [" << p.fitMessage << "]";
         }
@@ -148,8 +151,8 @@ QString FormatTable(const std::vector<PersonResult>& people, const Summary& s,
       << Number(s.angledError, 2).rightJustified(7)
       << Number(s.angledCorrelation, 3).rightJustified(7) << " | "
       << Number(s.baselineFrontError, 2) << " " << Number(s.baselineFrontCorrelation, 3) << ", "
-      << Number(s.baselineAngledError, 2) << " " << Number(s.baselineAngledCorrelation, 3)
-      << "\n\n";
+      << Number(s.baselineAngledError, 2) << " " << Number(s.baselineAngledCorrelation, 3) << " | "
+      << Number(s.frontPhotoCeiling, 3) << "\n\n";
     t << "fitted " << s.fitted << " of " << s.people << "\n";
     for (const Target& target : targets) {
         t << (target.met ? "  met     " : "  MISSED  ") << target.name.leftJustified(27)
@@ -165,7 +168,7 @@ QString FormatCsv(const std::vector<PersonResult>& people) {
          "front_error_percent,front_correlation,angled_photo_found,angled_found,"
          "angled_yaw_degrees,angled_error_percent,angled_correlation,"
          "other_front_error_percent,other_front_correlation,other_angled_error_percent,"
-         "other_angled_correlation,fit_message\n";
+         "other_angled_correlation,front_photo_carried_correlation,fit_message\n";
     auto num = [](bool valid, double v, int decimals) {
         return valid && std::isfinite(v) ? QString::number(v, 'f', decimals) : QString();
     };
@@ -182,8 +185,8 @@ QString FormatCsv(const std::vector<PersonResult>& people) {
           << num(p.baselineFront.found, p.baselineFront.errorPercent, 3) << ','
           << num(p.baselineFront.found, p.baselineFront.correlation, 4) << ','
           << num(p.baselineAngled.found, p.baselineAngled.errorPercent, 3) << ','
-          << num(p.baselineAngled.found, p.baselineAngled.correlation, 4) << ",\"" << message
-          << "\"\n";
+          << num(p.baselineAngled.found, p.baselineAngled.correlation, 4) << ','
+          << num(true, p.frontPhotoCeiling, 4) << ",\"" << message << "\"\n";
     }
     return out;
 }
@@ -192,15 +195,17 @@ QJsonObject FormatJson(const std::vector<PersonResult>& people, const Summary& s
                        const std::vector<Target>& targets) {
     QJsonArray rows;
     for (const PersonResult& p : people) {
-        rows.append(QJsonObject{{"person", p.id},
-                                {"exit_status", p.exitStatus},
-                                {"fit_seconds", p.fitSeconds},
-                                {"fit_message", p.fitMessage},
-                                {"fitted", p.fitted},
-                                {"front", ViewJson(p.front, false)},
-                                {"angled", ViewJson(p.angled, true)},
-                                {"other_person_front", ViewJson(p.baselineFront, false)},
-                                {"other_person_angled", ViewJson(p.baselineAngled, false)}});
+        rows.append(
+            QJsonObject{{"person", p.id},
+                        {"exit_status", p.exitStatus},
+                        {"fit_seconds", p.fitSeconds},
+                        {"fit_message", p.fitMessage},
+                        {"fitted", p.fitted},
+                        {"front", ViewJson(p.front, false)},
+                        {"angled", ViewJson(p.angled, true)},
+                        {"other_person_front", ViewJson(p.baselineFront, false)},
+                        {"other_person_angled", ViewJson(p.baselineAngled, false)},
+                        {"front_photo_carried_correlation", JsonNumber(p.frontPhotoCeiling)}});
     }
     QJsonArray goals;
     bool all = true;
@@ -221,7 +226,8 @@ QJsonObject FormatJson(const std::vector<PersonResult>& people, const Summary& s
         {"other_person_front_error_percent", JsonNumber(s.baselineFrontError)},
         {"other_person_front_correlation", JsonNumber(s.baselineFrontCorrelation)},
         {"other_person_angled_error_percent", JsonNumber(s.baselineAngledError)},
-        {"other_person_angled_correlation", JsonNumber(s.baselineAngledCorrelation)}};
+        {"other_person_angled_correlation", JsonNumber(s.baselineAngledCorrelation)},
+        {"front_photo_carried_correlation", JsonNumber(s.frontPhotoCeiling)}};
     return QJsonObject{{"people", rows},
                        {"count", s.people},
                        {"fitted", s.fitted},

@@ -3,6 +3,7 @@
 // written (a table for people, CSV and JSON for programs).
 #include <QJsonObject>
 #include <QString>
+#include <limits>
 #include <vector>
 
 namespace vm {
@@ -25,6 +26,9 @@ struct PersonResult {
     bool fitted = false;   // exit 0 and a readable head
     ViewScore front, angled;
     ViewScore baselineFront, baselineAngled; // this person's photo against the next person's
+    // The front photo carried through the landmarks onto the angled photo: the correlation a
+    // texture from the front photo can reach at that turn (NaN without both photos' landmarks).
+    double frontPhotoCeiling = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct Summary {
@@ -37,6 +41,7 @@ struct Summary {
     double angledYaw = 0, angledError = 0, angledCorrelation = 0;
     double baselineFrontError = 0, baselineFrontCorrelation = 0;
     double baselineAngledError = 0, baselineAngledCorrelation = 0;
+    double frontPhotoCeiling = 0;
 };
 
 struct Target {

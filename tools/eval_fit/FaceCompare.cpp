@@ -124,4 +124,74 @@ FaceComparison CompareFaces(const cv::Mat& photo, const Landmarks& photoLandmark
     return result;
 }
 
+cv::Mat WarpThroughLandmarks(const cv::Mat& from, const Landmarks& fromLandmarks,
+                             const Landmarks& toLandmarks, cv::Size size, int background) {
+    CV_Assert(from.type() == CV_8UC1);
+    cv::Mat out(size, CV_8UC1, cv::Scalar(background));
+    // The triangulation needs its points inside its rectangle; landmarks may lie a little
+    // outside the picture, so the rectangle spans them all.
+    float left = 0, top = 0, right = static_cast<float>(size.width),
+          bottom = static_cast<float>(size.height);
+    for (const Vec2& p : toLandmarks) {
+        left = std::min(left, p.x - 1), top = std::min(top, p.y - 1);
+        right = std::max(right, p.x + 1), bottom = std::max(bottom, p.y + 1);
+    }
+    cv::Subdiv2D subdivision(
+        cv::Rect(cvFloor(left), cvFloor(top), cvCeil(right - left) + 1, cvCeil(bottom - top) + 1));
+    // Vertex ids of the subdivision start after its four outer corners.
+    constexpr int kFirstId = 4;
+    for (const Vec2& p : toLandmarks) {
+        subdivision.insert(cv::Point2f(p.x, p.y));
+    }
+    std::vector<cv::Vec6f> triangles;
+    subdivision.getTriangleList(triangles);
+    for (const cv::Vec6f& t : triangles) {
+        cv::Point2f source[3], target[3];
+        bool inside = true;
+        for (int k = 0; k < 3 && inside; ++k) {
+            int id = 0, edge = 0;
+            const cv::Point2f corner(t[2 * k], t[2 * k + 1]);
+            if (subdivision.locate(corner, edge, id) != cv::Subdiv2D::PTLOC_VERTEX ||
+                id < kFirstId) {
+                inside = false;
+                break;
+            }
+            const size_t index = static_cast<size_t>(id - kFirstId);
+            target[k] = {toLandmarks[index].x, toLandmarks[index].y};
+            source[k] = {fromLandmarks[index].x, fromLandmarks[index].y};
+        }
+        if (!inside) {
+            continue;
+        }
+        // Only the triangle's own rectangle is warped.
+        const cv::Rect box = cv::boundingRect(std::vector<cv::Point2f>(target, target + 3)) &
+                             cv::Rect(0, 0, size.width, size.height);
+        if (box.empty()) {
+            continue;
+        }
+        cv::Point2f local[3];
+        cv::Point corners[3];
+        for (int k = 0; k < 3; ++k) {
+            local[k] =
+                target[k] - cv::Point2f(static_cast<float>(box.x), static_cast<float>(box.y));
+            corners[k] = {cvRound(local[k].x), cvRound(local[k].y)};
+        }
+        cv::Mat warped;
+        cv::warpAffine(from, warped, cv::getAffineTransform(source, local), box.size(),
+                       cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(background));
+        cv::Mat triangle = cv::Mat::zeros(box.size(), CV_8UC1);
+        cv::fillConvexPoly(triangle, corners, 3, cv::Scalar(255));
+        cv::Mat part = out(box);
+        warped.copyTo(part, triangle);
+    }
+    return out;
+}
+
+double FrontPhotoCeiling(const cv::Mat& front, const Landmarks& frontLandmarks,
+                         const cv::Mat& turned, const Landmarks& turnedLandmarks, int background) {
+    const cv::Mat carried =
+        WarpThroughLandmarks(front, frontLandmarks, turnedLandmarks, turned.size(), background);
+    return MaskedCorrelation(turned, carried, InnerFaceMask(turnedLandmarks, turned.size()));
+}
+
 } // namespace vm

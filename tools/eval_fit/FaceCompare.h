@@ -54,4 +54,18 @@ FaceComparison CompareFaces(const cv::Mat& photo, const Landmarks& photoLandmark
                             const cv::Mat& render, const Landmarks& renderLandmarks,
                             int background = 128);
 
+// The picture `from` carried onto another face: each triangle of the landmarks (a Delaunay
+// triangulation of `to`) is mapped affinely from its place in `from` to its place in `to`.
+// Only the landmarks' hull is filled; the rest is `background`. Grey pictures (CV_8UC1).
+cv::Mat WarpThroughLandmarks(const cv::Mat& from, const Landmarks& fromLandmarks,
+                             const Landmarks& toLandmarks, cv::Size size, int background = 128);
+
+// What a head textured from the front photo can score at most against a turned photo: the front
+// photo itself, carried through the 68 landmarks onto the turned photo's, compared inside the
+// turned photo's inner face. It has every landmark in place, so only the shading and what lies
+// between the landmarks differ from the turned photo.
+double FrontPhotoCeiling(const cv::Mat& front, const Landmarks& frontLandmarks,
+                         const cv::Mat& turned, const Landmarks& turnedLandmarks,
+                         int background = 128);
+
 } // namespace vm

@@ -466,6 +466,10 @@ int main(int argc, char** argv) {
             }
             QFile::remove(glb);
         }
+        if (front.landmarks && angled.landmarks) {
+            result.frontPhotoCeiling = vm::FrontPhotoCeiling(
+                front.grey, *front.landmarks, angled.grey, *angled.landmarks, kBackground);
+        }
         if (next != id) {
             const Photo& otherFront = cache.Get(next, kFrontFile);
             const Photo& otherAngled = cache.Get(next, mode.angledFile);
