@@ -4,6 +4,7 @@
 #include "autofit/FaceLandmarks.h"
 #include "autofit/FrontFit.h"
 #include "autofit/SmoothWarp.h"
+#include "autofit/detail/ProfileSilhouette.h"
 #include "autofit/detail/SideFit.h"
 #include "document/CVisomorfDoc.h"
 
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <opencv2/imgproc.hpp>
 #include <set>
 
 namespace vm {
@@ -408,6 +410,35 @@ TEST(SideFit, TellsAProfileLookingTheOtherWayAndRefusesWhatIsNoProfile) {
     }
     EXPECT_EQ(FitSidePhoto(blob, current, false, Landmarker()).failure,
               "the side photo does not look like a profile");
+}
+
+// A head cut from a photo looking left is turned to look right; the skin just inside its edges
+// turns with it, so the face's edge is skin and the back of the head hair either way round.
+TEST(SideFit, TurnsTheSkinAlongTheOutlineWithTheHead) {
+    cv::Mat head = cv::Mat::zeros(200, 200, CV_8UC1);
+    cv::ellipse(head, cv::Point(100, 100), cv::Size(60, 80), 0, 0, 360, cv::Scalar(255), -1);
+    const cv::Point nose[] = {{155, 90}, {178, 112}, {155, 118}};
+    cv::fillConvexPoly(head, nose, 3, cv::Scalar(255));
+    cv::Mat skin = head.clone();
+    skin.colRange(0, 110).setTo(0); // hair behind the face
+    cv::Mat headLeft, skinLeft;
+    cv::flip(head, headLeft, 1);
+    cv::flip(skin, skinLeft, 1);
+    const std::optional<ProfileSilhouette> right =
+        TurnedOutline(head, skin, cv::boundingRect(skin), true);
+    const std::optional<ProfileSilhouette> left =
+        TurnedOutline(headLeft, skinLeft, cv::boundingRect(skinLeft), false);
+    ASSERT_TRUE(right && left);
+    EXPECT_TRUE(right->facesRight);
+    EXPECT_FALSE(left->facesRight);
+    for (const ProfileSilhouette* s : {&*right, &*left}) {
+        EXPECT_EQ(s->front, right->front);
+        EXPECT_EQ(s->back, right->back);
+        EXPECT_TRUE(s->skinAtFront[110]); // beside the nose
+        EXPECT_FALSE(s->skinAtBack[110]);
+        EXPECT_EQ(s->skinAtFront, right->skinAtFront);
+        EXPECT_EQ(s->skinAtBack, right->skinAtBack);
+    }
 }
 
 // ---- Applying a fit to the document ------------------------------------------------------

@@ -227,14 +227,16 @@ QRect HeadCrop(const QImage& photo, const SkinOverview& skin) {
     return crop & photo.rect();
 }
 
-std::vector<bool> SkinAtFront(const ProfileSilhouette& s, const cv::Mat& skin, bool looksRight) {
+// Per row, whether the head is skin just inside its right edge (or its left one), in the
+// outline as traced, before any turn.
+std::vector<bool> SkinInsideEdge(const ProfileSilhouette& s, const cv::Mat& skin, bool rightEdge) {
     std::vector<bool> result(s.front.size());
     for (size_t y = 0; y < s.front.size(); ++y) {
-        const int edge = looksRight ? s.front[y] : s.back[y];
+        const int edge = rightEdge ? s.front[y] : s.back[y];
         if (edge < 0) {
             continue;
         }
-        const int inside = std::clamp(edge + (looksRight ? -2 : 2), 0, skin.cols - 1);
+        const int inside = std::clamp(edge + (rightEdge ? -2 : 2), 0, skin.cols - 1);
         result[y] = skin.at<uchar>(static_cast<int>(y), inside) != 0;
     }
     return result;
@@ -286,9 +288,22 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
         return std::nullopt;
     }
     const bool looksRight = overview->looksRight;
-    ProfileSilhouette s = Outline(CutHead(colour, skin, skinBounds, looksRight));
-    if (s.topRow < 0) {
+    std::optional<ProfileSilhouette> s =
+        TurnedOutline(CutHead(colour, skin, skinBounds, looksRight), skin, skinBounds, looksRight);
+    if (!s) {
         reason = QStringLiteral("no head found against the background of the side photo");
+        return std::nullopt;
+    }
+    s->scale = scaleX;
+    s->originX = static_cast<float>(crop.x());
+    s->originY = static_cast<float>(crop.y());
+    return s;
+}
+
+std::optional<ProfileSilhouette> TurnedOutline(const cv::Mat& head, const cv::Mat& skin,
+                                               const cv::Rect& skinBounds, bool looksRight) {
+    ProfileSilhouette s = Outline(head);
+    if (s.topRow < 0) {
         return std::nullopt;
     }
     // The crown stands above the skin (face, ear and neck), not above whatever dark cloth the
@@ -301,13 +316,11 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
         }
     }
     s.topRow = crown >= 0 ? crown : s.topRow;
-    s.scale = scaleX;
-    s.originX = static_cast<float>(crop.x());
-    s.originY = static_cast<float>(crop.y());
     s.skinTop = skinBounds.y;
     s.skinBottom = skinBounds.y + skinBounds.height;
-    s.skinAtFront = SkinAtFront(s, skin, looksRight);
-    s.skinAtBack = SkinAtFront(s, skin, !looksRight);
+    // Front and back as traced, the right edge and the left one; turning the outline swaps them.
+    s.skinAtFront = SkinInsideEdge(s, skin, true);
+    s.skinAtBack = SkinInsideEdge(s, skin, false);
     // Traced as the photo is; turned when the skin says the face looks left. The fit checks the
     // outline's nose both ways round before it believes this.
     return looksRight ? s : Mirrored(s);

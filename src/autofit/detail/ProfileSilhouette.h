@@ -42,6 +42,12 @@ std::optional<ProfileSilhouette> TraceProfile(const QImage& photo, QString& reas
 // assumed), without the skin's help: for heads whose colours are no skin's, such as renders.
 std::optional<ProfileSilhouette> TraceOnPlainBackground(const QImage& photo);
 
+// The outline of a head cut from a photo (head and skin: masks of one size, 255 inside; skin
+// bounds: the skin's rectangle), turned to look right when the face looks left, with where the
+// skin meets its edges. Scale and origin stay at their defaults. Nothing without a head.
+std::optional<ProfileSilhouette> TurnedOutline(const cv::Mat& head, const cv::Mat& skin,
+                                               const cv::Rect& skinBounds, bool looksRight);
+
 // The same silhouette as seen in the mirror.
 ProfileSilhouette Mirrored(const ProfileSilhouette& silhouette);
 
