@@ -151,6 +151,66 @@ TEST(JointFit, BothPhotosGiveEveryVertexOneHeightAndNoTriangleFolds) {
     EXPECT_EQ(FlippedTriangles(generic, *doc->editableMesh, true), 0);
 }
 
+// A patch of the face pushed through the surface folds the triangles around it; unfolding
+// opens every fold, leaves the rest of the head where it was and carries the photos along.
+TEST(JointFit, UnfoldingOpensAFoldedPatchAndLeavesTheRestOfTheHeadAlone) {
+    const auto doc = NewDocument();
+    Mesh& mesh = *doc->editableMesh;
+    std::vector<Vec3> reference;
+    for (const HeadVertex& v : mesh.vertices) {
+        reference.push_back(v.position);
+    }
+    // The vertex nearest the middle of the cheek, its ring of neighbours, and a second ring.
+    uint32_t centre = 0;
+    for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+        const Vec3& p = mesh.vertices[v].position;
+        const Vec3& c = mesh.vertices[centre].position;
+        if (p.z < 0 &&
+            std::abs(p.x - 35) + std::abs(p.y + 40) < std::abs(c.x - 35) + std::abs(c.y + 40)) {
+            centre = v;
+        }
+    }
+    std::vector<bool> patch(mesh.vertices.size());
+    patch[centre] = true;
+    for (int ring = 0; ring < 2; ++ring) {
+        std::vector<bool> wider = patch;
+        for (size_t f = 0; f < mesh.FaceCount(); ++f) {
+            bool touches = false;
+            for (int c = 0; c < 3; ++c) {
+                touches = touches || patch[mesh.indices[3 * f + c]];
+            }
+            for (int c = 0; c < 3 && touches; ++c) {
+                wider[mesh.indices[3 * f + c]] = true;
+            }
+        }
+        patch = std::move(wider);
+    }
+    // Pushed far up and across: the triangles at the patch's edge turn over in both projections.
+    for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+        if (patch[v]) {
+            mesh.vertices[v].position = mesh.vertices[v].position + Vec3{-30, 45, 30};
+        }
+    }
+    ASSERT_FALSE(FoldedTriangles(mesh, reference).empty());
+    const std::vector<HeadVertex> folded = mesh.vertices;
+    EXPECT_GE(UnfoldTriangles(*doc, reference), 0);
+    EXPECT_TRUE(FoldedTriangles(mesh, reference).empty());
+    // Only the patch and a ring or two around it move; the photo places move with each vertex,
+    // at the boxes' scales (a front photo's u grows with x, its v falls as y rises).
+    size_t moved = 0, most = 0;
+    for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+        const float d = Length(mesh.vertices[v].position - folded[v].position);
+        moved += d > 1e-4f;
+        most = d > Length(mesh.vertices[most].position - folded[most].position) ? v : most;
+    }
+    EXPECT_LT(moved, mesh.vertices.size() / 8);
+    const Vec3 step = mesh.vertices[most].position - folded[most].position;
+    const Vec2 frontStep{mesh.vertices[most].frontUV.x - folded[most].frontUV.x,
+                         mesh.vertices[most].frontUV.y - folded[most].frontUV.y};
+    EXPECT_GT(frontStep.x * step.x, 0.0f);
+    EXPECT_LT(frontStep.y * step.y, 0.0f);
+}
+
 TEST(JointFit, ALeftFacingProfileIsMirroredIntoTheDocumentAndOneUndoBringsItBack) {
     const auto doc = NewDocument();
     Load(*doc, Front, QImage(kData + "astronaut.jpg"));

@@ -161,21 +161,59 @@ float ProjectedArea(const Vec3& a, const Vec3& b, const Vec3& c, bool side) {
 namespace {
 
 constexpr int kUnfoldRounds = 200;
+// Every this many rounds a fold that is still there draws in one more ring of vertices.
+constexpr int kRoundsPerRing = 40;
+constexpr float kCornerWeight = 0.5f, kRingWeight = 0.25f;
 
-// Halfway from a vertex to the middle of its neighbours, in space and on both photos.
-HeadVertex Smoothed(const Mesh& mesh, const std::vector<uint32_t>& neighbours, HeadVertex v) {
-    Vec3 position;
-    Vec2 front, side;
-    for (uint32_t n : neighbours) {
-        const HeadVertex& w = mesh.vertices[n];
-        position = position + w.position;
-        front = {front.x + w.frontUV.x, front.y + w.frontUV.y};
-        side = {side.x + w.sideUV.x, side.y + w.sideUV.y};
+// Photo texture units per model unit along each axis (the boxes' scales, mirrored for a side
+// photo looking left), read from the vertices themselves by least squares.
+struct UVScales {
+    float frontU = 0, frontV = 0, sideU = 0, sideV = 0;
+};
+
+float Slope(const Mesh& mesh, float (*along)(const HeadVertex&), float (*uv)(const HeadVertex&)) {
+    double n = 0, sa = 0, su = 0, saa = 0, sau = 0;
+    for (const HeadVertex& v : mesh.vertices) {
+        const double a = along(v), u = uv(v);
+        n += 1, sa += a, su += u, saa += a * a, sau += a * u;
     }
-    const float k = 0.5f / static_cast<float>(neighbours.size());
-    v.position = v.position * 0.5f + position * k;
-    v.frontUV = {0.5f * v.frontUV.x + k * front.x, 0.5f * v.frontUV.y + k * front.y};
-    v.sideUV = {0.5f * v.sideUV.x + k * side.x, 0.5f * v.sideUV.y + k * side.y};
+    const double spread = n * saa - sa * sa;
+    return spread > 0 ? static_cast<float>((n * sau - sa * su) / spread) : 0.0f;
+}
+
+UVScales ReadUVScales(const Mesh& mesh) {
+    UVScales k;
+    k.frontU = Slope(
+        mesh, [](const HeadVertex& v) { return v.position.x; },
+        [](const HeadVertex& v) { return v.frontUV.x; });
+    k.frontV = Slope(
+        mesh, [](const HeadVertex& v) { return v.position.y; },
+        [](const HeadVertex& v) { return v.frontUV.y; });
+    k.sideU = Slope(
+        mesh, [](const HeadVertex& v) { return v.position.z; },
+        [](const HeadVertex& v) { return v.sideUV.x; });
+    k.sideV = Slope(
+        mesh, [](const HeadVertex& v) { return v.position.y; },
+        [](const HeadVertex& v) { return v.sideUV.y; });
+    return k;
+}
+
+// A vertex's move evened out with the mean move of its neighbours by `weight` (0 .. 1),
+// measured from the reference positions: where the moves agree the surface keeps the reference's
+// shape, so a fold opens rather than flattens. The photo places follow the move.
+HeadVertex Smoothed(const Mesh& mesh, const std::vector<Vec3>& reference,
+                    const std::vector<uint32_t>& neighbours, uint32_t index, const UVScales& k,
+                    float weight) {
+    HeadVertex v = mesh.vertices[index];
+    Vec3 mean;
+    for (uint32_t n : neighbours) {
+        mean = mean + (mesh.vertices[n].position - reference[n]);
+    }
+    mean = mean * (1.0f / static_cast<float>(neighbours.size()));
+    const Vec3 step = (mean - (v.position - reference[index])) * weight;
+    v.position = v.position + step;
+    v.frontUV = {v.frontUV.x + k.frontU * step.x, v.frontUV.y + k.frontV * step.y};
+    v.sideUV = {v.sideUV.x + k.sideU * step.z, v.sideUV.y + k.sideV * step.y};
     return v;
 }
 
@@ -227,9 +265,11 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
             neighbours[b].push_back(a);
         }
     }
-    // Each round pulls the corners of every folded triangle halfway to the middle of their
-    // neighbours, texture coordinates with positions so that the photos stay on them.
-    // Smoothing that cannot open a fold wanders on; the state with the fewest folds is kept.
+    // Each round evens out the moves of the corners of every folded triangle with their
+    // neighbours' moves, texture coordinates with positions so that the photos stay on them;
+    // a fold that its own corners cannot open draws in a wider ring of vertices as the rounds go
+    // on. The state with the fewest folds is kept.
+    const UVScales scales = ReadUVScales(mesh);
     std::vector<HeadVertex> best = mesh.vertices;
     size_t fewest = std::numeric_limits<size_t>::max();
     int round = 0;
@@ -242,16 +282,28 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
         if (folded.empty()) {
             break;
         }
-        std::vector<bool> moves(mesh.vertices.size());
+        // The folded triangles' corners move most; the rings drawn in around them less.
+        std::vector<float> weight(mesh.vertices.size(), 0.0f);
         for (uint32_t f : folded) {
             for (int c = 0; c < 3; ++c) {
-                moves[mesh.indices[3 * f + c]] = true;
+                weight[mesh.indices[3 * f + c]] = kCornerWeight;
             }
+        }
+        for (int ring = 0; ring < round / kRoundsPerRing; ++ring) {
+            std::vector<float> wider = weight;
+            for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
+                for (uint32_t n : neighbours[v]) {
+                    if (weight[n] > 0 && wider[v] == 0) {
+                        wider[v] = kRingWeight;
+                    }
+                }
+            }
+            weight = std::move(wider);
         }
         std::vector<HeadVertex> next = mesh.vertices;
         for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
-            if (moves[v] && !neighbours[v].empty()) {
-                next[v] = Smoothed(mesh, neighbours[v], mesh.vertices[v]);
+            if (weight[v] > 0 && !neighbours[v].empty()) {
+                next[v] = Smoothed(mesh, reference, neighbours[v], v, scales, weight[v]);
             }
         }
         mesh.vertices = std::move(next);
