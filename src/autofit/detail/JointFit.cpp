@@ -161,7 +161,7 @@ float ProjectedArea(const Vec3& a, const Vec3& b, const Vec3& c, bool side) {
 namespace {
 
 constexpr int kUnfoldRounds = 200;
-// Every this many rounds a fold that is still there draws in one more ring of vertices.
+// After this many rounds without fewer folds, one more ring of vertices is drawn in.
 constexpr int kRoundsPerRing = 40;
 constexpr float kCornerWeight = 0.5f, kRingWeight = 0.25f;
 
@@ -196,6 +196,23 @@ UVScales ReadUVScales(const Mesh& mesh) {
         mesh, [](const HeadVertex& v) { return v.position.y; },
         [](const HeadVertex& v) { return v.sideUV.y; });
     return k;
+}
+
+// Halfway from a vertex to the middle of its neighbours, in space and on both photos.
+HeadVertex Flattened(const Mesh& mesh, const std::vector<uint32_t>& neighbours, HeadVertex v) {
+    Vec3 position;
+    Vec2 front, side;
+    for (uint32_t n : neighbours) {
+        const HeadVertex& w = mesh.vertices[n];
+        position = position + w.position;
+        front = {front.x + w.frontUV.x, front.y + w.frontUV.y};
+        side = {side.x + w.sideUV.x, side.y + w.sideUV.y};
+    }
+    const float k = 0.5f / static_cast<float>(neighbours.size());
+    v.position = v.position * 0.5f + position * k;
+    v.frontUV = {0.5f * v.frontUV.x + k * front.x, 0.5f * v.frontUV.y + k * front.y};
+    v.sideUV = {0.5f * v.sideUV.x + k * side.x, 0.5f * v.sideUV.y + k * side.y};
+    return v;
 }
 
 // A vertex's move evened out with the mean move of its neighbours by `weight` (0 .. 1),
@@ -265,31 +282,39 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
             neighbours[b].push_back(a);
         }
     }
-    // Each round evens out the moves of the corners of every folded triangle with their
-    // neighbours' moves, texture coordinates with positions so that the photos stay on them;
-    // a fold that its own corners cannot open draws in a wider ring of vertices as the rounds go
-    // on. The state with the fewest folds is kept.
+    // First each round pulls the corners of every folded triangle halfway to the middle of their
+    // neighbours, which opens most folds while moving little. Folds that this cannot open are
+    // then opened by evening out the moves of their corners with their neighbours' moves,
+    // drawing in one more ring of vertices whenever the folds stop growing fewer. Texture
+    // coordinates move with the positions so that the photos stay on them; the state with the
+    // fewest folds is kept.
     const UVScales scales = ReadUVScales(mesh);
     std::vector<HeadVertex> best = mesh.vertices;
     size_t fewest = std::numeric_limits<size_t>::max();
-    int round = 0;
-    for (; round < kUnfoldRounds; ++round) {
+    int round = 0, rings = 0, sinceFewer = 0;
+    for (; round < 2 * kUnfoldRounds; ++round) {
         const std::vector<uint32_t> folded = FoldedTriangles(mesh, reference);
+        const bool evening = round >= kUnfoldRounds;
         if (folded.size() < fewest) {
             fewest = folded.size();
             best = mesh.vertices;
+            sinceFewer = 0;
+        } else if (evening && ++sinceFewer == kRoundsPerRing) {
+            ++rings, sinceFewer = 0;
         }
         if (folded.empty()) {
             break;
         }
-        // The folded triangles' corners move most; the rings drawn in around them less.
+        if (round == kUnfoldRounds) {
+            mesh.vertices = best; // the flattening's best is where the evening starts
+        }
         std::vector<float> weight(mesh.vertices.size(), 0.0f);
         for (uint32_t f : folded) {
             for (int c = 0; c < 3; ++c) {
                 weight[mesh.indices[3 * f + c]] = kCornerWeight;
             }
         }
-        for (int ring = 0; ring < round / kRoundsPerRing; ++ring) {
+        for (int ring = 0; ring < rings; ++ring) {
             std::vector<float> wider = weight;
             for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
                 for (uint32_t n : neighbours[v]) {
@@ -303,7 +328,8 @@ int UnfoldTriangles(CVisomorfDoc& doc, const std::vector<Vec3>& reference) {
         std::vector<HeadVertex> next = mesh.vertices;
         for (uint32_t v = 0; v < mesh.vertices.size(); ++v) {
             if (weight[v] > 0 && !neighbours[v].empty()) {
-                next[v] = Smoothed(mesh, reference, neighbours[v], v, scales, weight[v]);
+                next[v] = evening ? Smoothed(mesh, reference, neighbours[v], v, scales, weight[v])
+                                  : Flattened(mesh, neighbours[v], mesh.vertices[v]);
             }
         }
         mesh.vertices = std::move(next);
