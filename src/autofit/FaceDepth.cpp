@@ -23,18 +23,6 @@ Extent MeshExtent(const Mesh& mesh) {
     return e;
 }
 
-// Side-photo texture units per model unit of depth, read from the vertices themselves (the
-// side box's scale, mirrored for a left-facing photo).
-double SideUVPerDepth(const Mesh& mesh) {
-    double n = 0, sz = 0, su = 0, szz = 0, szu = 0;
-    for (const HeadVertex& v : mesh.vertices) {
-        const double z = v.position.z, u = v.sideUV.x;
-        n += 1, sz += z, su += u, szz += z * z, szu += z * u;
-    }
-    const double spread = n * szz - sz * sz;
-    return spread > 0 ? (n * szu - sz * su) / spread : 0.0;
-}
-
 } // namespace
 
 void BendFaceBack(CVisomorfDoc& doc, float curve) {
@@ -49,7 +37,7 @@ void BendFaceBack(CVisomorfDoc& doc, float curve) {
     if (!(half > 0) || !(faceDepth > 0)) {
         return;
     }
-    const double uvPerDepth = SideUVPerDepth(mesh);
+    const double uvPerDepth = ReadUVScales(mesh).sideU;
     for (HeadVertex& v : mesh.vertices) {
         const float across = std::min(1.0f, std::abs(v.position.x - middleX) / half);
         const float forward = std::clamp((earZ - v.position.z) / faceDepth, 0.0f, 1.0f);

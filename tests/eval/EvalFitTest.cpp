@@ -106,22 +106,33 @@ TEST(FaceCorrelation, IsOneWithItselfMinusOneWithItsNegativeAndCountsOnlyTheMask
     EXPECT_TRUE(std::isnan(MaskedCorrelation(a, a, cv::Mat::zeros(a.size(), CV_8UC1))));
 }
 
+// A picture with landmarks inside it, and a copy moved, turned and scaled by `move` with its
+// landmarks carried along.
+struct WarpedPair {
+    cv::Mat photo, copy;
+    Landmarks photoMarks, copyMarks;
+};
+
+WarpedPair WarpedCopy(unsigned seed, const Similarity& move) {
+    WarpedPair pair;
+    pair.photo = TestPicture();
+    pair.photoMarks = RandomLandmarks(seed);
+    for (Vec2& p : pair.photoMarks) {
+        p = {p.x * 0.8f - 20, p.y * 0.5f + 20}; // inside the picture
+    }
+    cv::warpAffine(pair.photo, pair.copy, move.Matrix(), cv::Size(480, 400), cv::INTER_CUBIC,
+                   cv::BORDER_REFLECT);
+    for (size_t i = 0; i < pair.photoMarks.size(); ++i) {
+        pair.copyMarks[i] = move.Apply(pair.photoMarks[i]);
+    }
+    return pair;
+}
+
 // A picture and a copy of it moved, turned and scaled: comparing them by their landmarks warps
 // the copy back onto the picture, so they agree pixel for pixel inside the face.
 TEST(FaceCorrelation, ComparingAWarpedCopyUndoesTheWarp) {
-    const cv::Mat photo = TestPicture();
-    Landmarks photoMarks = RandomLandmarks(3);
-    for (Vec2& p : photoMarks) {
-        p = {p.x * 0.8f - 20, p.y * 0.5f + 20}; // inside the picture
-    }
-    const Similarity move{1.3 * std::cos(0.2), 1.3 * std::sin(0.2), 15, -25};
-    cv::Mat copy;
-    cv::warpAffine(photo, copy, move.Matrix(), cv::Size(480, 400), cv::INTER_CUBIC,
-                   cv::BORDER_REFLECT);
-    Landmarks copyMarks;
-    for (size_t i = 0; i < photoMarks.size(); ++i) {
-        copyMarks[i] = move.Apply(photoMarks[i]);
-    }
+    const auto [photo, copy, photoMarks, copyMarks] =
+        WarpedCopy(3, {1.3 * std::cos(0.2), 1.3 * std::sin(0.2), 15, -25});
 
     const FaceComparison same = CompareFaces(photo, photoMarks, copy, copyMarks);
     EXPECT_NEAR(same.errorPercent, 0.0, 1e-3);
@@ -141,19 +152,8 @@ TEST(FaceCorrelation, ComparingAWarpedCopyUndoesTheWarp) {
 // is that copy inside the landmarks' hull, and the background outside it; landmarks that belong
 // elsewhere tear the picture apart.
 TEST(FaceCorrelation, APictureCarriedThroughItsLandmarksOntoAWarpedCopyIsThatCopy) {
-    const cv::Mat photo = TestPicture();
-    Landmarks photoMarks = RandomLandmarks(4);
-    for (Vec2& p : photoMarks) {
-        p = {p.x * 0.8f - 20, p.y * 0.5f + 20};
-    }
-    const Similarity move{1.2 * std::cos(-0.3), 1.2 * std::sin(-0.3), 40, 60};
-    cv::Mat copy;
-    cv::warpAffine(photo, copy, move.Matrix(), cv::Size(480, 400), cv::INTER_CUBIC,
-                   cv::BORDER_REFLECT);
-    Landmarks copyMarks;
-    for (size_t i = 0; i < photoMarks.size(); ++i) {
-        copyMarks[i] = move.Apply(photoMarks[i]);
-    }
+    const auto [photo, copy, photoMarks, copyMarks] =
+        WarpedCopy(4, {1.2 * std::cos(-0.3), 1.2 * std::sin(-0.3), 40, 60});
     EXPECT_GT(FrontPhotoCeiling(photo, photoMarks, copy, copyMarks), 0.97);
     const cv::Mat carried = WarpThroughLandmarks(photo, photoMarks, copyMarks, copy.size(), 77);
     EXPECT_EQ(carried.at<uchar>(2, 2), 77);

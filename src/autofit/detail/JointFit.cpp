@@ -165,39 +165,6 @@ constexpr int kUnfoldRounds = 200;
 constexpr int kRoundsPerRing = 40;
 constexpr float kCornerWeight = 0.5f, kRingWeight = 0.25f;
 
-// Photo texture units per model unit along each axis (the boxes' scales, mirrored for a side
-// photo looking left), read from the vertices themselves by least squares.
-struct UVScales {
-    float frontU = 0, frontV = 0, sideU = 0, sideV = 0;
-};
-
-float Slope(const Mesh& mesh, float (*along)(const HeadVertex&), float (*uv)(const HeadVertex&)) {
-    double n = 0, sa = 0, su = 0, saa = 0, sau = 0;
-    for (const HeadVertex& v : mesh.vertices) {
-        const double a = along(v), u = uv(v);
-        n += 1, sa += a, su += u, saa += a * a, sau += a * u;
-    }
-    const double spread = n * saa - sa * sa;
-    return spread > 0 ? static_cast<float>((n * sau - sa * su) / spread) : 0.0f;
-}
-
-UVScales ReadUVScales(const Mesh& mesh) {
-    UVScales k;
-    k.frontU = Slope(
-        mesh, [](const HeadVertex& v) { return v.position.x; },
-        [](const HeadVertex& v) { return v.frontUV.x; });
-    k.frontV = Slope(
-        mesh, [](const HeadVertex& v) { return v.position.y; },
-        [](const HeadVertex& v) { return v.frontUV.y; });
-    k.sideU = Slope(
-        mesh, [](const HeadVertex& v) { return v.position.z; },
-        [](const HeadVertex& v) { return v.sideUV.x; });
-    k.sideV = Slope(
-        mesh, [](const HeadVertex& v) { return v.position.y; },
-        [](const HeadVertex& v) { return v.sideUV.y; });
-    return k;
-}
-
 // Halfway from a vertex to the middle of its neighbours, in space and on both photos.
 HeadVertex Flattened(const Mesh& mesh, const std::vector<uint32_t>& neighbours, HeadVertex v) {
     Vec3 position;
@@ -235,6 +202,36 @@ HeadVertex Smoothed(const Mesh& mesh, const std::vector<Vec3>& reference,
 }
 
 } // namespace
+
+namespace {
+
+// The least-squares slope of uv against along over every vertex.
+template <class Along, class UV> float Slope(const Mesh& mesh, Along along, UV uv) {
+    double n = 0, sa = 0, su = 0, saa = 0, sau = 0;
+    for (const HeadVertex& v : mesh.vertices) {
+        const double a = along(v), u = uv(v);
+        n += 1, sa += a, su += u, saa += a * a, sau += a * u;
+    }
+    const double spread = n * saa - sa * sa;
+    return spread > 0 ? static_cast<float>((n * sau - sa * su) / spread) : 0.0f;
+}
+
+} // namespace
+
+UVScales ReadUVScales(const Mesh& mesh) {
+    return {Slope(
+                mesh, [](const HeadVertex& v) { return v.position.x; },
+                [](const HeadVertex& v) { return v.frontUV.x; }),
+            Slope(
+                mesh, [](const HeadVertex& v) { return v.position.y; },
+                [](const HeadVertex& v) { return v.frontUV.y; }),
+            Slope(
+                mesh, [](const HeadVertex& v) { return v.position.z; },
+                [](const HeadVertex& v) { return v.sideUV.x; }),
+            Slope(
+                mesh, [](const HeadVertex& v) { return v.position.y; },
+                [](const HeadVertex& v) { return v.sideUV.y; })};
+}
 
 void KeepPointsOnTheirVertices(CVisomorfDoc& doc) {
     for (int p = 0; p < kPhotoCount; ++p) {

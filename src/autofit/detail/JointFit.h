@@ -44,6 +44,13 @@ bool FitBothPhotos(CVisomorfDoc& doc, const std::vector<Vec2>& frontTargets,
 // the reference positions and the other way round now: folds.
 std::vector<uint32_t> FoldedTriangles(const Mesh& mesh, const std::vector<Vec3>& reference);
 
+// Photo texture units per model unit along each axis (the boxes' scales, mirrored for a side
+// photo looking left), read from the vertices themselves by least squares.
+struct UVScales {
+    float frontU = 0, frontV = 0, sideU = 0, sideV = 0;
+};
+UVScales ReadUVScales(const Mesh& mesh);
+
 // Smooths folds out of the editable mesh: the corners of folded triangles move towards their
 // neighbours, texture coordinates with them, until no triangle is folded; the feature points
 // then follow their vertices on the photos. Returns the rounds it took, or -1 when folds remain.
